@@ -1,0 +1,50 @@
+// The one seam between the portable core and the operating system. The portable core
+// (runtime, text, headers, cookies) calls only these functions; PlatformWin32.cpp backs them
+// with Win32, PlatformHost.cpp with the C library so that the core builds and is tested
+// natively.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(_WIN32)
+#define RT_STDCALL __stdcall
+#else
+#define RT_STDCALL
+#endif
+
+namespace quenlark::platform {
+
+// Process heap. Both allocators return null on failure; the runtime decides what then.
+void* HeapAllocate(std::size_t size, bool zeroFill) noexcept;
+void* HeapReallocate(void* block, std::size_t size) noexcept;
+void HeapRelease(void* block) noexcept;
+
+// The module whose image holds the library's constants; null means the main executable.
+void SetModuleBase(void* module) noexcept;
+// True when the address lies in the loaded image of that module (both ends included).
+bool IsInImage(const void* address) noexcept;
+// False when the first `size` bytes at the address cannot be read.
+bool IsReadable(const void* address, std::size_t size) noexcept;
+
+// MessageBoxA, or the hook installed by a test (TestSeam.h).
+int ShowMessage(void* owner, const char* text, const char* caption, unsigned flags) noexcept;
+// Ends the process: tells the test hook first, then ExitProcess.
+[[noreturn]] void EndProcess(unsigned code) noexcept;
+
+void InitializeCom() noexcept;
+void UninitializeCom() noexcept;
+
+// Path of the host executable into `buffer` (NUL-terminated); returns its length, 0 on failure.
+std::size_t ModuleFileName(char* buffer, std::size_t size) noexcept;
+// The process command line as the system keeps it.
+const char* CommandLine() noexcept;
+
+// Calling thread's window messages: see ProcessEvents in runtime/Events.h.
+int PeekForMessage(bool* isQuit) noexcept;  // 0: queue empty; else 1 and *isQuit
+void DispatchNextMessage() noexcept;
+std::uint32_t TickCount() noexcept;
+// Blocks until a message arrives for the thread or `milliseconds` pass.
+void WaitForMessage(std::uint32_t milliseconds) noexcept;
+
+}  // namespace quenlark::platform

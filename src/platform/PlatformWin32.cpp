@@ -1,0 +1,115 @@
+// Win32 back-end of the platform seam.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <cstring>
+
+#include "platform/Platform.h"
+#include "platform/TestSeamState.h"
+
+namespace quenlark::platform {
+
+namespace {
+
+HANDLE Heap() noexcept {
+    // Fetched again by whoever finds it unset, so allocations before attach still work.
+    static HANDLE heap = ::GetProcessHeap();
+    return heap;
+}
+
+void* g_moduleBase = nullptr;
+
+struct ImageRange {
+    std::uintptr_t first = 0;
+    std::uintptr_t last = 0;
+};
+
+ImageRange ComputeImageRange() noexcept {
+    auto* base = static_cast<const unsigned char*>(g_moduleBase ? g_moduleBase : ::GetModuleHandleA(nullptr));
+    ImageRange range;
+    if (!base) return range;
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    range.first = reinterpret_cast<std::uintptr_t>(base);
+    range.last = range.first + nt->OptionalHeader.SizeOfImage;
+    return range;
+}
+
+}  // namespace
+
+void* HeapAllocate(std::size_t size, bool zeroFill) noexcept {
+    return ::HeapAlloc(Heap(), zeroFill ? HEAP_ZERO_MEMORY : 0, size);
+}
+
+void* HeapReallocate(void* block, std::size_t size) noexcept { return ::HeapReAlloc(Heap(), 0, block, size); }
+
+void HeapRelease(void* block) noexcept { ::HeapFree(Heap(), 0, block); }
+
+void SetModuleBase(void* module) noexcept { g_moduleBase = module; }
+
+bool IsInImage(const void* address) noexcept {
+    // Computed on first use: by then the module handle of the DLL has been saved at attach.
+    static const ImageRange range = ComputeImageRange();
+    const auto a = reinterpret_cast<std::uintptr_t>(address);
+    return a >= range.first && a <= range.last;
+}
+
+bool IsReadable(const void* address, std::size_t size) noexcept {
+    return ::IsBadReadPtr(address, size) == FALSE;
+}
+
+int ShowMessage(void* owner, const char* text, const char* caption, unsigned flags) noexcept {
+    int result = 0;
+    try {
+        if (CallMessageBoxHook(owner, text, caption, flags, result)) return result;
+    } catch (...) {
+        return 0;
+    }
+    return ::MessageBoxA(static_cast<HWND>(owner), text, caption, flags);
+}
+
+void EndProcess(unsigned code) noexcept {
+    try {
+        CallExitHook(code);
+    } catch (...) {
+    }
+    ::ExitProcess(code);
+}
+
+void InitializeCom() noexcept { (void)::CoInitialize(nullptr); }
+void UninitializeCom() noexcept { ::CoUninitialize(); }
+
+std::size_t ModuleFileName(char* buffer, std::size_t size) noexcept {
+    const DWORD n = ::GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));
+    if (n == 0 || n >= size) {
+        if (size) buffer[0] = '\0';
+        return 0;
+    }
+    return n;
+}
+
+const char* CommandLine() noexcept { return ::GetCommandLineA(); }
+
+int PeekForMessage(bool* isQuit) noexcept {
+    MSG msg;
+    if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) return 0;
+    *isQuit = msg.message == WM_QUIT;
+    return 1;
+}
+
+void DispatchNextMessage() noexcept {
+    MSG msg;
+    if (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+std::uint32_t TickCount() noexcept { return ::GetTickCount(); }
+
+void WaitForMessage(std::uint32_t milliseconds) noexcept {
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+}  // namespace quenlark::platform

@@ -1,0 +1,32 @@
+// The hooks live here, shared by both platform back-ends.
+#include "platform/TestSeam.h"
+
+#include "platform/TestSeamState.h"
+
+namespace quenlark::platform {
+
+namespace {
+MessageBoxHook& BoxHook() {
+    static MessageBoxHook hook;
+    return hook;
+}
+ExitHook& EndHook() {
+    static ExitHook hook;
+    return hook;
+}
+}  // namespace
+
+void SetMessageBoxHook(MessageBoxHook hook) { BoxHook() = std::move(hook); }
+void SetExitHook(ExitHook hook) { EndHook() = std::move(hook); }
+
+bool CallMessageBoxHook(void* owner, const char* text, const char* caption, unsigned flags, int& result) {
+    if (!BoxHook()) return false;
+    result = BoxHook()(owner, text, caption, flags);
+    return true;
+}
+
+void CallExitHook(unsigned code) {
+    if (EndHook()) EndHook()(code);
+}
+
+}  // namespace quenlark::platform

@@ -1,0 +1,11 @@
+// Dispatching the calling thread's window messages while the library works on it.
+#pragma once
+
+namespace quenlark {
+
+// Dispatches pending messages until the queue is empty, including those posted by the
+// handlers it runs. Stops at WM_QUIT and leaves it queued for the host's own loop.
+// Returns 0 when the queue was emptied, non-zero when it stopped at a quit message.
+int ProcessEvents() noexcept;
+
+}  // namespace quenlark

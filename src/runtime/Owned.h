@@ -1,0 +1,108 @@
+// Move-only owners of runtime blocks. Every Text, ByteSet and RtArray that code holds is held
+// by one of these, so leaving a scope frees it and no procedure frees by hand. Blocks are
+// freed with RtFree, which ignores image constants: an owner may hold EmptyTextLiteral.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+#include "runtime/Memory.h"
+#include "runtime/Value.h"
+
+namespace quenlark {
+
+// Base of the three owners: one block pointer, freed on destruction.
+template <typename Derived, typename Pointer>
+class OwnedBlockBase {
+public:
+    OwnedBlockBase() noexcept = default;
+    OwnedBlockBase(const OwnedBlockBase&) = delete;
+    OwnedBlockBase& operator=(const OwnedBlockBase&) = delete;
+    OwnedBlockBase(OwnedBlockBase&& other) noexcept : p_(other.Release()) {}
+    OwnedBlockBase& operator=(OwnedBlockBase&& other) noexcept {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
+    ~OwnedBlockBase() { Derived::Free(p_); }
+
+    [[nodiscard]] Pointer get() const noexcept { return p_; }
+    [[nodiscard]] Pointer Release() noexcept { return std::exchange(p_, nullptr); }
+    void Reset(Pointer p = nullptr) noexcept {
+        Derived::Free(std::exchange(p_, p));
+    }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+
+protected:
+    explicit OwnedBlockBase(Pointer p) noexcept : p_(p) {}
+    Pointer p_ = nullptr;
+};
+
+// A Text: null, the static empty text, or a heap block of length + 1 bytes.
+class OwnedText : public OwnedBlockBase<OwnedText, char*> {
+public:
+    OwnedText() noexcept = default;
+    [[nodiscard]] static OwnedText Adopt(char* text) noexcept { return OwnedText(text); }
+    // A new block holding the bytes and a NUL (also for an empty view: an allocated "").
+    [[nodiscard]] static OwnedText CopyOf(std::string_view bytes) noexcept;
+    // The static empty text (a literal; nothing to free).
+    [[nodiscard]] static OwnedText StaticEmpty() noexcept { return OwnedText(const_cast<char*>(EmptyTextLiteral)); }
+
+    [[nodiscard]] const char* c_str() const noexcept { return p_ ? p_ : ""; }
+    [[nodiscard]] std::string_view view() const noexcept { return p_ ? std::string_view(p_) : std::string_view(); }
+    [[nodiscard]] std::size_t length() const noexcept { return view().size(); }
+    [[nodiscard]] bool empty() const noexcept { return !p_ || !*p_; }
+
+    static void Free(char* p) noexcept { RtFree(p); }
+
+private:
+    explicit OwnedText(char* p) noexcept : OwnedBlockBase(p) {}
+};
+
+// A ByteSet {1, n, bytes}; null is the empty byte-set.
+class OwnedByteSet : public OwnedBlockBase<OwnedByteSet, void*> {
+public:
+    OwnedByteSet() noexcept = default;
+    [[nodiscard]] static OwnedByteSet Adopt(void* block) noexcept { return OwnedByteSet(block); }
+    // Null for no bytes, as the byte-set commands return.
+    [[nodiscard]] static OwnedByteSet CopyOf(const void* data, std::size_t size) noexcept;
+
+    [[nodiscard]] std::size_t size() const noexcept { return static_cast<std::size_t>(ByteSetSize(p_)); }
+    [[nodiscard]] const unsigned char* data() const noexcept { return p_ ? ByteSetBytes(p_) : nullptr; }
+    [[nodiscard]] std::string_view view() const noexcept {
+        return p_ ? std::string_view(reinterpret_cast<const char*>(data()), size()) : std::string_view();
+    }
+
+    static void Free(void* p) noexcept { RtFree(p); }
+
+private:
+    explicit OwnedByteSet(void* p) noexcept : OwnedBlockBase(p) {}
+};
+
+// A one-dimensional RtArray of Text elements, each owned by the array (FreeArrayDeep).
+class OwnedTextArray : public OwnedBlockBase<OwnedTextArray, void*> {
+public:
+    OwnedTextArray() noexcept = default;
+    [[nodiscard]] static OwnedTextArray Adopt(void* block) noexcept { return OwnedTextArray(block); }
+    // A new heap block {1, 0}.
+    [[nodiscard]] static OwnedTextArray NewEmpty() noexcept;
+
+    [[nodiscard]] std::size_t size() const noexcept;
+    // 1-based, as the program's arrays are; the index must be valid (see CheckIndex).
+    [[nodiscard]] const char* At(std::size_t index) const noexcept;
+    // Replaces element `index` (1-based), freeing the old text.
+    void Set(std::size_t index, OwnedText text) noexcept;
+    // Grows the array by exactly one element holding `text`.
+    void Append(OwnedText text) noexcept;
+    // Removes element `index` (1-based), freeing it; later elements move up by one.
+    void RemoveAt(std::size_t index) noexcept;
+    [[nodiscard]] OwnedTextArray DeepCopy() const noexcept;
+
+    static void Free(void* p) noexcept;
+
+private:
+    explicit OwnedTextArray(void* p) noexcept : OwnedBlockBase(p) {}
+};
+
+}  // namespace quenlark

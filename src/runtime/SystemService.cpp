@@ -1,0 +1,173 @@
+#include "runtime/SystemService.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "runtime/Events.h"
+#include "runtime/Failure.h"
+#include "runtime/Memory.h"
+#include "runtime/Value.h"
+#include "runtime/Values.h"
+
+namespace quenlark {
+
+const char kUnsupportedServiceCaption[] = "ravelstone";
+const char kFatalServiceCaption[] = "ERROR";
+
+namespace {
+
+constexpr unsigned kMbIconError = 0x10;
+constexpr std::size_t kPathBuffer = 260;
+
+ServiceEntry g_serviceEntry = nullptr;
+
+// The support libraries' notification entries; the runtime calls each of them.
+const NotifyEntry kSupportLibraries[] = {&LibraryNotify, nullptr};
+
+// Process-wide path buffers of services 1006, 2003 and 2004, overwritten by each call.
+char g_directory[kPathBuffer];
+char g_fileName[kPathBuffer];
+char g_directoryNoSlash[kPathBuffer];
+
+// Splits the executable path at its last backslash; both parts empty when it cannot be read.
+void SplitModulePath(char (&directory)[kPathBuffer], char (&fileName)[kPathBuffer], bool keepSlash) noexcept {
+    char path[kPathBuffer];
+    directory[0] = fileName[0] = '\0';
+    if (platform::ModuleFileName(path, sizeof path) == 0) return;
+    const char* slash = std::strrchr(path, '\\');
+    const std::size_t cut = slash ? static_cast<std::size_t>(slash - path) : 0;
+    const std::size_t dirLength = slash ? cut + (keepSlash ? 1 : 0) : 0;
+    std::memcpy(directory, path, dirLength);
+    directory[dirLength] = '\0';
+    std::snprintf(fileName, sizeof fileName, "%s", slash ? slash + 1 : path);
+}
+
+std::int32_t ValueRecordToInt(const unsigned char* record) noexcept {
+    std::uint64_t bits;
+    std::uint32_t type;
+    std::memcpy(&bits, record, 8);
+    std::memcpy(&type, record + 8, 4);
+    const TypedArg value = TypedArg::Raw(type, bits);
+    switch (type) {
+        case TC_FLOAT:
+            return static_cast<std::int32_t>(TruncateToInt64(value.Float()));
+        case TC_DOUBLE:
+            return static_cast<std::int32_t>(TruncateToInt64(value.Double()));
+        default:  // TC_INT64 keeps its low 32 bits, every other type its low word
+            return value.Low();
+    }
+}
+
+[[noreturn]] void FatalServiceError(const char* text) noexcept {
+    const std::string message = std::string("Ravelstone RunTime Error:\r\n\r\n") + (text ? text : "");
+    platform::ShowMessage(nullptr, message.c_str(), kFatalServiceCaption, kMbIconError);
+    RtExit(0);
+}
+
+std::intptr_t Unsupported(std::int32_t code) noexcept {
+    char message[128];
+    std::snprintf(message, sizeof message, "不支持系统功能函数%d. 请将此信息反馈给作者", static_cast<int>(code));
+    platform::ShowMessage(nullptr, message, kUnsupportedServiceCaption, kMbIconError);
+    return 0;
+}
+
+std::intptr_t AsResult(const void* p) noexcept { return reinterpret_cast<std::intptr_t>(p); }
+
+}  // namespace
+
+const char* SkipProgramName(const char* line) noexcept {
+    if (!line) return EmptyTextLiteral;
+    const char* end = line + std::strlen(line);
+    const char* rest;
+    if (*line == '"') {
+        const char* close = std::strchr(line + 1, '"');
+        if (!close) return end;
+        rest = close + 1;
+        if (*rest == ' ') ++rest;
+    } else {
+        const char* space = std::strchr(line, ' ');
+        if (!space) return end;
+        rest = space + 1;
+    }
+    return rest;
+}
+
+std::intptr_t RT_STDCALL SystemService(std::int32_t code, std::intptr_t a, std::intptr_t b) noexcept {
+    switch (code) {
+        case 1004:
+            return 1;
+        case 1005:
+            return 4;
+        case 1006: {
+            SplitModulePath(g_directory, g_fileName, true);
+            const char* handedOut = (a == 1 || a == 2001) ? g_directory : a == 2002 ? g_fileName : nullptr;
+            // The caller's buffer is a MAX_PATH buffer, as the paths themselves are.
+            if (handedOut && b) std::snprintf(reinterpret_cast<char*>(b), kPathBuffer, "%s", handedOut);
+            return AsResult(handedOut);
+        }
+        case 2001:
+            return a ? ValueRecordToInt(reinterpret_cast<const unsigned char*>(a)) : 0;
+        case 2002:
+            return AsResult(SkipProgramName(platform::CommandLine()));
+        case 2003:
+            SplitModulePath(g_directoryNoSlash, g_fileName, false);
+            return g_fileName[0] || g_directoryNoSlash[0] ? AsResult(g_directoryNoSlash) : 0;
+        case 2004:
+            SplitModulePath(g_directoryNoSlash, g_fileName, false);
+            return g_fileName[0] ? AsResult(g_fileName) : 0;
+        case 2018:
+            ProcessEvents();
+            return 0;
+        case 2023: {
+            const auto type = static_cast<std::uint32_t>(a);
+            void* array = reinterpret_cast<void*>(b);
+            if (type == TC_TEXT || type == TC_BYTESET) {
+                FreeArrayDeep(array);
+            } else if (IsBasicType(type)) {
+                RtFree(array);
+            }
+            return 0;
+        }
+        case 2024:
+            return AsResult(RtAlloc(static_cast<std::size_t>(a)));
+        case 2025:
+            RtFree(reinterpret_cast<void*>(a));
+            return 0;
+        case 2026:
+            return AsResult(RtRealloc(reinterpret_cast<void*>(a), static_cast<std::size_t>(b)));
+        case 2027:
+            FatalServiceError(reinterpret_cast<const char*>(a));
+        case 2028:
+            RtExit(static_cast<unsigned>(a));
+        case 2030:
+            return 3;
+        case 2032:
+        case 2033:
+            return 0;
+        default:
+            return Unsupported(code);
+    }
+}
+
+std::intptr_t RT_STDCALL LibraryNotify(std::int32_t code, std::intptr_t a, std::intptr_t) noexcept {
+    switch (code) {
+        case kNotifyAttach:
+            g_serviceEntry = reinterpret_cast<ServiceEntry>(a);
+            return 0;
+        case kNotifyUnload:
+            return 0;
+        default:
+            return -1;
+    }
+}
+
+std::intptr_t RT_STDCALL CallSystemService(std::int32_t code, std::intptr_t a, std::intptr_t b) noexcept {
+    return g_serviceEntry ? g_serviceEntry(code, a, b) : 0;
+}
+
+void NotifySupportLibraries(std::int32_t code, std::intptr_t a, std::intptr_t b) noexcept {
+    for (const NotifyEntry* entry = kSupportLibraries; *entry; ++entry) (*entry)(code, a, b);
+}
+
+}  // namespace quenlark

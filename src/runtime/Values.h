@@ -1,0 +1,68 @@
+// Low-level operations that the program's code performs on values: text length,
+// concatenation and comparison, byte-set concatenation, array helpers, numeric truncation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+
+#include "runtime/Owned.h"
+#include "runtime/Value.h"
+
+namespace quenlark {
+
+// Bytes before the NUL; 0 for null.
+[[nodiscard]] std::size_t TextLength(const char* text) noexcept;
+
+// A new text of the parts in order (null parts are empty). Always allocates, so an all-empty
+// concatenation gives an allocated "" rather than null.
+[[nodiscard]] OwnedText ConcatTexts(std::initializer_list<const char*> parts) noexcept;
+
+// -1, 0 or 1 by unsigned byte order; null equals "".
+[[nodiscard]] int CompareTexts(const char* a, const char* b) noexcept;
+
+// A new byte-set of the parts in order; null when the total is 0.
+[[nodiscard]] OwnedByteSet ConcatByteSets(std::initializer_list<const void*> parts) noexcept;
+
+// -1, 0 or 1 by unsigned byte order over n bytes; 0 for n == 0.
+[[nodiscard]] int CompareBytes(const void* a, const void* b, std::size_t n) noexcept;
+
+// Rounds toward zero. Out of range and NaN give INT64_MIN, as the x87 conversion does.
+[[nodiscard]] std::int64_t TruncateToInt64(double value) noexcept;
+
+// ---- Arrays ----------------------------------------------------------------------------
+
+// A new heap block {1, 0}.
+[[nodiscard]] void* NewEmptyArray() noexcept;
+// Product of the dimension sizes; 0 for no dimensions or a null array.
+[[nodiscard]] std::size_t ArrayElementCount(const void* array) noexcept;
+
+struct ArrayElementsView {
+    void* first = nullptr;
+    std::size_t count = 0;
+};
+[[nodiscard]] ArrayElementsView ArrayElements(const void* array) noexcept;
+
+// Frees every non-null element pointer, then the block.
+void FreeArrayDeep(void* array) noexcept;
+
+// If the array variable holds an image literal, replaces it by a heap copy. Returns the
+// variable's (possibly new) block.
+void* RtArrayUnshare(std::size_t elementWidth, void** arrayVariable) noexcept;
+
+// Appends one element of `elementWidth` bytes: the array becomes one-dimensional with one
+// more element, without spare capacity.
+void ArrayAppend(void** arrayVariable, std::size_t elementWidth, const void* element) noexcept;
+
+// The index checks that precede every element access: below 1 raises runtime error 4,
+// above the element count runtime error 1. `place` and `position` name the check.
+void CheckArrayIndex(const void* array, std::int64_t index, std::uint32_t place, std::uint32_t position) noexcept;
+
+// Address of the first data byte of a byte-set variable, or null.
+[[nodiscard]] inline unsigned char* ByteSetDataAddress(void* const* variable) noexcept {
+    return *variable ? static_cast<unsigned char*>(*variable) + kByteSetHeader : nullptr;
+}
+// The variable's character pointer, for handing buffers to system functions.
+[[nodiscard]] inline char* TextDataAddress(char* const* variable) noexcept { return *variable; }
+
+}  // namespace quenlark

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "runtime/ByteSets.h"
+#include "runtime/Values.h"
+#include "support/FatalRecorder.h"
+
+namespace quenlark {
+namespace {
+
+OwnedByteSet Bytes(std::string_view bytes) { return OwnedByteSet::CopyOf(bytes.data(), bytes.size()); }
+
+TEST(ByteSetCommands, ConstructorsReturnNullForNothing) {
+    EXPECT_EQ(ByteSetFromPointer(nullptr, 4).get(), nullptr);
+    EXPECT_EQ(ByteSetFromPointer("abc", 0).get(), nullptr);
+    EXPECT_EQ(ByteSetFromPointer("abc", -1).get(), nullptr);
+    EXPECT_EQ(ByteSetFromPointer("abc", 2).view(), "ab");
+    EXPECT_EQ(BlankByteSet(0).get(), nullptr);
+    OwnedByteSet blank = BlankByteSet(3);
+    EXPECT_EQ(blank.view(), std::string_view("\0\0\0", 3));
+    EXPECT_EQ(ByteSetLength(nullptr), 0);
+    EXPECT_EQ(ByteSetLength(blank.get()), 3);
+}
+
+TEST(ByteSetCommands, LeftAndMiddleClampToTheBytes) {
+    OwnedByteSet four = Bytes("\x01\x02\x03\x04");
+    EXPECT_EQ(ByteSetLeft(four.get(), 10).view(), "\x01\x02\x03\x04");
+    EXPECT_EQ(ByteSetLeft(four.get(), 0).get(), nullptr);
+    EXPECT_EQ(ByteSetLeft(nullptr, 2).get(), nullptr);
+    EXPECT_EQ(ByteSetMiddle(four.get(), 5, 1).get(), nullptr);  // one past the end: no bytes
+    EXPECT_EQ(ByteSetMiddle(four.get(), 0, 2).view(), "\x01\x02");  // start <= 0 counts as 1
+    EXPECT_EQ(ByteSetMiddle(four.get(), 3, 10).view(), "\x03\x04");
+    EXPECT_EQ(ByteSetMiddle(four.get(), 6, 1).get(), nullptr);
+    EXPECT_EQ(ByteSetMiddle(four.get(), 2, -1).get(), nullptr);
+}
+
+TEST(ByteSetCommands, ToByteSetTakesTheBytesOfEachBasicType) {
+    EXPECT_EQ(ToByteSet(TypedArg::TextArg("ab")).view(), "ab");  // no NUL
+    EXPECT_EQ(ToByteSet(TypedArg::TextArg("")).get(), nullptr);
+    EXPECT_EQ(ToByteSet(TypedArg::Byte(0xFE)).view(), "\xFE");
+    EXPECT_EQ(ToByteSet(TypedArg::Short(-2)).view(), "\xFE\xFF");
+    EXPECT_EQ(ToByteSet(TypedArg::Int(0x04030201)).view(), "\x01\x02\x03\x04");
+    EXPECT_EQ(ToByteSet(TypedArg::Bool(true)).view(), std::string_view("\x01\0\0\0", 4));
+    EXPECT_EQ(ToByteSet(TypedArg::Int64Value(0x0807060504030201LL)).view(), "\x01\x02\x03\x04\x05\x06\x07\x08");
+    const double d = 1.5;
+    EXPECT_EQ(ToByteSet(TypedArg::DoubleValue(d)).view(), std::string_view(reinterpret_cast<const char*>(&d), 8));
+    const float f = -3.25f;
+    EXPECT_EQ(ToByteSet(TypedArg::FloatValue(f)).view(), std::string_view(reinterpret_cast<const char*>(&f), 4));
+    EXPECT_EQ(ToByteSet(TypedArg::Raw(TC_OBJECT, 0)).get(), nullptr);
+
+    OwnedByteSet source = Bytes("xyz");
+    OwnedByteSet copy = ToByteSet(TypedArg::ByteSetArg(source.get()));
+    EXPECT_EQ(copy.view(), "xyz");
+    EXPECT_NE(copy.get(), source.get());
+
+    // An array of shorts {1 dim, 2 elements}: all element bytes.
+    const unsigned char shortArray[] = {1, 0, 0, 0, 2, 0, 0, 0, 0x34, 0x12, 0x78, 0x56};
+    EXPECT_EQ(ToByteSet(TypedArg::ByRef(TC_SHORT, const_cast<unsigned char*>(shortArray))).view(), "\x34\x12\x78\x56");
+    EXPECT_EQ(ToByteSet(TypedArg::ByRef(TC_TEXT, const_cast<unsigned char*>(shortArray))).get(), nullptr);
+}
+
+TEST(ReadByteSetData, TextStopsAtTheFirstZeroByteOrTheEnd) {
+    OwnedByteSet withZero = Bytes(std::string_view("\x61\x62\x00\x63", 4));
+    TypedResult text = ReadByteSetData(withZero.get(), 10, TypedArg::Omitted());
+    EXPECT_EQ(text.type, TC_TEXT);
+    EXPECT_STREQ(text.text.get(), "ab");
+    OwnedByteSet plain = Bytes("\x61\x62");
+    EXPECT_STREQ(ReadByteSetData(plain.get(), 10, TypedArg::Omitted()).text.get(), "ab");
+    OwnedByteSet leadingZero = Bytes(std::string_view("\x00\x61", 2));
+    EXPECT_EQ(ReadByteSetData(leadingZero.get(), 10, TypedArg::Omitted()).text.get(), nullptr);
+    EXPECT_EQ(ReadByteSetData(nullptr, 10, TypedArg::Omitted()).text.get(), nullptr);
+}
+
+TEST(ReadByteSetData, ShortReadsFillTheMissingHighBytesWithZero) {
+    OwnedByteSet three = Bytes("\x01\x02\x03");
+    TypedResult value = ReadByteSetData(three.get(), 3, TypedArg::Omitted());
+    EXPECT_EQ(value.type, TC_INT);
+    EXPECT_EQ(value.Low(), 0x030201);
+    EXPECT_EQ(ReadByteSetData(three.get(), 2, TypedArg::Int(2)).Low(), 0x0302);
+    EXPECT_EQ(ReadByteSetData(three.get(), 1, TypedArg::Int(4)).bits, 0u);  // past the end
+    EXPECT_EQ(ReadByteSetData(three.get(), 7, TypedArg::Omitted()).bits, 1u);  // bool reads 1 or 0
+    EXPECT_EQ(ReadByteSetData(three.get(), 9, TypedArg::Omitted()).type, TC_INT_ALIAS);
+}
+
+TEST(ReadByteSetData, APositionVariableWalksThroughTheValues) {
+    // int 7, then "hi\0", then a short 5
+    OwnedByteSet record = Bytes(std::string_view("\x07\x00\x00\x00hi\x00\x05\x00", 9));
+    std::int32_t position = 1;
+    const TypedArg cursor = TypedArg::ByRef(TC_INT, &position);
+    EXPECT_EQ(ReadByteSetData(record.get(), 3, cursor).Low(), 7);
+    EXPECT_EQ(position, 5);
+    EXPECT_STREQ(ReadByteSetData(record.get(), 10, cursor).text.get(), "hi");
+    EXPECT_EQ(position, 8);
+    EXPECT_EQ(ReadByteSetData(record.get(), 2, cursor).Low(), 5);
+    EXPECT_EQ(position, -1);  // beyond the end now
+    EXPECT_EQ(ReadByteSetData(record.get(), 2, cursor).bits, 0u);
+    EXPECT_EQ(position, -1);
+    position = 0;  // offset -1: nothing read
+    EXPECT_EQ(ReadByteSetData(record.get(), 1, cursor).bits, 0u);
+    EXPECT_EQ(position, -1);
+}
+
+TEST(ReadByteSetDataDeathTest, KindOutsideTheTableIsRuntimeError100) {
+    testing_support::ClearFatalRecord();
+    EXPECT_EXIT(
+        {
+            testing_support::RecordFatalPath();
+            OwnedByteSet one = Bytes("\x01");
+            (void)ReadByteSetData(one.get(), 11, TypedArg::Omitted());
+        },
+        ::testing::ExitedWithCode(0), "");
+    const auto record = testing_support::ReadFatalRecord();
+    ASSERT_EQ(record.boxes.size(), 1u);
+    // The first and the third line; the second, which holds table texts, is empty.
+    EXPECT_EQ(record.boxes[0].text.rfind("program internal error number is 100. \r\n\r\n\xB4\xED\xCE\xF3\xCE\xBB\xD6\xC3:", 0), 0u);
+    EXPECT_EQ(record.exitCode, 0);
+}
+
+}  // namespace
+}  // namespace quenlark

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "runtime/Memory.h"
+#include "runtime/Owned.h"
+#include "support/FatalRecorder.h"
+
+namespace quenlark {
+namespace {
+
+using testing_support::ClearFatalRecord;
+using testing_support::ReadFatalRecord;
+using testing_support::RecordFatalPath;
+
+TEST(Memory, AllocZeroFillsAndReallocKeepsContent) {
+    auto* block = static_cast<unsigned char*>(RtAlloc(64));
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(block[i], 0) << i;
+    std::memset(block, 0x5A, 64);
+    block = static_cast<unsigned char*>(RtRealloc(block, 4096));
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(block[i], 0x5A) << i;
+    RtFree(block);
+}
+
+TEST(Memory, ReallocOfNullIsAZeroFilledAlloc) {
+    auto* block = static_cast<unsigned char*>(RtRealloc(nullptr, 32));
+    for (int i = 0; i < 32; ++i) ASSERT_EQ(block[i], 0);
+    RtFree(block);
+}
+
+// Results are freed without asking where they came from, so every non-heap value that can
+// appear where a block is expected must be ignored (a real free of one would crash or be
+// reported by the sanitizer).
+TEST(Memory, FreeIgnoresConstantsNullAndSmallValues) {
+    RtFree(EmptyTextLiteral);
+    RtFree(EmptyArrayTemplate);
+    RtFree(nullptr);
+    RtFree(reinterpret_cast<void*>(1));
+    RtFree(reinterpret_cast<void*>(0xFFFF));
+    static const char literal[] = "a text constant of the program";
+    RtFree(literal);
+    EXPECT_STREQ(EmptyTextLiteral, "");
+    EXPECT_EQ(EmptyArrayTemplate[0], 1);
+    EXPECT_EQ(EmptyArrayTemplate[1], 0);
+}
+
+TEST(Memory, OwnersFreeTheirBlocksAndMayHoldTheStaticEmptyText) {
+    OwnedText empty = OwnedText::StaticEmpty();
+    EXPECT_EQ(empty.get(), EmptyTextLiteral);
+    OwnedText copy = OwnedText::CopyOf("abc");
+    OwnedText moved = std::move(copy);
+    EXPECT_EQ(copy.get(), nullptr);
+    EXPECT_STREQ(moved.get(), "abc");
+    moved = OwnedText::CopyOf("");  // frees "abc"; an allocated "" is not null
+    ASSERT_NE(moved.get(), nullptr);
+    EXPECT_TRUE(moved.empty());
+}
+
+TEST(Memory, OutOfMemoryTextIsCodePage936) {
+    EXPECT_STREQ(kOutOfMemoryText, "\xC4\xDA\xB4\xE6\xB2\xBB\xD7\xE3");  // 内存不足
+    EXPECT_STREQ(kOutOfMemoryCaption, "error");
+}
+
+TEST(MemoryDeathTest, ExhaustedMemoryShowsTheBoxRunsShutdownAndExitsWithZero) {
+    ClearFatalRecord();
+    EXPECT_EXIT(
+        {
+            RecordFatalPath();
+            void* never = RtAlloc(std::numeric_limits<std::size_t>::max() / 2);
+            std::fprintf(stderr, "allocation returned %p\n", never);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const auto record = ReadFatalRecord();
+    ASSERT_EQ(record.boxes.size(), 1u);
+    EXPECT_EQ(record.boxes[0].text, "\xC4\xDA\xB4\xE6\xB2\xBB\xD7\xE3");
+    EXPECT_EQ(record.boxes[0].caption, "error");
+    EXPECT_EQ(record.boxes[0].flags, 0x10u);  // MB_ICONERROR
+    EXPECT_TRUE(record.shutdownRan);
+    EXPECT_EQ(record.exitCode, 0);
+}
+
+TEST(MemoryDeathTest, FailedReallocEndsTheSameWay) {
+    ClearFatalRecord();
+    EXPECT_EXIT(
+        {
+            RecordFatalPath();
+            void* block = RtAlloc(16);
+            block = RtRealloc(block, std::numeric_limits<std::size_t>::max() / 2);
+            std::fprintf(stderr, "realloc returned %p\n", block);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const auto record = ReadFatalRecord();
+    ASSERT_EQ(record.boxes.size(), 1u);
+    EXPECT_EQ(record.boxes[0].text, kOutOfMemoryText);
+    EXPECT_TRUE(record.shutdownRan);
+    EXPECT_EQ(record.exitCode, 0);
+}
+
+}  // namespace
+}  // namespace quenlark
