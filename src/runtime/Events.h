@@ -1,11 +1,17 @@
 // Dispatching the calling thread's window messages while the library works on it.
 #pragma once
 
+#include <cstdint>
+
 namespace quenlark {
 
 // Dispatches pending messages until the queue is empty, including those posted by the
 // handlers it runs. Stops at WM_QUIT and leaves it queued for the host's own loop.
 // Returns 0 when the queue was emptied, non-zero when it stopped at a quit message.
 int ProcessEvents() noexcept;
+
+// Waits `milliseconds` of tick count while dispatching the thread's messages (through the
+// support library's service entry, service 2018). Returns at once for 0 or less.
+void DelayWithEvents(std::int32_t milliseconds) noexcept;
 
 }  // namespace quenlark

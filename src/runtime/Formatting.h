@@ -1,0 +1,43 @@
+// Values of any basic type as text or integer, and the message box that shows a value.
+// Truth values and date words are Chinese; texts are code page 936.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "runtime/Owned.h"
+#include "runtime/Value.h"
+
+namespace quenlark {
+
+// A new text of the value by the formatting rules; null for an empty result and for types
+// without a text form (objects, variants). Byte-sets and numeric arrays (TC_BYREF) give their
+// bytes up to the first zero byte.
+[[nodiscard]] OwnedText ToText(const TypedArg& value) noexcept;
+
+// The value as a 32-bit integer: low 32 bits of integers, floating values truncated toward
+// zero, texts read with atoi after ToHalfWidth; 0 for everything else.
+[[nodiscard]] std::int32_t ToInteger(const TypedArg& value) noexcept;
+
+// "%X" of the value read as unsigned 32-bit ("FF", "FFFFFFFF", "0").
+[[nodiscard]] OwnedText HexText(std::int32_t value) noexcept;
+
+// Full-width solidus and reverse solidus to "/" and "\", then full-width forms to half-width
+// (as LCMapString LCMAP_HALFWIDTH in locale 0x0804 does). Null for an empty text.
+[[nodiscard]] OwnedText ToHalfWidth(const char* text) noexcept;
+
+// "1.500000" -> "1.5", "2.000000" -> "2": for output of "%f" only (which has a point).
+void TrimTrailingZeros(char* formatted) noexcept;
+
+// "%d年%d月%d日", then unless dateOnly the time by its smallest non-zero unit
+// ("%d时%d分%d秒", "%d时%d分", "%d时" or nothing). Writes at most size bytes with the NUL.
+void DateTimeToText(char* buffer, std::size_t size, double value, bool dateOnly) noexcept;
+
+// MessageBoxA(owner, message as text, caption, flags) - 1. Omitted flags: 0; omitted caption:
+// "信息"; the owner only when given and typed TC_INT. OK gives 0; a failed call -1.
+std::int32_t ShowMessageBox(const TypedArg& message, const TypedArg& flags = {}, const TypedArg& caption = {},
+                            const TypedArg& owner = {}) noexcept;
+
+extern const char kDefaultMessageBoxCaption[];  // "信息"
+
+}  // namespace quenlark
