@@ -54,7 +54,8 @@ std::size_t Utf16ToMultiByte(std::uint32_t codePage, const char16_t* source, std
 int PeekForMessage(bool* isQuit) noexcept;  // 0: queue empty; else 1 and *isQuit
 void DispatchNextMessage() noexcept;
 std::uint32_t TickCount() noexcept;
-// Blocks until a message arrives for the thread or `milliseconds` pass.
+// Blocks until a message arrives for the thread (after it last looked at its queue) or
+// `milliseconds` pass.
 void WaitForMessage(std::uint32_t milliseconds) noexcept;
 
 }  // namespace quenlark::platform
