@@ -3,21 +3,18 @@
 
 #include "FuzzSupport.h"
 #include "http/Cookies.h"
+#include "runtime/TextCommands.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;
 
 namespace {
 
+// Entries as the cookie code sees them: split at "; " where it starts a character.
 std::vector<std::string> Entries(const std::string& text) {
     std::vector<std::string> entries;
-    std::size_t from = 0;
-    while (from < text.size()) {
-        const std::size_t end = text.find("; ", from);
-        entries.push_back(text.substr(from, end == std::string::npos ? std::string::npos : end - from));
-        if (end == std::string::npos) break;
-        from = end + 2;
-    }
+    const OwnedTextArray pieces = SplitText(text.c_str(), "; ");
+    for (std::size_t i = 1; i <= pieces.size(); ++i) entries.push_back(pieces.At(i) ? pieces.At(i) : "");
     return entries;
 }
 
@@ -35,9 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CollectSetCookies(line.c_str(), received);
         CheckTextBlock(received);
     }
+    const std::string collected = Str(received);
     FinishCookies(received, nullptr, true);  // no merge without cookies sent
     const std::string newSet = Str(received);
-    FUZZ_CHECK(newSet.size() < 2 || newSet.compare(newSet.size() - 2, 2, "; ") != 0);
+    // Finishing cuts exactly the one separator that the last line left.
+    if (lines > 0) FUZZ_CHECK(collected.size() >= 2 && newSet == collected.substr(0, collected.size() - 2));
 
     const OwnedText merged = MergeCookies(sent.c_str(), newSet.c_str());
     CheckTextBlock(merged);
