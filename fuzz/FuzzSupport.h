@@ -43,6 +43,23 @@ inline std::string TakeText(FuzzedDataProvider& input, std::size_t maxLength = 2
     return text;
 }
 
+// Makes a text well-formed code page 936: a lead byte (0x81-0xFE) must be followed by a trail
+// byte (0x40-0xFE but 0x7F); stray bytes become '?'. Texts that the library converts from
+// UTF-16 (response headers, decoded pages) are always of this kind.
+inline void MakeWellFormed936(std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) continue;
+        const bool lead = c >= 0x81 && c <= 0xFE;
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (lead && next >= 0x40 && next <= 0xFE && next != 0x7F) {
+            ++i;
+        } else {
+            text[i] = '?';
+        }
+    }
+}
+
 // 0-based offsets where whole characters start: a byte >= 0x80 leads a two-byte character.
 inline std::vector<bool> CharacterStarts(const std::string& text) {
     std::vector<bool> starts(text.size() + 1, false);
