@@ -40,6 +40,16 @@ std::size_t ModuleFileName(char* buffer, std::size_t size) noexcept;
 // The process command line as the system keeps it.
 const char* CommandLine() noexcept;
 
+// Code page conversions with the semantics of MultiByteToWideChar / WideCharToMultiByte with
+// flags 0: bytes that the code page cannot decode become U+FFFD, characters it cannot encode
+// become '?'. Code page 0 is the system's ANSI code page. With a null destination the size
+// needed is returned; otherwise the count written, 0 when it does not fit or the code page is
+// unknown.
+std::size_t MultiByteToUtf16(std::uint32_t codePage, const char* source, std::size_t sourceBytes, char16_t* destination,
+                             std::size_t destinationUnits) noexcept;
+std::size_t Utf16ToMultiByte(std::uint32_t codePage, const char16_t* source, std::size_t sourceUnits, char* destination,
+                             std::size_t destinationBytes) noexcept;
+
 // Calling thread's window messages: see ProcessEvents in runtime/Events.h.
 int PeekForMessage(bool* isQuit) noexcept;  // 0: queue empty; else 1 and *isQuit
 void DispatchNextMessage() noexcept;

@@ -26,8 +26,8 @@ struct ReplacePair {
     const char* replacement = nullptr;
 };
 struct ReplacePairsOptions {
-    std::optional<std::int32_t> count;  // default: all
-    std::optional<std::int32_t> start;  // default 1; 0 is taken as 1
+    std::optional<std::int32_t> count{};  // default: all
+    std::optional<std::int32_t> start{};  // default 1; 0 is taken as 1
     bool caseSensitive = false;
 };
 // Up to five pairs, applied in turn, each to the result of the one before.

@@ -1,0 +1,181 @@
+#include "text/NameValueList.h"
+
+#include "runtime/Failure.h"
+#include "runtime/Formatting.h"
+#include "runtime/TextCommands.h"
+#include "runtime/Values.h"
+#include "text/TextHelpers.h"
+
+namespace quenlark {
+
+namespace {
+
+// Names the index checks of this class in a runtime error box.
+constexpr std::uint32_t kPlaceNameValueList = 0x04000201;
+
+std::int32_t Length(const char* text) { return static_cast<std::int32_t>(TextLength(text)); }
+
+OwnedText Copy(const char* text) { return text ? OwnedText::CopyOf(text) : OwnedText(); }
+
+// Both arrays start as (and return to) the shared empty array constant; the first append makes
+// a heap copy of it.
+OwnedTextArray SharedEmptyArray() { return OwnedTextArray::Adopt(const_cast<std::int32_t*>(EmptyArrayTemplate)); }
+
+// The element at a checked index: the runtime's bounds check precedes every access.
+const char* At(const OwnedTextArray& array, std::size_t index, std::uint32_t position) {
+    CheckArrayIndex(array.get(), static_cast<std::int64_t>(index), kPlaceNameValueList, position);
+    return array.At(index);
+}
+
+}  // namespace
+
+NameValueList::NameValueList() noexcept : names_(OwnedTextArray::NewEmpty()), values_(OwnedTextArray::NewEmpty()) {}
+
+NameValueList NameValueList::Copy() const noexcept {
+    NameValueList copy;
+    copy.names_ = names_.DeepCopy();
+    copy.values_ = values_.DeepCopy();
+    return copy;
+}
+
+void NameValueList::Add(const char* name, const char* value, bool toUtf8) noexcept {
+    if (toUtf8) {
+        names_.Append(AnsiToUtf8(name));
+        values_.Append(AnsiToUtf8(value));
+    } else {
+        names_.Append(quenlark::Copy(name));
+        values_.Append(quenlark::Copy(value));
+    }
+}
+
+void NameValueList::AddFormText(const char* text, bool toUtf8) noexcept {
+    const OwnedTextArray pieces = SplitText(text, "&");
+    for (std::size_t i = 1; i <= pieces.size(); ++i) {
+        const char* piece = At(pieces, i, 1);
+        const std::int32_t first = FindText(piece, "=");
+        OwnedText name;
+        OwnedText value;
+        if (first != -1) {
+            // Name before the first "=", value after the last one.
+            const std::int32_t last = FindTextReverse(piece, "=");
+            name = TextLeft(piece, first - 1);
+            value = TextRight(piece, Length(piece) - last);
+        }
+        Add(name.get(), value.get(), toUtf8);
+    }
+}
+
+OwnedText NameValueList::GetValue(const char* name) const noexcept {
+    for (std::size_t i = 1; i <= names_.size(); ++i) {
+        if (CompareTexts(At(names_, i, 2), name) == 0) return quenlark::Copy(At(values_, i, 3));
+    }
+    return OwnedText::StaticEmpty();
+}
+
+void NameValueList::SetValue(const char* name, const char* value) noexcept {
+    for (std::size_t i = 1; i <= names_.size(); ++i) {
+        if (CompareTexts(At(names_, i, 4), name) == 0) {
+            CheckArrayIndex(values_.get(), static_cast<std::int64_t>(i), kPlaceNameValueList, 5);
+            values_.Set(i, quenlark::Copy(value));
+            return;
+        }
+    }
+    Add(name, value);
+}
+
+OwnedText NameValueList::ToFormText(bool escape) const noexcept {
+    OwnedText form;
+    for (std::size_t i = 1; i <= names_.size(); ++i) {
+        const char* name = At(names_, i, 6);
+        const char* value = At(values_, i, 7);
+        if (escape) {
+            form = ConcatTexts({form.get(), UrlEncode(name, true).get(), "=", UrlEncode(value, true).get(), "&"});
+        } else {
+            form = ConcatTexts({form.get(), name, "=", value, "&"});
+        }
+    }
+    return TextLeft(form.get(), Length(form.get()) - 1);
+}
+
+OwnedText NameValueList::ToHeaderText(bool escape) const noexcept {
+    OwnedText lines;
+    for (std::size_t i = 1; i <= names_.size(); ++i) {
+        const char* value = At(values_, i, 9);
+        const OwnedText escaped = escape ? UrlEncode(value, true) : OwnedText();
+        lines = ConcatTexts({lines.get(), At(names_, i, 8), ": ", escape ? escaped.get() : value, "\r\n"});
+    }
+    return TextLeft(lines.get(), Length(lines.get()) - 2);
+}
+
+void NameValueList::GetNames(OwnedTextArray& names) const noexcept { names = names_.DeepCopy(); }
+
+void NameValueList::GetValues(OwnedTextArray& values) const noexcept { values = values_.DeepCopy(); }
+
+void NameValueList::Clear() noexcept {
+    names_ = SharedEmptyArray();
+    values_ = SharedEmptyArray();
+}
+
+void NameValueList::Remove(const char* name) noexcept {
+    for (std::size_t i = 1; i <= names_.size(); ++i) {
+        if (CompareTexts(At(names_, i, 10), name) == 0) {
+            CheckArrayIndex(values_.get(), static_cast<std::int64_t>(i), kPlaceNameValueList, 11);
+            names_.RemoveAt(i);
+            values_.RemoveAt(i);
+            return;
+        }
+    }
+}
+
+OwnedText NameValueList::ToJsonText() const noexcept {
+    OwnedText json = OwnedText::CopyOf("{");
+    for (std::size_t i = 1; i <= names_.size(); ++i) {
+        json = ConcatTexts({json.get(), "\"", At(names_, i, 12), "\":\"", EscapeQuotes(At(values_, i, 13)).get(), "\","});
+    }
+    OwnedText trimmed = TrimEnds(json, ",");
+    return ConcatTexts({trimmed.get(), "}"});
+}
+
+OwnedText NameValueList::EscapeQuotes(const char* text) noexcept {
+    return ReplacePairs(text, {{"\"", "\\\""}});
+}
+
+OwnedText NameValueList::TrimEnds(OwnedText& text, const char* piece) noexcept {
+    const std::int32_t pieceLength = Length(piece);
+    if (pieceLength > 0) {
+        if (CompareTexts(TextRight(text.get(), pieceLength).get(), piece) == 0) {
+            text = TextLeft(text.get(), Length(text.get()) - pieceLength);
+        }
+        if (TextStartsWith(text.get(), piece)) text = TextRight(text.get(), Length(text.get()) - pieceLength);
+    }
+    return quenlark::Copy(text.get());
+}
+
+OwnedText UrlEncode(const char* text, bool keepUnreserved, bool toUtf8) noexcept {
+    if (!text || !*text) return {};
+    const OwnedText converted = toUtf8 ? AnsiToUtf8(text) : OwnedText();
+    const char* bytes = toUtf8 ? converted.c_str() : text;
+    auto keep = [keepUnreserved](unsigned char c) {
+        return keepUnreserved &&
+               (c == '-' || c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+    };
+    std::size_t size = 0;
+    for (const char* at = bytes; *at; ++at) size += keep(static_cast<unsigned char>(*at)) ? 1 : 3;
+    auto* block = static_cast<char*>(RtAllocRaw(size + 1));
+    char* out = block;
+    static const char kHexDigits[] = "0123456789ABCDEF";
+    for (const char* at = bytes; *at; ++at) {
+        const auto c = static_cast<unsigned char>(*at);
+        if (keep(c)) {
+            *out++ = static_cast<char>(c);
+        } else {
+            *out++ = '%';
+            *out++ = kHexDigits[c >> 4];
+            *out++ = kHexDigits[c & 15];
+        }
+    }
+    *out = '\0';
+    return OwnedText::Adopt(block);
+}
+
+}  // namespace quenlark
