@@ -44,7 +44,8 @@ const char* CommandLine() noexcept;
 int PeekForMessage(bool* isQuit) noexcept;  // 0: queue empty; else 1 and *isQuit
 void DispatchNextMessage() noexcept;
 std::uint32_t TickCount() noexcept;
-// Blocks until a message arrives for the thread or `milliseconds` pass.
+// Blocks until a message arrives for the thread (after it last looked at its queue) or
+// `milliseconds` pass.
 void WaitForMessage(std::uint32_t milliseconds) noexcept;
 
 }  // namespace quenlark::platform

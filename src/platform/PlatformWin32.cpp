@@ -109,7 +109,9 @@ void DispatchNextMessage() noexcept {
 std::uint32_t TickCount() noexcept { return ::GetTickCount(); }
 
 void WaitForMessage(std::uint32_t milliseconds) noexcept {
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // Only input that arrived since the thread last looked at its queue wakes the wait: a
+    // WM_QUIT left queued for the host must not turn the wait into a spin.
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, 0);
 }
 
 }  // namespace quenlark::platform

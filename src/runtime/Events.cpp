@@ -1,8 +1,14 @@
 #include "runtime/Events.h"
 
 #include "platform/Platform.h"
+#include "runtime/SystemService.h"
+#include "runtime/TickWait.h"
 
 namespace quenlark {
+
+namespace {
+constexpr std::int32_t kDispatchService = 2018;
+}
 
 int ProcessEvents() noexcept {
     for (;;) {
@@ -12,6 +18,15 @@ int ProcessEvents() noexcept {
         // Removed only now that it is known not to be WM_QUIT.
         platform::DispatchNextMessage();
     }
+}
+
+void DelayWithEvents(std::int32_t milliseconds) noexcept {
+    if (milliseconds <= 0) return;
+    // The support library's own command: it reaches the dispatch loop through the service
+    // entry, and sleeps on the message queue between checks instead of spinning.
+    WaitTicksDispatching(
+        static_cast<std::uint32_t>(milliseconds), [] { return platform::TickCount(); },
+        [] { CallSystemService(kDispatchService, 0, 0); }, [](std::uint32_t ms) { platform::WaitForMessage(ms); });
 }
 
 }  // namespace quenlark

@@ -11,7 +11,9 @@ namespace quenlark {
 int ProcessEvents() noexcept;
 
 // Waits `milliseconds` of tick count while dispatching the thread's messages (through the
-// support library's service entry, service 2018). Returns at once for 0 or less.
+// support library's service entry, service 2018). Sleeps on the message queue between
+// checks rather than spinning; ends once more than `milliseconds` ticks have passed, also
+// across a wrap of the tick count. Returns at once for 0 or less.
 void DelayWithEvents(std::int32_t milliseconds) noexcept;
 
 }  // namespace quenlark

@@ -30,7 +30,8 @@ namespace quenlark {
 void TrimTrailingZeros(char* formatted) noexcept;
 
 // "%d年%d月%d日", then unless dateOnly the time by its smallest non-zero unit
-// ("%d时%d分%d秒", "%d时%d分", "%d时" or nothing). Writes at most size bytes with the NUL.
+// ("%d时%d分%d秒", "%d时%d分", "%d时" or nothing). Writes at most size bytes with the NUL;
+// an empty text for NaN, infinities and day counts beyond 32 bits.
 void DateTimeToText(char* buffer, std::size_t size, double value, bool dateOnly) noexcept;
 
 // MessageBoxA(owner, message as text, caption, flags) - 1. Omitted flags: 0; omitted caption:

@@ -27,8 +27,8 @@ namespace quenlark {
 
 struct ReplaceOptions {
     const char* replacement = nullptr;   // null or "": the matches are removed
-    std::optional<std::int32_t> start;   // first position searched; default 1
-    std::optional<std::int32_t> count;   // at most this many replacements; default all
+    std::optional<std::int32_t> start{};  // first position searched; default 1
+    std::optional<std::int32_t> count{};  // at most this many replacements; default all
     bool caseSensitive = false;
 };
 // A copy of `text` with the non-overlapping matches of `find` replaced. Null for an empty

@@ -1,0 +1,267 @@
+#include "runtime/Formatting.h"
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "platform/Platform.h"
+#include "runtime/TextSearch.h"
+#include "runtime/Values.h"
+
+namespace quenlark {
+
+const char kDefaultMessageBoxCaption[] = "信息";
+
+namespace {
+
+// "%f" writes every integer digit of a double: -DBL_MAX takes a sign, 309 digits, the point,
+// six decimals and the NUL. The work area holds that, so no double can overflow it.
+constexpr std::size_t kFormatBuffer = 1 + (DBL_MAX_10_EXP + 1) + 1 + 6 + 1;
+using FormatBuffer = char[kFormatBuffer];
+
+constexpr const char kTrue[] = "真";
+constexpr const char kFalse[] = "假";
+
+constexpr std::int64_t kDaysFrom1970To1899 = -25569;  // 1899-12-30 is day 0 of a date-time
+constexpr int kSecondsPerDay = 86400;
+
+std::string_view View(const char* text) noexcept { return {text ? text : "", TextLength(text)}; }
+
+OwnedText CopyOrNull(std::string_view bytes) noexcept { return bytes.empty() ? OwnedText() : OwnedText::CopyOf(bytes); }
+
+// Bytes read as characters up to the first zero byte.
+OwnedText TextUpToZero(const void* bytes, std::size_t size) noexcept {
+    if (!bytes || !size) return {};
+    const void* zero = std::memchr(bytes, 0, size);
+    const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - static_cast<const char*>(bytes)) : size;
+    return CopyOrNull({static_cast<const char*>(bytes), length});
+}
+
+void FormatFixed(FormatBuffer& buffer, double value) noexcept {
+    std::snprintf(buffer, sizeof buffer, "%f", value);
+    TrimTrailingZeros(buffer);
+}
+
+// The text form of a scalar basic value; false for texts, byte-sets, arrays and objects.
+bool FormatScalar(const TypedArg& value, FormatBuffer& buffer) noexcept {
+    switch (value.type) {
+        case TC_BOOL:
+            std::snprintf(buffer, sizeof buffer, "%s", value.Low() ? kTrue : kFalse);
+            return true;
+        case TC_INT:
+        case TC_INT_ALIAS:
+            std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(value.Low()));
+            return true;
+        case TC_BYTE:
+            std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(value.Low() & 0xFF));
+            return true;
+        case TC_SHORT:
+            std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(static_cast<std::int16_t>(value.Low())));
+            return true;
+        case TC_INT64:
+            std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(value.Int64()));
+            return true;
+        case TC_FLOAT:
+            FormatFixed(buffer, static_cast<double>(value.Float()));
+            return true;
+        case TC_DOUBLE:
+            FormatFixed(buffer, value.Double());
+            return true;
+        case TC_DATETIME:
+            DateTimeToText(buffer, sizeof buffer, value.Double(), false);
+            return true;
+        default:
+            return false;
+    }
+}
+
+struct CivilDate {
+    std::int64_t year;
+    int month;
+    int day;
+};
+
+// Proleptic Gregorian date of a day count from 1970-01-01 (negative counts go backwards).
+CivilDate DateFromDays(std::int64_t days) noexcept {
+    days += 719468;  // from 0000-03-01, so that the leap day ends each 4-year cycle
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const auto dayOfEra = static_cast<std::int64_t>(days - era * 146097);
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const auto day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    const auto month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+// The system's atoi, defined on overflow: leading white space, a sign, decimal digits;
+// values beyond 32 bits saturate as the system C library documents for its atoi.
+std::int32_t ReadDecimal(const char* text) noexcept {
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    std::int64_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        value = value * 10 + (*text - '0');
+        if (value > static_cast<std::int64_t>(INT_MAX) + 1) break;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+// The ASCII form of a character of code page 936, or 0: the characters that the system's
+// LCMAP_HALFWIDTH maps to ASCII (U+3000, U+FF01..U+FF5E, the curly quotes), and the
+// full-width reverse solidus, which it leaves alone but which reads as a backslash.
+char HalfWidthOf(unsigned char lead, unsigned char trail) noexcept {
+    // Row A3 is the full-width ASCII row, except A3A4, which is the full-width yen sign.
+    if (lead == 0xA3) return trail >= 0xA1 && trail <= 0xFD && trail != 0xA4 ? static_cast<char>(trail - 0x80) : 0;
+    if (lead != 0xA1) return 0;
+    switch (trail) {
+        case 0xA1: return ' ';  // ideographic space
+        case 0xAB: return '~';
+        case 0xAE: case 0xAF: return '\'';
+        case 0xB0: case 0xB1: return '"';
+        case 0xE7: return '$';
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+void TrimTrailingZeros(char* formatted) noexcept {
+    // Only fixed notation has a point to trim to; "inf" and "nan" stay as they are.
+    char* point = std::strchr(formatted, '.');
+    if (!point) return;
+    char* last = formatted + std::strlen(formatted) - 1;
+    if (last == point) {
+        *point = '\0';
+        return;
+    }
+    while (*last == '0' && last != formatted) --last;
+    last[last == point ? 0 : 1] = '\0';
+}
+
+void DateTimeToText(char* buffer, std::size_t size, double value, bool dateOnly) noexcept {
+    if (!size) return;
+    buffer[0] = '\0';
+    double days = 0;
+    const double fraction = std::modf(value, &days);
+    // Beyond a 32-bit day count (about 5.8 million years) and for NaN and infinities there
+    // is no date to show.
+    if (!std::isfinite(value) || std::fabs(days) > INT_MAX) return;
+    const auto seconds = static_cast<int>(std::fabs(fraction) * kSecondsPerDay + 0.5);  // 86400 shows as 24时
+    const int hour = seconds / 3600;
+    const int minute = seconds % 3600 / 60;
+    const int second = seconds % 60;
+    const CivilDate date = DateFromDays(static_cast<std::int64_t>(days) + kDaysFrom1970To1899);
+    const auto year = static_cast<int>(date.year);
+    if (dateOnly || (!hour && !minute && !second)) {
+        std::snprintf(buffer, size, "%d年%d月%d日", year, date.month, date.day);
+    } else if (second) {
+        std::snprintf(buffer, size, "%d年%d月%d日%d时%d分%d秒", year, date.month, date.day, hour, minute, second);
+    } else if (minute) {
+        std::snprintf(buffer, size, "%d年%d月%d日%d时%d分", year, date.month, date.day, hour, minute);
+    } else {
+        std::snprintf(buffer, size, "%d年%d月%d日%d时", year, date.month, date.day, hour);
+    }
+}
+
+OwnedText ToText(const TypedArg& value) noexcept {
+    if (IsByRef(value.type)) {
+        // Arrays of the integer types, read as bytes; other element types have no text.
+        const std::uint32_t element = value.Base();
+        const bool integral = element == TC_BYTE || element == TC_SHORT || element == TC_INT ||
+                              element == TC_INT_ALIAS || element == TC_INT64;
+        if (!integral || !value.ptr) return {};
+        const ArrayElementsView elements = ArrayElements(value.ptr);
+        return TextUpToZero(elements.first, elements.count * ElementWidth(element));
+    }
+    switch (value.type) {
+        case TC_BYTESET:
+            return value.ptr ? TextUpToZero(ByteSetBytes(value.ptr), static_cast<std::size_t>(ByteSetSize(value.ptr))) : OwnedText();
+        case TC_TEXT:
+            return CopyOrNull(View(value.TextValue()));
+        default: {
+            FormatBuffer buffer;
+            if (!FormatScalar(value, buffer)) return {};
+            return CopyOrNull(buffer);
+        }
+    }
+}
+
+std::int32_t ToInteger(const TypedArg& value) noexcept {
+    switch (value.type) {
+        case TC_BOOL:
+        case TC_INT:
+        case TC_INT_ALIAS:
+        case TC_INT64:
+            return value.Low();
+        case TC_BYTE:
+            return value.Low() & 0xFF;
+        case TC_SHORT:
+            return static_cast<std::int16_t>(value.Low());
+        case TC_FLOAT:
+            return static_cast<std::int32_t>(static_cast<std::uint32_t>(TruncateToInt64(value.Float())));
+        case TC_DOUBLE:
+            return static_cast<std::int32_t>(static_cast<std::uint32_t>(TruncateToInt64(value.Double())));
+        case TC_TEXT:
+            return ReadDecimal(ToHalfWidth(value.TextValue()).c_str());
+        default:
+            return 0;
+    }
+}
+
+OwnedText HexText(std::int32_t value) noexcept {
+    // Always a 16-byte block; "FFFFFFFF" and its NUL take 9.
+    auto* block = static_cast<char*>(RtAllocRaw(16));
+    std::snprintf(block, 16, "%X", static_cast<unsigned>(value));
+    return OwnedText::Adopt(block);
+}
+
+OwnedText ToHalfWidth(const char* text) noexcept {
+    const std::string_view source = View(text);
+    if (source.empty()) return {};
+    // Mapped in place of the system's LCMapString, which would read the text in the ANSI code
+    // page of the machine rather than in 936. Characters without an ASCII form stay as they are.
+    auto* block = static_cast<char*>(RtAllocRaw(source.size() + 1));
+    std::size_t out = 0;
+    for (std::size_t at = 0; at < source.size();) {
+        const std::size_t length = CharLengthAt(source, at);
+        const char half = length == 2 ? HalfWidthOf(static_cast<unsigned char>(source[at]), static_cast<unsigned char>(source[at + 1])) : 0;
+        if (half) {
+            block[out++] = half;
+        } else {
+            std::memcpy(block + out, source.data() + at, length);
+            out += length;
+        }
+        at += length;
+    }
+    block[out] = '\0';
+    // Exactly length + 1 bytes, as every produced text.
+    if (out < source.size()) block = static_cast<char*>(RtRealloc(block, out + 1));
+    return OwnedText::Adopt(block);
+}
+
+std::int32_t ShowMessageBox(const TypedArg& message, const TypedArg& flags, const TypedArg& caption,
+                            const TypedArg& owner) noexcept {
+    FormatBuffer buffer = "";
+    const char* text = buffer;
+    if (message.type == TC_TEXT) {
+        text = View(message.TextValue()).data();
+    } else if (!FormatScalar(message, buffer)) {
+        buffer[0] = '\0';  // byte-sets, arrays and objects show an empty message
+    }
+    // Only a caption given as text is read as one; anything else keeps the default.
+    const char* title = caption.type == TC_TEXT ? View(caption.TextValue()).data() : kDefaultMessageBoxCaption;
+    // Window handles are 32-bit values (sign-extended on 64-bit Windows), so an int carries one.
+    void* window = owner.type == TC_INT ? reinterpret_cast<void*>(static_cast<std::intptr_t>(owner.Low())) : nullptr;
+    const auto style = flags.Given() ? static_cast<unsigned>(flags.Low()) : 0u;
+    return platform::ShowMessage(window, text, title, style) - 1;
+}
+
+}  // namespace quenlark

@@ -1,0 +1,232 @@
+#include "runtime/TextCommands.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string_view>
+
+#include "runtime/PieceList.h"
+#include "runtime/TextSearch.h"
+#include "runtime/Values.h"
+
+namespace quenlark {
+
+namespace {
+
+constexpr unsigned char kFullWidthSpaceByte = 0xA1;  // a full-width space is A1 A1
+
+std::string_view View(const char* text) noexcept { return {text ? text : "", TextLength(text)}; }
+
+std::int32_t Position(std::size_t offset) noexcept { return static_cast<std::int32_t>(offset + 1); }
+
+// The first character boundary at or after a start given as a 1-based position (starts of
+// 1 and below mean the beginning); kNoMatch when the text ends first.
+std::size_t BoundaryFrom(std::string_view text, std::optional<std::int32_t> start) noexcept {
+    const std::size_t offset = start && *start > 1 ? static_cast<std::size_t>(*start - 1) : 0;
+    if (offset >= text.size()) return kNoMatch;
+    const std::size_t boundary = IsCharBoundary(text, 0, offset) ? offset : offset + 1;
+    return boundary < text.size() ? boundary : kNoMatch;
+}
+
+// Bytes of the space at `at`: 1 for 0x20, 2 for A1 A1, 0 for anything else.
+std::size_t SpaceLengthAt(std::string_view text, std::size_t at) noexcept {
+    if (text[at] == ' ') return 1;
+    const auto lead = static_cast<unsigned char>(text[at]);
+    return lead == kFullWidthSpaceByte && at + 1 < text.size() && static_cast<unsigned char>(text[at + 1]) == kFullWidthSpaceByte ? 2 : 0;
+}
+
+OwnedText CopyOrNull(std::string_view bytes) noexcept { return bytes.empty() ? OwnedText() : OwnedText::CopyOf(bytes); }
+
+}  // namespace
+
+std::int32_t FindText(const char* text, const char* sub, std::optional<std::int32_t> start, bool ignoreCase) noexcept {
+    const std::string_view haystack = View(text);
+    if (haystack.empty() || !sub) return -1;
+    if (!*sub) return 1;
+    const std::size_t from = BoundaryFrom(haystack, start);
+    if (from == kNoMatch) return -1;
+    ByteMatcher matcher(haystack, sub, ignoreCase);
+    matcher.Seek(from);
+    const std::size_t at = matcher.NextAtBoundary(from);
+    return at == kNoMatch ? -1 : Position(at);
+}
+
+std::int32_t FindTextReverse(const char* text, const char* sub, std::optional<std::int32_t> start,
+                             bool ignoreCase) noexcept {
+    const std::string_view haystack = View(text);
+    if (haystack.empty() || !sub) return -1;
+    if (!*sub) return 1;
+    if (start && *start <= 0) return -1;
+    const std::string_view needle(sub);
+    const std::int64_t limit = start ? *start - 1 : INT32_MAX;
+    // A match must begin at or before limit - length(sub); none can when that is negative.
+    const std::int64_t bound = limit - static_cast<std::int64_t>(needle.size());
+    if (bound < 0) return -1;
+    // The first candidate is the first character boundary at or after the bound; from there
+    // candidates step back byte by byte, so the last byte occurrence up to it wins.
+    std::size_t first = haystack.size();
+    if (static_cast<std::uint64_t>(bound) < haystack.size()) {
+        first = static_cast<std::size_t>(bound);
+        if (!IsCharBoundary(haystack, 0, first)) ++first;
+    }
+    const std::size_t searched = std::min(haystack.size(), first + needle.size());
+    ByteMatcher matcher(haystack.substr(0, searched), needle, ignoreCase);
+    std::size_t last = kNoMatch;
+    for (std::size_t at = matcher.Next(); at != kNoMatch; at = matcher.Next()) last = at;
+    return last == kNoMatch ? -1 : Position(last);
+}
+
+OwnedText ReplaceSubText(const char* text, const char* find, const ReplaceOptions& options) noexcept {
+    const std::string_view source = View(text);
+    if (source.empty()) return {};
+    const std::size_t from = BoundaryFrom(source, options.start);
+    const std::string_view needle = View(find);
+    if (from == kNoMatch || needle.empty() || (options.count && *options.count <= 0)) return OwnedText::CopyOf(source);
+    std::int32_t remaining = options.count.value_or(INT32_MAX);
+    const std::string_view replacement = View(options.replacement);
+
+    PieceList pieces;
+    ByteMatcher matcher(source, needle, !options.caseSensitive);
+    matcher.Seek(from);
+    std::size_t mark = 0;
+    for (std::size_t searchFrom = from; remaining > 0; --remaining) {
+        const std::size_t at = matcher.NextAtBoundary(searchFrom);
+        if (at == kNoMatch) break;
+        if (at > mark) pieces.Add(source.data() + mark, at - mark);
+        if (!replacement.empty()) pieces.Add(replacement.data(), replacement.size());
+        mark = searchFrom = at + needle.size();
+        matcher.Seek(searchFrom);
+    }
+    if (mark < source.size()) pieces.Add(source.data() + mark, source.size() - mark);
+    return pieces.Join();
+}
+
+OwnedTextArray SplitText(const char* text, std::optional<const char*> separator, std::optional<std::int32_t> count) noexcept {
+    if (count && *count <= 0) return OwnedTextArray::NewEmpty();
+    const std::string_view source = View(text);
+    if (source.empty()) return OwnedTextArray::NewEmpty();
+    const std::string_view cut = separator ? View(*separator) : std::string_view(",");
+    PieceList pieces;
+    if (cut.empty()) {
+        pieces.Add(source.data(), source.size());
+        return pieces.ToArray();
+    }
+    std::int32_t remaining = count.value_or(INT32_MAX);
+    ByteMatcher matcher(source, cut, false);
+    std::size_t pieceStart = 0;
+    for (; remaining > 0; --remaining) {
+        const std::size_t at = matcher.NextAtBoundary(pieceStart);
+        if (at == kNoMatch) break;
+        pieces.Add(source.data() + pieceStart, at - pieceStart);  // empty pieces stay
+        pieceStart = at + cut.size();
+        matcher.Seek(pieceStart);
+    }
+    // A trailing separator adds no empty element; a reached count drops the remainder.
+    if (pieceStart < source.size() && remaining > 0) pieces.Add(source.data() + pieceStart, source.size() - pieceStart);
+    return pieces.ToArray();
+}
+
+OwnedText TrimSpaces(const char* text) noexcept {
+    const std::string_view source = View(text);
+    std::size_t at = 0;
+    while (at < source.size()) {
+        const std::size_t space = SpaceLengthAt(source, at);
+        if (!space) break;
+        at += space;
+    }
+    const std::size_t first = at;
+    std::size_t end = at;
+    while (at < source.size()) {
+        const std::size_t length = CharLengthAt(source, at);
+        if (!SpaceLengthAt(source, at)) end = at + length;
+        at += length;
+    }
+    return CopyOrNull(source.substr(first, end - first));
+}
+
+OwnedText RemoveAllSpaces(const char* text) noexcept {
+    const std::string_view source = View(text);
+    if (source.empty()) return {};
+    PieceList pieces;
+    std::size_t at = 0;
+    for (;;) {
+        while (at < source.size()) {
+            const std::size_t space = SpaceLengthAt(source, at);
+            if (!space) break;
+            at += space;
+        }
+        if (at >= source.size()) break;
+        const std::size_t run = at;
+        while (at < source.size() && !SpaceLengthAt(source, at)) at += CharLengthAt(source, at);
+        pieces.Add(source.data() + run, at - run);
+    }
+    return pieces.Join();
+}
+
+OwnedText TextLeft(const char* text, std::int32_t n) noexcept {
+    const std::string_view source = View(text);
+    if (n <= 0) return {};
+    return CopyOrNull(source.substr(0, static_cast<std::size_t>(n)));
+}
+
+OwnedText TextRight(const char* text, std::int32_t n) noexcept {
+    const std::string_view source = View(text);
+    if (n <= 0) return {};
+    const std::size_t take = std::min(source.size(), static_cast<std::size_t>(n));
+    return CopyOrNull(source.substr(source.size() - take));
+}
+
+OwnedText TextMiddle(const char* text, std::int32_t start, std::int32_t n) noexcept {
+    const std::string_view source = View(text);
+    if (start <= 0 || n <= 0 || static_cast<std::size_t>(start) > source.size()) return {};
+    return CopyOrNull(source.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(n)));
+}
+
+std::int32_t CompareText(const char* a, const char* b, bool exact) noexcept {
+    if (exact) return CompareTexts(a, b);
+    const auto* left = reinterpret_cast<const unsigned char*>(a ? a : "");
+    const auto* right = reinterpret_cast<const unsigned char*>(b ? b : "");
+    for (;; ++left, ++right) {
+        const int difference = kFoldTable[*left] - kFoldTable[*right];
+        if (difference || !*left) return (difference > 0) - (difference < 0);
+    }
+}
+
+bool TextStartsWith(const char* text, const char* prefix) noexcept {
+    const std::string_view source = View(text);
+    const std::string_view head = View(prefix);
+    return !source.empty() && !head.empty() && source.starts_with(head);
+}
+
+std::int32_t CharCodeAt(const char* text, std::optional<std::int32_t> position) noexcept {
+    const std::int32_t at = position.value_or(1);
+    const std::string_view source = View(text);
+    if (at <= 0 || static_cast<std::size_t>(at) > source.size()) return 0;
+    return static_cast<signed char>(source[static_cast<std::size_t>(at - 1)]);
+}
+
+OwnedText CharFromCode(std::int32_t code) noexcept {
+    const char byte = static_cast<char>(code & 0xFF);
+    return byte ? OwnedText::CopyOf({&byte, 1}) : OwnedText();
+}
+
+OwnedText ToUpperText(const char* text) noexcept {
+    const std::string_view source = View(text);
+    if (source.empty()) return {};
+    OwnedText copy = OwnedText::CopyOf(source);
+    char* bytes = copy.get();
+    for (std::size_t at = 0; at < source.size(); at += CharLengthAt(source, at)) {
+        if (bytes[at] >= 'a' && bytes[at] <= 'z') bytes[at] = static_cast<char>(bytes[at] - 32);
+    }
+    return copy;
+}
+
+OwnedText SpacesText(std::int32_t n) noexcept {
+    if (n < 1) return {};
+    auto* block = static_cast<char*>(RtAllocRaw(static_cast<std::size_t>(n) + 1));
+    std::memset(block, ' ', static_cast<std::size_t>(n));
+    block[n] = '\0';
+    return OwnedText::Adopt(block);
+}
+
+}  // namespace quenlark

@@ -1,0 +1,190 @@
+#include "runtime/TextSearch.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "runtime/Memory.h"
+
+namespace quenlark {
+
+namespace {
+
+constexpr std::array<unsigned char, 256> kIdentity = MakeByteTable(false);
+
+// Checking candidates may cost this many times the bytes scanned (plus a start allowance)
+// before the matcher switches to Knuth-Morris-Pratt, which never looks back.
+constexpr std::size_t kCheckFactor = 4;
+constexpr std::size_t kCheckAllowance = 4096;
+
+#if defined(__SSE2__)
+// A..Z to a..z in all 16 lanes: the shift puts 'A'..'Z' at the bottom of the signed range.
+inline __m128i FoldLanes(__m128i v) {
+    const __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(0x80 - 'A'));
+    const __m128i upper = _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + 26)));
+    return _mm_or_si128(v, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+}
+#endif
+
+}  // namespace
+
+bool IsCharBoundary(std::string_view text, std::size_t known, std::size_t at) noexcept {
+    std::size_t runStart = at;
+    while (runStart > known && static_cast<unsigned char>(text[runStart - 1]) >= 0x80) --runStart;
+    // Every byte of the run leads a character or trails the one before it, in pairs.
+    return ((at - runStart) & 1) == 0;
+}
+
+ByteMatcher::ByteMatcher(std::string_view text, std::string_view needle, bool ignoreCase) noexcept
+    : text_(reinterpret_cast<const unsigned char*>(text.data())),
+      size_(text.size()),
+      needle_(reinterpret_cast<const unsigned char*>(needle.data())),
+      length_(needle.size()),
+      fold_(ignoreCase ? kFoldTable.data() : kIdentity.data()) {}
+
+ByteMatcher::~ByteMatcher() { RtFree(failure_); }
+
+void ByteMatcher::Seek(std::size_t position) noexcept {
+    if (position > cursor_) scanned_ += position - cursor_;
+    cursor_ = position;
+    state_ = 0;
+}
+
+std::size_t ByteMatcher::Next() noexcept { return failure_ ? KmpNext() : ScanNext(); }
+
+std::size_t ByteMatcher::NextAtBoundary(std::size_t known) noexcept {
+    const std::string_view text(reinterpret_cast<const char*>(text_), size_);
+    for (;;) {
+        const std::size_t at = Next();
+        if (at == kNoMatch || IsCharBoundary(text, known, at)) return at;
+        known = at + 1;  // `at` is a trail byte, so a character starts after it
+    }
+}
+
+bool ByteMatcher::Verify(std::size_t at) noexcept {
+    // The first and last bytes already matched.
+    checked_ += length_;
+    if (length_ <= 2) return true;
+    const unsigned char* t = text_ + at;
+    if (fold_ == kIdentity.data()) return std::memcmp(t + 1, needle_ + 1, length_ - 2) == 0;
+    for (std::size_t k = 1; k + 1 < length_; ++k) {
+        if (fold_[t[k]] != fold_[needle_[k]]) return false;
+    }
+    return true;
+}
+
+bool ByteMatcher::SwitchToKmp() noexcept {
+    if (checked_ <= kCheckFactor * scanned_ + kCheckAllowance) return false;
+    auto* table = static_cast<std::size_t*>(RtAllocRaw(length_ * sizeof(std::size_t)));
+    table[0] = 0;
+    std::size_t k = 0;
+    for (std::size_t q = 1; q < length_; ++q) {
+        while (k > 0 && fold_[needle_[q]] != fold_[needle_[k]]) k = table[k - 1];
+        if (fold_[needle_[q]] == fold_[needle_[k]]) ++k;
+        table[q] = k;
+    }
+    failure_ = table;
+    state_ = 0;
+    return true;
+}
+
+std::size_t ByteMatcher::ScanNext() noexcept {
+    if (length_ > size_ || cursor_ > size_ - length_) return kNoMatch;
+    const std::size_t lastStart = size_ - length_;
+    const unsigned char first = fold_[needle_[0]];
+    const unsigned char last = fold_[needle_[length_ - 1]];
+    const bool folding = fold_ == kFoldTable.data();
+    const std::size_t from = cursor_;
+
+    // A candidate has the first and last byte in place. Returns true when the search ends
+    // there: at a match, or by handing the rest to Knuth-Morris-Pratt.
+    std::size_t found = kNoMatch;
+    std::size_t counted = from;
+    auto settle = [&](std::size_t at) {
+        scanned_ += at - counted;
+        counted = at;
+        cursor_ = at + 1;
+        if (Verify(at)) {
+            found = at;
+            return true;
+        }
+        if (!SwitchToKmp()) return false;
+        found = KmpNext();
+        return true;
+    };
+
+    std::size_t i = from;
+#if defined(__SSE2__)
+    const __m128i firstLanes = _mm_set1_epi8(static_cast<char>(first));
+    const __m128i lastLanes = _mm_set1_epi8(static_cast<char>(last));
+    // Bit k: candidate at + k has its first and last byte in place.
+    auto candidates = [&]<bool kFolding>(std::size_t at) -> std::uint64_t {
+        __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text_ + at));
+        __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text_ + at + length_ - 1));
+        if constexpr (kFolding) {
+            head = FoldLanes(head);
+            tail = FoldLanes(tail);
+        }
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, firstLanes), _mm_cmpeq_epi8(tail, lastLanes))));
+    };
+    auto settleAll = [&](std::uint64_t mask) {
+        for (; mask; mask &= mask - 1) {
+            if (settle(i + static_cast<std::size_t>(__builtin_ctzll(mask)))) return true;
+        }
+        return false;
+    };
+    // 64 and then 16 candidates at a time while all of them, and their last bytes, are inside.
+    auto scanBlocks = [&]<bool kFolding>() {
+        for (; i + 64 <= lastStart + 1; i += 64) {
+            const std::uint64_t mask = candidates.template operator()<kFolding>(i) |
+                                       candidates.template operator()<kFolding>(i + 16) << 16 |
+                                       candidates.template operator()<kFolding>(i + 32) << 32 |
+                                       candidates.template operator()<kFolding>(i + 48) << 48;
+            if (mask && settleAll(mask)) return true;
+        }
+        for (; i + 16 <= lastStart + 1; i += 16) {
+            if (settleAll(candidates.template operator()<kFolding>(i))) return true;
+        }
+        return false;
+    };
+    if (folding ? scanBlocks.template operator()<true>() : scanBlocks.template operator()<false>()) return found;
+#endif
+    while (i <= lastStart) {
+        if (!folding) {
+            const void* hit = std::memchr(text_ + i, first, lastStart + 1 - i);
+            if (!hit) break;
+            i = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - text_);
+        } else if (fold_[text_[i]] != first) {
+            ++i;
+            continue;
+        }
+        if (fold_[text_[i + length_ - 1]] == last && settle(i)) return found;
+        ++i;
+    }
+    scanned_ += size_ - counted;
+    cursor_ = size_;
+    return kNoMatch;
+}
+
+std::size_t ByteMatcher::KmpNext() noexcept {
+    std::size_t matched = state_;
+    for (std::size_t i = cursor_; i < size_; ++i) {
+        const unsigned char c = fold_[text_[i]];
+        while (matched > 0 && c != fold_[needle_[matched]]) matched = failure_[matched - 1];
+        if (c == fold_[needle_[matched]]) ++matched;
+        if (matched == length_) {
+            // Keep the overlap so that the next call finds overlapping occurrences too.
+            state_ = failure_[matched - 1];
+            cursor_ = i + 1;
+            return i + 1 - length_;
+        }
+    }
+    state_ = matched;
+    cursor_ = size_;
+    return kNoMatch;
+}
+
+}  // namespace quenlark

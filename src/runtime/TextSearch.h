@@ -1,0 +1,72 @@
+// Substring search for the text commands: byte occurrences of a needle (exact, or with ASCII
+// letters folded on every byte), and the code page 936 character boundaries that decide
+// which occurrences count.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace quenlark {
+
+inline constexpr std::size_t kNoMatch = static_cast<std::size_t>(-1);
+
+// Case folding: A..Z to a..z and every other byte to itself (with fold false: identity).
+constexpr std::array<unsigned char, 256> MakeByteTable(bool fold) {
+    std::array<unsigned char, 256> table{};
+    for (int b = 0; b < 256; ++b) table[b] = static_cast<unsigned char>(fold && b >= 'A' && b <= 'Z' ? b + 32 : b);
+    return table;
+}
+inline constexpr std::array<unsigned char, 256> kFoldTable = MakeByteTable(true);
+
+// Length of the character at `at`: 2 at a byte >= 0x80 that has a byte after it, else 1.
+[[nodiscard]] inline std::size_t CharLengthAt(std::string_view text, std::size_t at) noexcept {
+    return static_cast<unsigned char>(text[at]) >= 0x80 && at + 1 < text.size() ? 2 : 1;
+}
+
+// True when `at` is reached by stepping whole characters from `known`, itself a boundary
+// at or before `at`. Only the run of bytes >= 0x80 just before `at` is read: the byte after
+// any byte below 0x80 (single character or trail byte) always starts a character.
+[[nodiscard]] bool IsCharBoundary(std::string_view text, std::size_t known, std::size_t at) noexcept;
+
+// Finds every occurrence of a needle in a text, overlapping ones included, in linear time:
+// a vector scan on the needle's first and last byte with a check of the bytes between; when
+// the checks cost more than the scan (periodic needles), it continues as Knuth-Morris-Pratt.
+class ByteMatcher {
+public:
+    ByteMatcher(std::string_view text, std::string_view needle, bool ignoreCase) noexcept;
+    ~ByteMatcher();
+    ByteMatcher(const ByteMatcher&) = delete;
+    ByteMatcher& operator=(const ByteMatcher&) = delete;
+
+    // Start of the next occurrence at or after the cursor, or kNoMatch; the cursor then
+    // stands just after that start. The needle must not be empty.
+    [[nodiscard]] std::size_t Next() noexcept;
+    // Continues from `position`, forgetting any partial match.
+    void Seek(std::size_t position) noexcept;
+
+    // The next occurrence that begins at a character boundary; `known` is a boundary at or
+    // before the cursor (a boundary match moves nothing else: callers Seek past it).
+    [[nodiscard]] std::size_t NextAtBoundary(std::size_t known) noexcept;
+
+private:
+    [[nodiscard]] std::size_t ScanNext() noexcept;
+    [[nodiscard]] std::size_t KmpNext() noexcept;
+    [[nodiscard]] bool Verify(std::size_t at) noexcept;
+    [[nodiscard]] bool SwitchToKmp() noexcept;
+
+    const unsigned char* text_;
+    std::size_t size_;
+    const unsigned char* needle_;
+    std::size_t length_;
+    const unsigned char* fold_;  // identity table for exact matching
+    std::size_t cursor_ = 0;
+    // Kept work figures decide when the scan gives way to Knuth-Morris-Pratt.
+    std::size_t scanned_ = 0;
+    std::size_t checked_ = 0;
+    std::size_t* failure_ = nullptr;  // Knuth-Morris-Pratt table, once switched
+    std::size_t state_ = 0;           // matched needle bytes ending at the cursor
+};
+
+}  // namespace quenlark

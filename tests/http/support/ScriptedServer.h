@@ -1,0 +1,62 @@
+// The scripted loopback server (server/scripted_server.py) seen from a test: starts it, scripts
+// its responses and reads back the raw requests it received. One server per test program;
+// Reset() between tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenlark::testing_support {
+
+class ScriptedServer {
+public:
+    // Starts the server and waits until it listens. Check Ready() before use.
+    ScriptedServer();
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    [[nodiscard]] bool Ready() const { return control_ != ~std::uintptr_t{0}; }
+    [[nodiscard]] const std::string& StartError() const { return error_; }
+
+    // Ports of the listeners.
+    [[nodiscard]] int HttpPort() const { return http_; }
+    [[nodiscard]] int HttpsPort() const { return https_; }
+    [[nodiscard]] int WrongHostPort() const { return wrongHost_; }
+    [[nodiscard]] int ExpiredPort() const { return expired_; }
+    [[nodiscard]] std::string HttpUrl(std::string_view path) const;
+    [[nodiscard]] std::string HttpsUrl(std::string_view path) const;
+
+    // Options: "close", "drop", "reset", "stall=MS", "cut=N", "delay=MS", separated by blanks.
+    bool Script(std::string_view rawResponse, std::string_view options = {});
+    // A data file of tests/http/data/ (header lines stored with LF, sent with CR LF).
+    bool ScriptFile(std::string_view name, std::string_view options = {});
+    // A response with a generated body of `size` bytes.
+    bool Generate(int status, std::uint64_t size, std::string_view options = {});
+    // Every request received since the last Reset(), raw, in order.
+    [[nodiscard]] std::vector<std::string> Requests();
+    void Reset();
+
+private:
+    std::string Command(const std::string& line);
+    std::string ReadLine();
+
+    std::uintptr_t control_ = ~std::uintptr_t{0};
+    std::string pending_;
+    std::string error_;
+    int http_ = 0;
+    int https_ = 0;
+    int wrongHost_ = 0;
+    int expired_ = 0;
+};
+
+// The first line of a raw request ("GET /x HTTP/1.1").
+std::string RequestLine(const std::string& rawRequest);
+// The header block of a raw request without the request line and the blank line.
+std::string RequestHeaders(const std::string& rawRequest);
+// What follows the blank line.
+std::string RequestBody(const std::string& rawRequest);
+
+}  // namespace quenlark::testing_support
