@@ -24,8 +24,8 @@ namespace quenlark {
 // holds the record's address; as an argument it travels as TC_OBJECT with the record in
 // TypedArg::ptr.
 struct AutomationObject {
-    IUnknown* unknown;            // null: empty. The record holds one reference.
-    std::int32_t lastResult;      // HRESULT of the last bridge operation on this record; 0 when none
+    IUnknown* unknown;        // null: empty. The record holds one reference.
+    std::int32_t lastResult;  // HRESULT of the last bridge operation on this record; 0 when none
 };
 static_assert(offsetof(AutomationObject, unknown) == 0 && offsetof(AutomationObject, lastResult) == sizeof(void*));
 

@@ -62,10 +62,10 @@ public:
 
 private:
     struct Slot {
-        bool owned = false;                   // the VARIANT holds something made for the call
-        UniqueBstr text;                      // the string a by-reference text parameter points at
-        char** textVariable = nullptr;        // ... and the runtime variable it is written back to
-        std::int32_t* boolVariable = nullptr; // a bool variable lent as VARIANT_BOOL
+        bool owned = false;                    // the VARIANT holds something made for the call
+        UniqueBstr text;                       // the string a by-reference text parameter points at
+        char** textVariable = nullptr;         // ... and the runtime variable it is written back to
+        std::int32_t* boolVariable = nullptr;  // a bool variable lent as VARIANT_BOOL
     };
     VARIANT& Variant(std::size_t i) noexcept { return variants_[variants_.size() - 1 - i]; }
 
@@ -100,7 +100,8 @@ void CallArguments::Convert(std::size_t i, const TypedArg& arg, bool byRefParame
             slot.owned = true;
             return;
         case TC_OBJECT: {
-            auto* record = variable ? *static_cast<AutomationObject**>(arg.ptr) : static_cast<AutomationObject*>(arg.ptr);
+            auto* record =
+                variable ? *static_cast<AutomationObject**>(arg.ptr) : static_cast<AutomationObject*>(arg.ptr);
             // The record's pointer is lent as it is: no reference is taken for the call.
             if (byRefParameter && record) {
                 v.vt = VT_BYREF | VT_DISPATCH;

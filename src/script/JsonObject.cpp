@@ -21,7 +21,23 @@ constexpr char kRestoreBackslashes[] = ".replace(str_reg, '\\\\')";
 
 std::int32_t ToInt(double value) noexcept { return static_cast<std::int32_t>(TruncateToInt64(value)); }
 
-OwnedText IndexText(std::int32_t index) noexcept { return ToText(TypedArg::Int(index)); }
+// "path[index]", the index in decimal.
+OwnedText ElementPath(const char* path, std::int32_t index) noexcept {
+    const OwnedText indexText = ToText(TypedArg::Int(index));
+    return ConcatTexts({path, "[", indexText.get(), "]"});
+}
+
+// An array item as a statement writes it: JSON as it stands, anything else in single quotes
+// as it stands (not escaped).
+OwnedText ArrayItem(const char* value, bool valueIsJson) noexcept {
+    return valueIsJson ? OwnedText::CopyOf(value ? value : "") : ConcatTexts({"'", value, "'"});
+}
+
+// The statement that reads an expression as text: its JSON, or a string's own text.
+OwnedText ReadStatement(const char* expression, bool asJson) noexcept {
+    return asJson ? ConcatTexts({"JSON.stringify(", expression, ")", kRestoreBackslashes})
+                  : ConcatTexts({expression, kRestoreBackslashes});
+}
 
 // Every occurrence, case-sensitive.
 OwnedText ReplaceAll(const char* text, const char* find, const char* replacement) noexcept {
@@ -99,7 +115,7 @@ bool JsonObject::Clear() noexcept {
 }
 
 OwnedText JsonObject::Serialize() noexcept {
-    const OwnedText statement = ConcatTexts({"JSON.stringify(", VariableName(), ")", kRestoreBackslashes});
+    const OwnedText statement = ReadStatement(VariableName(), true);
     return EvalText(statement.get());
 }
 
@@ -157,8 +173,7 @@ std::int32_t JsonObject::MemberType(const char* key) noexcept {
 
 OwnedText JsonObject::GetText(const char* key, bool asJson) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText statement = asJson ? ConcatTexts({"JSON.stringify(", path.get(), ")", kRestoreBackslashes})
-                                       : ConcatTexts({path.get(), kRestoreBackslashes});
+    const OwnedText statement = ReadStatement(path.get(), asJson);
     return EvalText(statement.get());
 }
 
@@ -183,7 +198,7 @@ JsonObject JsonObject::GetObject(const char* key) noexcept {
 
 bool JsonObject::AppendToArray(const char* value, const char* key, bool valueIsJson) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText item = valueIsJson ? OwnedText::CopyOf(value ? value : "") : ConcatTexts({"'", value, "'"});
+    const OwnedText item = ArrayItem(value, valueIsJson);
     const OwnedText statement =
         ConcatTexts({"if (Object.prototype.toString.call(", path.get(), ") != '[object Array]') { ", path.get(),
                      " = new Array() } ", path.get(), ".push(", item.get(), ")"});
@@ -192,31 +207,28 @@ bool JsonObject::AppendToArray(const char* value, const char* key, bool valueIsJ
 
 JsonObject JsonObject::GetElementObject(std::int32_t index, const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText indexText = IndexText(index);
-    const OwnedText element = ConcatTexts({path.get(), "[", indexText.get(), "]"});
+    const OwnedText element = ElementPath(path.get(), index);
     return ObjectOf(element.get());
 }
 
 OwnedText JsonObject::GetElementText(std::int32_t index, const char* key, bool asJson) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText indexText = IndexText(index);
-    const OwnedText statement =
-        asJson ? ConcatTexts({"JSON.stringify(", path.get(), "[", indexText.get(), "])", kRestoreBackslashes})
-               : ConcatTexts({path.get(), "[", indexText.get(), "]", kRestoreBackslashes});
+    const OwnedText element = ElementPath(path.get(), index);
+    const OwnedText statement = ReadStatement(element.get(), asJson);
     return EvalText(statement.get());
 }
 
 bool JsonObject::SetElement(std::int32_t index, const char* key, const char* value, bool valueIsJson) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText indexText = IndexText(index);
-    const OwnedText item = valueIsJson ? OwnedText::CopyOf(value ? value : "") : ConcatTexts({"'", value, "'"});
-    const OwnedText statement = ConcatTexts({path.get(), "[", indexText.get(), "] = ", item.get()});
+    const OwnedText element = ElementPath(path.get(), index);
+    const OwnedText item = ArrayItem(value, valueIsJson);
+    const OwnedText statement = ConcatTexts({element.get(), " = ", item.get()});
     return EvalBool(statement.get());
 }
 
 bool JsonObject::RemoveElement(std::int32_t index, const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText indexText = IndexText(index);
+    const OwnedText indexText = ToText(TypedArg::Int(index));
     const OwnedText statement = ConcatTexts({path.get(), ".splice(", indexText.get(), ", 1)"});
     return EvalBool(statement.get());
 }
@@ -270,7 +282,7 @@ double JsonObject::EvalNumber(const char* statement) noexcept {
 JsonObject JsonObject::ObjectOf(const char* expression) noexcept {
     // A parse of the member's JSON in an engine of its own: the new instance shares nothing.
     JsonObject parsed;
-    const OwnedText statement = ConcatTexts({"JSON.stringify(", expression, ")", kRestoreBackslashes});
+    const OwnedText statement = ReadStatement(expression, true);
     const OwnedText json = EvalText(statement.get());
     parsed.Parse(json.get());
     return parsed;

@@ -32,13 +32,13 @@ namespace quenlark {
 
 // MemberType results.
 enum JsonMemberType : std::int32_t {
-    kJsonMissing = 0,   // null or undefined
+    kJsonMissing = 0,  // null or undefined
     kJsonBoolean = 1,
     kJsonNumber = 2,
     kJsonObject = 4,
     kJsonArray = 5,
     kJsonString = 6,
-    kJsonOther = -1,    // anything else, or the statement failed
+    kJsonOther = -1,  // anything else, or the statement failed
 };
 
 class JsonObject {

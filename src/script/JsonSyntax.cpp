@@ -133,8 +133,6 @@ private:
 
 }  // namespace
 
-std::optional<JsonValueKind> CheckJsonText(std::u16string_view text) noexcept {
-    return JsonChecker(text).Text();
-}
+std::optional<JsonValueKind> CheckJsonText(std::u16string_view text) noexcept { return JsonChecker(text).Text(); }
 
 }  // namespace quenlark

@@ -15,7 +15,9 @@ constexpr std::int32_t kNoPosition = -2;
 std::int32_t ToInt(double value) noexcept { return static_cast<std::int32_t>(TruncateToInt64(value)); }
 
 // The engine's collections are indexed from 0, by a number.
-TypedArg ItemIndex(std::int32_t oneBased) noexcept { return TypedArg::DoubleValue(static_cast<double>(oneBased) - 1.0); }
+TypedArg ItemIndex(std::int32_t oneBased) noexcept {
+    return TypedArg::DoubleValue(static_cast<double>(oneBased) - 1.0);
+}
 
 }  // namespace
 
@@ -72,7 +74,8 @@ std::optional<std::int32_t> RegexObject::MatchOffset(AutomationObject& match) no
     // the byte offset (a double-byte character is one unit but two bytes).
     const std::int64_t units = TruncateToInt64(GetNumberProperty(match, "FirstIndex"));
     if (units < 0) return std::nullopt;
-    return static_cast<std::int32_t>(TextBytesOfWidePrefix(BstrView(subject_->bstrVal), static_cast<std::size_t>(units)));
+    return static_cast<std::int32_t>(
+        TextBytesOfWidePrefix(BstrView(subject_->bstrVal), static_cast<std::size_t>(units)));
 }
 
 OwnedText RegexObject::MatchText(std::int32_t index, std::int32_t* position) noexcept {

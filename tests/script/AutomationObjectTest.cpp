@@ -63,7 +63,8 @@ bool WriteCoclassLibrary(const wchar_t* file, const wchar_t* name) {
     const GUID libraryId = {0x5d1f3a70, 0x2b4c, 0x4e21, {0x9a, 0x10, 0x51, 0x7e, 0x33, 0x0c, 0x8d, 0x42}};
     return SUCCEEDED(::CLSIDFromString(L"{3F4DACA4-160D-11D2-A8E9-00104B365C9F}", &engine)) &&
            SUCCEEDED(::CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, file, &library)) &&
-           SUCCEEDED(library->SetGuid(libraryId)) && SUCCEEDED(library->SetName(const_cast<LPOLESTR>(L"QuenlarkTest"))) &&
+           SUCCEEDED(library->SetGuid(libraryId)) &&
+           SUCCEEDED(library->SetName(const_cast<LPOLESTR>(L"QuenlarkTest"))) &&
            SUCCEEDED(library->CreateTypeInfo(const_cast<LPOLESTR>(name), TKIND_COCLASS, &coclass)) &&
            SUCCEEDED(coclass->SetGuid(engine)) && SUCCEEDED(coclass->SetTypeFlags(TYPEFLAG_FCANCREATE)) &&
            SUCCEEDED(coclass->LayOut()) && SUCCEEDED(library->SaveAllChanges());

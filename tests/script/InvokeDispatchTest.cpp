@@ -29,7 +29,10 @@ std::vector<FakeMember> Members() {
         {L"Take", kTake, Form::Function, INVOKE_FUNC, {VT_VARIANT, VT_VARIANT, VT_VARIANT}},
         {L"Value", kValue, Form::Function, INVOKE_PROPERTYGET, {}},
         {L"Value", kValue, Form::Function, INVOKE_PROPERTYPUT, {VT_VARIANT}},
-        {L"Swap", kSwap, Form::Function, INVOKE_FUNC,
+        {L"Swap",
+         kSwap,
+         Form::Function,
+         INVOKE_FUNC,
          {VT_BYREF | VT_BSTR, VT_BYREF | VT_I4, VT_BYREF | VT_BOOL, VT_BYREF | VT_R8}},
         {L"Owner", kOwner, Form::Function, INVOKE_PROPERTYPUT, {VT_BYREF | VT_DISPATCH}},
         {L"OnlyPut", kOnlyPut, Form::Function, INVOKE_PROPERTYPUT, {VT_I4}},
@@ -89,10 +92,9 @@ TEST_F(InvokeDispatchTest, ValuesPassedDirectlyBecomeTheirVariants) {
                 TypedArg::ByteSetArg(nullptr), TypedArg::Raw(TC_INT_ALIAS, 0xFFFFFFFFu), TypedArg::Byte(200),
                 TypedArg::Short(-2), TypedArg::Int(-7), TypedArg::Int64Value(1LL << 40), TypedArg::FloatValue(1.5f),
                 TypedArg::DoubleValue(2.25), TypedArg::Raw(0x12345, 1)});
-    EXPECT_EQ(fake_->LastCall().args,
-              (Args{"bool:-1", "bool:0", "date:2.5", "bstr:ab\\u4e2d", "bstr:null", "array ui1:[1,2,255]",
-                    "array ui1:null", "ui4:4294967295", "ui1:200", "i2:-2", "i4:-7", "i8:1099511627776", "r4:1.5",
-                    "r8:2.25", "empty"}));
+    EXPECT_EQ(fake_->LastCall().args, (Args{"bool:-1", "bool:0", "date:2.5", "bstr:ab\\u4e2d", "bstr:null",
+                                            "array ui1:[1,2,255]", "array ui1:null", "ui4:4294967295", "ui1:200",
+                                            "i2:-2", "i4:-7", "i8:1099511627776", "r4:1.5", "r8:2.25", "empty"}));
 }
 
 TEST_F(InvokeDispatchTest, ObjectsAreLentWithoutAReferenceAndVariantsAreCopied) {
@@ -124,11 +126,12 @@ TEST_F(InvokeDispatchTest, VariablesGoByValueToByValueParameters) {
     std::int32_t flag = 3;
     OwnedText text = OwnedText::CopyOf("abc");
     char* textVariable = text.get();
-    CallMethod(*obj_, "Take",
-               {TypedArg::ByRef(TC_INT, &number), TypedArg::ByRef(TC_BOOL, &flag), TypedArg::ByRef(TC_TEXT, &textVariable)});
+    CallMethod(
+        *obj_, "Take",
+        {TypedArg::ByRef(TC_INT, &number), TypedArg::ByRef(TC_BOOL, &flag), TypedArg::ByRef(TC_TEXT, &textVariable)});
     EXPECT_EQ(fake_->LastCall().args, (Args{"i4:5", "bool:-1", "bstr:abc"}));
-    EXPECT_EQ(flag, 3);                    // not normalised: it was not lent
-    EXPECT_EQ(textVariable, text.get());   // not rewritten
+    EXPECT_EQ(flag, 3);                   // not normalised: it was not lent
+    EXPECT_EQ(textVariable, text.get());  // not rewritten
 }
 
 TEST_F(InvokeDispatchTest, VariablesAreLentToByReferenceParametersAndTextsWrittenBack) {

@@ -21,7 +21,7 @@ std::string Decode(const char* input) {
 
 TEST(DecodeUnicodeEscapes, DecodesBackslashEscapesToCodePage936) {
     EXPECT_EQ(Decode("\\u4e2d\\u6587"), "\xD6\xD0\xCE\xC4");  // 中文
-    EXPECT_EQ(Decode("x\\u4E2Dy\\41z"), "x\xD6\xD0yAz");       // upper-case digits, two-digit form
+    EXPECT_EQ(Decode("x\\u4E2Dy\\41z"), "x\xD6\xD0yAz");      // upper-case digits, two-digit form
     EXPECT_EQ(Decode("plain \xD6\xD0\xCE\xC4 text"), "plain \xD6\xD0\xCE\xC4 text");
     // A character that code page 936 lacks does not survive the way back.
     EXPECT_EQ(Decode("\\u0e01"), "?");

@@ -107,7 +107,7 @@ TEST_F(VariantValueTest, ArrayElementsAreNamedFromOneAndOutsideIndexesFail) {
     IntArray numbers({10, -20, 30});
     ASSERT_TRUE(AssignVariant(v_.get(), numbers.As(TC_INT)));
     EXPECT_EQ(Text(2), "-20");
-    EXPECT_EQ(Text(0), "10");   // below 1: the first
+    EXPECT_EQ(Text(0), "10");  // below 1: the first
     EXPECT_EQ(Text(), "10");
     EXPECT_EQ(Text(3), "30");
     EXPECT_EQ(VariantToText(v_.get(), 4).get(), nullptr);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <wrl/client.h>
 
 #include "script/AutomationObject.h"

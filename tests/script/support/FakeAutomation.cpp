@@ -67,11 +67,21 @@ std::string DescribeValue(VARTYPE vt, const void* at) {
 std::string DescribeArray(VARTYPE elementType, SAFEARRAY* array) {
     std::string out = "array ";
     switch (elementType) {
-        case VT_UI1: out += "ui1"; break;
-        case VT_I4: out += "i4"; break;
-        case VT_BSTR: out += "bstr"; break;
-        case VT_BOOL: out += "bool"; break;
-        default: out += "vt" + std::to_string(elementType); break;
+        case VT_UI1:
+            out += "ui1";
+            break;
+        case VT_I4:
+            out += "i4";
+            break;
+        case VT_BSTR:
+            out += "bstr";
+            break;
+        case VT_BOOL:
+            out += "bool";
+            break;
+        default:
+            out += "vt" + std::to_string(elementType);
+            break;
     }
     if (!array) return out + ":null";
     out += ":[";
@@ -112,7 +122,8 @@ ITypeInfo* BuildTypeInfo(const std::vector<FakeMember>& members) {
         if (member.form == FakeMember::Form::Function) {
             std::vector<TYPEDESC> pointees(member.params.size());
             std::vector<ELEMDESC> params(member.params.size());
-            for (std::size_t j = 0; j < params.size(); ++j) params[j].tdesc = DescribeType(member.params[j], &pointees[j]);
+            for (std::size_t j = 0; j < params.size(); ++j)
+                params[j].tdesc = DescribeType(member.params[j], &pointees[j]);
             FUNCDESC func{};
             func.memid = member.id;
             func.funckind = FUNC_DISPATCH;

@@ -1,7 +1,6 @@
 #include "script/support/ProcessUsage.h"
 
 #include <windows.h>
-
 #include <winternl.h>
 
 #include <vector>
@@ -13,8 +12,8 @@ namespace {
 std::size_t PrivateCommittedBytes() {
     std::size_t total = 0;
     MEMORY_BASIC_INFORMATION region;
-    for (auto* at = static_cast<const char*>(nullptr);
-         ::VirtualQuery(at, &region, sizeof region) == sizeof region; at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    for (auto* at = static_cast<const char*>(nullptr); ::VirtualQuery(at, &region, sizeof region) == sizeof region;
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
         if (region.RegionSize == 0) break;
     }
