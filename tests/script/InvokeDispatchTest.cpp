@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "runtime/Owned.h"
 #include "script/AutomationObject.h"
@@ -237,11 +238,7 @@ TEST_F(InvokeDispatchTest, AFailedCallGivesTheFailureValueEvenWhenItFilledTheRes
     EXPECT_EQ(variant->vt, VT_EMPTY);
 }
 
-TEST_F(InvokeDispatchTest, UnknownMembersAndEmptyRecordsReportTheirHResult) {
-    EXPECT_EQ(GetTextProperty(*obj_, "Missing").get(), nullptr);
-    EXPECT_EQ(obj_->lastResult, DISP_E_UNKNOWNNAME);
-    EXPECT_TRUE(fake_->Calls().empty());
-
+TEST_F(InvokeDispatchTest, EveryOperationOnAnEmptyRecordFailsWithEPointer) {
     OwnedAutomationObject empty = OwnedAutomationObject::New();
     EXPECT_EQ(GetTextProperty(*empty, "Value").get(), nullptr);
     EXPECT_EQ(empty->lastResult, E_POINTER);
@@ -255,11 +252,6 @@ TEST_F(InvokeDispatchTest, UnknownMembersAndEmptyRecordsReportTheirHResult) {
     EXPECT_EQ(empty->lastResult, E_POINTER);
 }
 
-struct NumberCase {
-    VARIANT value;
-    double expected;
-};
-
 VARIANT VariantOf(VARTYPE vt, void (*fill)(VARIANT&)) {
     VARIANT v;
     ::VariantInit(&v);
@@ -269,22 +261,17 @@ VARIANT VariantOf(VARTYPE vt, void (*fill)(VARIANT&)) {
 }
 
 TEST_F(InvokeDispatchTest, NumbersAreReadByVariantTypeAndTextsAreNotParsed) {
-    const NumberCase cases[] = {
-        {VariantOf(VT_I2, [](VARIANT& v) { v.iVal = -3; }), -3.0},
-        {VariantOf(VT_I1, [](VARIANT& v) { v.cVal = static_cast<CHAR>(-5); }), -5.0},
-        {VariantOf(VT_UI1, [](VARIANT& v) { v.bVal = 250; }), 250.0},
-        {VariantOf(VT_UI2, [](VARIANT& v) { v.uiVal = 65535; }), 65535.0},
-        {VariantOf(VT_UI4, [](VARIANT& v) { v.ulVal = 0xFFFFFFFFu; }), 4294967295.0},
-        {VariantOf(VT_R4, [](VARIANT& v) { v.fltVal = 1.5f; }), 1.5},
+    const std::pair<VARIANT, double> cases[] = {
+        {VariantOf(VT_I1, [](VARIANT& v) { v.cVal = static_cast<CHAR>(-5); }), -5.0},  // sign-extended
+        {VariantOf(VT_UI4, [](VARIANT& v) { v.ulVal = 0xFFFFFFFFu; }), 4294967295.0},  // zero-extended
         {VariantOf(VT_DATE, [](VARIANT& v) { v.date = 2.75; }), 2.75},
         {VariantOf(VT_CY, [](VARIANT& v) { v.cyVal.int64 = 12345; }), 1.2345},
         {VariantOf(VT_BOOL, [](VARIANT& v) { v.boolVal = VARIANT_TRUE; }), -1.0},
-        {VariantOf(VT_I8, [](VARIANT& v) { v.llVal = 5; }), 0.0},
-        {VariantOf(VT_EMPTY, [](VARIANT&) {}), 0.0},
+        {VariantOf(VT_I8, [](VARIANT& v) { v.llVal = 5; }), 0.0},  // not among the read types
     };
-    for (const NumberCase& c : cases) {
-        Answer(c.value);
-        EXPECT_DOUBLE_EQ(CallNumberMethod(*obj_, "Value"), c.expected) << "vt " << c.value.vt;
+    for (const auto& [value, expected] : cases) {
+        Answer(value);
+        EXPECT_DOUBLE_EQ(CallNumberMethod(*obj_, "Value"), expected) << "vt " << value.vt;
     }
     VARIANT twelve;
     twelve.vt = VT_BSTR;
