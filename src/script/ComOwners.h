@@ -1,0 +1,158 @@
+// Owners of the OLE Automation resources that the bridge and the script objects create:
+// BSTRs, VARIANTs, SAFEARRAYs and the calling thread's COM initialisation. Interfaces are
+// held by Microsoft::WRL::ComPtr. Adopt takes ownership; nothing here copies.
+#pragma once
+
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <utility>
+
+namespace quenlark {
+
+class UniqueBstr {
+public:
+    UniqueBstr() noexcept = default;
+    [[nodiscard]] static UniqueBstr Adopt(BSTR s) noexcept {
+        UniqueBstr owner;
+        owner.s_ = s;
+        return owner;
+    }
+    UniqueBstr(UniqueBstr&& other) noexcept : s_(other.Release()) {}
+    UniqueBstr& operator=(UniqueBstr&& other) noexcept {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
+    UniqueBstr(const UniqueBstr&) = delete;
+    UniqueBstr& operator=(const UniqueBstr&) = delete;
+    ~UniqueBstr() { Reset(); }
+
+    [[nodiscard]] BSTR get() const noexcept { return s_; }
+    // The slot itself, for a callee that receives VT_BYREF | VT_BSTR: by the COM rule it frees
+    // what it replaces, so the owner then holds the callee's string.
+    [[nodiscard]] BSTR* Address() noexcept { return &s_; }
+    [[nodiscard]] BSTR Release() noexcept { return std::exchange(s_, nullptr); }
+    void Reset(BSTR s = nullptr) noexcept { ::SysFreeString(std::exchange(s_, s)); }
+    explicit operator bool() const noexcept { return s_ != nullptr; }
+
+private:
+    BSTR s_ = nullptr;
+};
+
+// A VARIANT that is cleared when the owner ends.
+class UniqueVariant {
+public:
+    UniqueVariant() noexcept { ::VariantInit(&v_); }
+    UniqueVariant(UniqueVariant&& other) noexcept : v_(other.Release()) {}
+    UniqueVariant& operator=(UniqueVariant&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            v_ = other.Release();
+        }
+        return *this;
+    }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+    ~UniqueVariant() { Reset(); }
+
+    [[nodiscard]] VARIANT* get() noexcept { return &v_; }
+    [[nodiscard]] const VARIANT* get() const noexcept { return &v_; }
+    VARIANT* operator->() noexcept { return &v_; }
+    const VARIANT* operator->() const noexcept { return &v_; }
+    // Hands the contents over; the owner is left VT_EMPTY.
+    [[nodiscard]] VARIANT Release() noexcept {
+        VARIANT out = v_;
+        ::VariantInit(&v_);
+        return out;
+    }
+    void Reset() noexcept {
+        ::VariantClear(&v_);
+        ::VariantInit(&v_);
+    }
+
+private:
+    VARIANT v_;
+};
+
+class UniqueSafeArray {
+public:
+    UniqueSafeArray() noexcept = default;
+    [[nodiscard]] static UniqueSafeArray Adopt(SAFEARRAY* a) noexcept {
+        UniqueSafeArray owner;
+        owner.a_ = a;
+        return owner;
+    }
+    UniqueSafeArray(UniqueSafeArray&& other) noexcept : a_(other.Release()) {}
+    UniqueSafeArray& operator=(UniqueSafeArray&& other) noexcept {
+        if (this != &other) {
+            if (a_) ::SafeArrayDestroy(a_);
+            a_ = other.Release();
+        }
+        return *this;
+    }
+    UniqueSafeArray(const UniqueSafeArray&) = delete;
+    UniqueSafeArray& operator=(const UniqueSafeArray&) = delete;
+    ~UniqueSafeArray() {
+        if (a_) ::SafeArrayDestroy(a_);
+    }
+
+    [[nodiscard]] SAFEARRAY* get() const noexcept { return a_; }
+    [[nodiscard]] SAFEARRAY* Release() noexcept { return std::exchange(a_, nullptr); }
+    explicit operator bool() const noexcept { return a_ != nullptr; }
+
+private:
+    SAFEARRAY* a_ = nullptr;
+};
+
+// SafeArrayAccessData for one scope; data() is null when access failed.
+class SafeArrayAccess {
+public:
+    explicit SafeArrayAccess(SAFEARRAY* a) noexcept : a_(a) {
+        if (!a_ || FAILED(::SafeArrayAccessData(a_, &data_))) {
+            a_ = nullptr;
+            data_ = nullptr;
+        }
+    }
+    SafeArrayAccess(const SafeArrayAccess&) = delete;
+    SafeArrayAccess& operator=(const SafeArrayAccess&) = delete;
+    ~SafeArrayAccess() {
+        if (a_) ::SafeArrayUnaccessData(a_);
+    }
+    [[nodiscard]] unsigned char* data() const noexcept { return static_cast<unsigned char*>(data_); }
+
+private:
+    SAFEARRAY* a_;
+    void* data_ = nullptr;
+};
+
+// The COM initialisations that one object made on its thread. Every successful CoInitialize
+// (S_FALSE included: it counts too) is matched by one CoUninitialize when the owner ends, so
+// an object that initialised COM several times leaves the apartment as it found it.
+class ComApartmentUse {
+public:
+    ComApartmentUse() noexcept = default;
+    ComApartmentUse(ComApartmentUse&& other) noexcept : entered_(std::exchange(other.entered_, 0)) {}
+    ComApartmentUse& operator=(ComApartmentUse&& other) noexcept {
+        if (this != &other) {
+            Leave();
+            entered_ = std::exchange(other.entered_, 0);
+        }
+        return *this;
+    }
+    ComApartmentUse(const ComApartmentUse&) = delete;
+    ComApartmentUse& operator=(const ComApartmentUse&) = delete;
+    ~ComApartmentUse() { Leave(); }
+
+    void Enter() noexcept {
+        if (SUCCEEDED(::CoInitialize(nullptr))) ++entered_;
+    }
+    void Leave() noexcept {
+        for (; entered_ > 0; --entered_) ::CoUninitialize();
+    }
+
+private:
+    int entered_ = 0;
+};
+
+}  // namespace quenlark

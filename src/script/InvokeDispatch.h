@@ -1,0 +1,40 @@
+// The two steps under every property and method operation of the bridge: the name look-up
+// and the call with runtime arguments.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "runtime/Value.h"
+
+namespace quenlark {
+
+// IDispatch::GetIDsOfNames for one name (code page 936), in the user's default locale.
+[[nodiscard]] HRESULT LookupDispId(IDispatch* dispatch, const char* name, DISPID& id) noexcept;
+
+// How a call is made, from the member's type information: which arguments go to by-reference
+// parameters, and the invoke kind.
+struct CallShape {
+    WORD kind;
+    std::vector<bool> byRef;  // per argument, in call order
+};
+// A method is described by its first function of that DISPID: its by-reference parameters
+// and its invoke kind (a property put called without arguments is a get). Otherwise a
+// variable of that DISPID makes argument 0 by-reference when its type is, and a method call a
+// get. An object without type information gets every argument by value and the kind as asked.
+[[nodiscard]] CallShape ScanCallShape(IDispatch* dispatch, DISPID id, WORD kind, std::size_t argc) noexcept;
+
+// Calls the member with `args` (call order; DISPPARAMS holds them last to first, a property
+// put names its value DISPID_PROPERTYPUT). Each runtime value is converted for its parameter;
+// a text variable passed by reference (TC_TEXT | TC_BYREF) to a by-reference parameter gets
+// the callee's string back afterwards. Object arguments passed by value are borrowed. Returns
+// Invoke's HRESULT; `result` may be null when none is wanted.
+[[nodiscard]] HRESULT InvokeDispatch(IDispatch* dispatch, DISPID id, WORD kind, VARIANT* result,
+                                     std::span<const TypedArg> args) noexcept;
+
+}  // namespace quenlark

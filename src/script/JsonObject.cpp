@@ -1,0 +1,291 @@
+#include "script/JsonObject.h"
+
+#include <optional>
+#include <string_view>
+
+#include "runtime/Formatting.h"
+#include "runtime/TextCommands.h"
+#include "runtime/Values.h"
+#include "script/JsonHelperScript.h"
+#include "script/JsonSyntax.h"
+#include "script/WideText.h"
+
+namespace quenlark {
+
+namespace {
+
+constexpr char kEngineProgId[] = "MSScriptControl.ScriptControl";
+constexpr char kVariableName[] = "da";
+// Appended to every read of a string: U+2400 (str_Code) back to the backslash it stands for.
+constexpr char kRestoreBackslashes[] = ".replace(str_reg, '\\\\')";
+
+std::int32_t ToInt(double value) noexcept { return static_cast<std::int32_t>(TruncateToInt64(value)); }
+
+// "path[index]", the index in decimal.
+OwnedText ElementPath(const char* path, std::int32_t index) noexcept {
+    const OwnedText indexText = ToText(TypedArg::Int(index));
+    return ConcatTexts({path, "[", indexText.get(), "]"});
+}
+
+// An array item as a statement writes it: JSON as it stands, anything else in single quotes
+// as it stands (not escaped).
+OwnedText ArrayItem(const char* value, bool valueIsJson) noexcept {
+    return valueIsJson ? OwnedText::CopyOf(value ? value : "") : ConcatTexts({"'", value, "'"});
+}
+
+// The statement that reads an expression as text: its JSON, or a string's own text.
+OwnedText ReadStatement(const char* expression, bool asJson) noexcept {
+    return asJson ? ConcatTexts({"JSON.stringify(", expression, ")", kRestoreBackslashes})
+                  : ConcatTexts({expression, kRestoreBackslashes});
+}
+
+// Every occurrence, case-sensitive.
+OwnedText ReplaceAll(const char* text, const char* find, const char* replacement) noexcept {
+    ReplaceOptions options;
+    options.replacement = replacement;
+    options.caseSensitive = true;
+    return ReplaceSubText(text, find, options);
+}
+
+// The text as the inside of a single-quoted script string.
+OwnedText EscapeForScriptString(const char* value) noexcept {
+    OwnedText escaped = ReplaceAll(value, "\\", "\\\\");
+    escaped = ReplaceAll(escaped.get(), "'", "\\'");
+    escaped = ReplaceAll(escaped.get(), "\"", "\\\"");
+    escaped = ReplaceAll(escaped.get(), "\r", "\\r");
+    return ReplaceAll(escaped.get(), "\n", "\\n");
+}
+
+// Whether a text may be handed to the engine's eval: exactly one JSON value, checked on the
+// UTF-16 text that the engine receives. A bare string is refused too, because eval runs a
+// string's contents as script.
+bool IsEvaluableJson(const char* text) noexcept {
+    const UniqueBstr wide = TextToWide(text);
+    const std::wstring_view units = BstrView(wide.get());
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    const std::optional<JsonValueKind> kind =
+        CheckJsonText(std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size()));
+    return kind && *kind != JsonValueKind::String;
+}
+
+}  // namespace
+
+JsonObject::JsonObject() noexcept : variableName_(OwnedText::CopyOf(kVariableName)) { InitEngine(); }
+
+JsonObject::JsonObject(Shared, const JsonObject& source) noexcept
+    : variableName_(OwnedText::CopyOf(source.variableName_.view())) {
+    // The copy holds the engine of this thread's apartment as well, so it keeps COM
+    // initialised for as long as it lives, whichever instance ends first.
+    com_.Enter();
+    AssignObject(*engine_, *source.engine_);
+}
+
+JsonObject JsonObject::Copy() const noexcept { return JsonObject(Shared{}, *this); }
+
+void JsonObject::InitEngine() noexcept {
+    com_.Enter();
+    if (!CreateObject(*engine_, kEngineProgId)) return;
+    SetProperty(*engine_, "Language", {TypedArg::TextArg("JavaScript")});
+    (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
+    const OwnedText setup = ConcatTexts(
+        {"var ", VariableName(), " = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')"});
+    CallMethod(*engine_, "Eval", {TypedArg::TextArg(setup.get())});
+}
+
+bool JsonObject::Parse(const char* json) noexcept {
+    if (IsObjectEmpty(*engine_)) return false;
+    ClearObject(*engine_);
+    InitEngine();  // every parse starts in a fresh engine
+    if (IsObjectEmpty(*engine_)) return false;
+    const OwnedText reset = ConcatTexts({"var ", VariableName(), " = null"});
+    CallMethod(*engine_, "Eval", {TypedArg::TextArg(reset.get())});
+    // Line breaks inside strings become escapes; between tokens they make the text no JSON.
+    OwnedText text = ReplaceAll(json, "\r", "\\r");
+    text = ReplaceAll(text.get(), "\n", "\\n");
+    if (!IsEvaluableJson(text.get())) return false;
+    const OwnedText code = ConcatTexts({"var ", VariableName(), " = eval(", text.get(), ")"});
+    (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(code.get())});
+    const OwnedText check = ConcatTexts({VariableName(), " != null"});
+    return EvalBool(check.get());
+}
+
+bool JsonObject::Clear() noexcept {
+    const OwnedText statement = ConcatTexts({VariableName(), " = {}"});
+    return EvalBool(statement.get());
+}
+
+OwnedText JsonObject::Serialize() noexcept {
+    const OwnedText statement = ReadStatement(VariableName(), true);
+    return EvalText(statement.get());
+}
+
+bool JsonObject::SetMember(const char* key, const char* value, bool valueIsJson) noexcept {
+    OwnedText path = OwnedText::CopyOf(key ? key : "");
+    const bool exists = ResolvePath(path);
+    if (valueIsJson) {
+        const char* json = (value && *value) ? value : "{}";
+        const OwnedText statement = exists ? ConcatTexts({path.get(), " = get__extend(", path.get(), ", ", json, ")"})
+                                           : ConcatTexts({path.get(), " = eval(", json, ")"});
+        return EvalBool(statement.get());
+    }
+    const OwnedText escaped = EscapeForScriptString(value);
+    const OwnedText statement = ConcatTexts({path.get(), " = '", escaped.get(), "'.replace(/\\\\/g, str_Code)"});
+    return EvalBool(statement.get());
+}
+
+bool JsonObject::SetMemberJson(const char* key, const char* json) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText statement = ConcatTexts({path.get(), " = eval(", json, ")"});
+    return EvalBool(statement.get());
+}
+
+bool JsonObject::ResolvePath(OwnedText& key) noexcept {
+    const char* name = VariableName();
+    if (TextStartsWith(key.get(), name)) {
+        const OwnedText check = ConcatTexts({key.get(), " != null"});
+        if (EvalBool(check.get())) return true;
+    }
+    if (key.empty()) {
+        key = OwnedText::CopyOf(name);
+    } else if (key.c_str()[0] == '[') {
+        key = ConcatTexts({name, key.get()});
+    } else {
+        key = ConcatTexts({name, ".", key.get()});
+    }
+    const OwnedText check = ConcatTexts({key.get(), " != null"});
+    return EvalBool(check.get());
+}
+
+std::int32_t JsonObject::MemberType(const char* key) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText missing = ConcatTexts({path.get(), " == null"});
+    if (EvalBool(missing.get())) return kJsonMissing;
+    const OwnedText statement = ConcatTexts({"Object.prototype.toString.call(", path.get(), ")"});
+    const OwnedText kind = EvalText(statement.get());
+    const std::string_view name = kind.view();
+    if (name == "[object String]") return kJsonString;
+    if (name == "[object Array]") return kJsonArray;
+    if (name == "[object Object]") return kJsonObject;
+    if (name == "[object Number]") return kJsonNumber;
+    if (name == "[object Boolean]") return kJsonBoolean;
+    return kJsonOther;
+}
+
+OwnedText JsonObject::GetText(const char* key, bool asJson) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText statement = ReadStatement(path.get(), asJson);
+    return EvalText(statement.get());
+}
+
+std::int32_t JsonObject::MemberNames(OwnedTextArray& names, const char* key) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText statement = ConcatTexts({"get__name_All(", path.get(), ")"});
+    const OwnedText joined = EvalText(statement.get());
+    names = SplitText(joined.get(), "\r\n");
+    return static_cast<std::int32_t>(names.size());
+}
+
+std::int32_t JsonObject::ArrayLength(const char* key) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText statement = ConcatTexts({"get__count(", path.get(), ")"});
+    return ToInt(EvalNumber(statement.get()));
+}
+
+JsonObject JsonObject::GetObject(const char* key) noexcept {
+    const OwnedText path = PathOf(key);
+    return ObjectOf(path.get());
+}
+
+bool JsonObject::AppendToArray(const char* value, const char* key, bool valueIsJson) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText item = ArrayItem(value, valueIsJson);
+    const OwnedText statement =
+        ConcatTexts({"if (Object.prototype.toString.call(", path.get(), ") != '[object Array]') { ", path.get(),
+                     " = new Array() } ", path.get(), ".push(", item.get(), ")"});
+    return EvalBool(statement.get());
+}
+
+JsonObject JsonObject::GetElementObject(std::int32_t index, const char* key) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText element = ElementPath(path.get(), index);
+    return ObjectOf(element.get());
+}
+
+OwnedText JsonObject::GetElementText(std::int32_t index, const char* key, bool asJson) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText element = ElementPath(path.get(), index);
+    const OwnedText statement = ReadStatement(element.get(), asJson);
+    return EvalText(statement.get());
+}
+
+bool JsonObject::SetElement(std::int32_t index, const char* key, const char* value, bool valueIsJson) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText element = ElementPath(path.get(), index);
+    const OwnedText item = ArrayItem(value, valueIsJson);
+    const OwnedText statement = ConcatTexts({element.get(), " = ", item.get()});
+    return EvalBool(statement.get());
+}
+
+bool JsonObject::RemoveElement(std::int32_t index, const char* key) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText indexText = ToText(TypedArg::Int(index));
+    const OwnedText statement = ConcatTexts({path.get(), ".splice(", indexText.get(), ", 1)"});
+    return EvalBool(statement.get());
+}
+
+bool JsonObject::DeleteMember(const char* key) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText statement = ConcatTexts({"delete ", path.get()});
+    return EvalBool(statement.get());
+}
+
+bool JsonObject::SetNumber(const char* key, double number) noexcept {
+    const OwnedText path = PathOf(key);
+    const OwnedText numberText = ToText(TypedArg::DoubleValue(number));
+    const OwnedText statement = ConcatTexts({path.get(), " = ", numberText.get()});
+    return EvalBool(statement.get());
+}
+
+double JsonObject::GetNumber(const char* key) noexcept {
+    const OwnedText path = PathOf(key);
+    return EvalNumber(path.get());
+}
+
+OwnedText JsonObject::GetJsonText(const char* key) noexcept { return GetText(key, true); }
+
+OwnedAutomationObject JsonObject::Engine() const noexcept {
+    OwnedAutomationObject shared = OwnedAutomationObject::New();
+    AssignObject(*shared, *engine_);
+    return shared;
+}
+
+// ---- Helpers ---------------------------------------------------------------------------------
+
+OwnedText JsonObject::PathOf(const char* key) noexcept {
+    OwnedText path = OwnedText::CopyOf(key ? key : "");
+    ResolvePath(path);
+    return path;
+}
+
+bool JsonObject::EvalBool(const char* statement) noexcept {
+    return CallBoolMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
+}
+
+OwnedText JsonObject::EvalText(const char* statement) noexcept {
+    return CallTextMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
+}
+
+double JsonObject::EvalNumber(const char* statement) noexcept {
+    return CallNumberMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
+}
+
+JsonObject JsonObject::ObjectOf(const char* expression) noexcept {
+    // A parse of the member's JSON in an engine of its own: the new instance shares nothing.
+    JsonObject parsed;
+    const OwnedText statement = ReadStatement(expression, true);
+    const OwnedText json = EvalText(statement.get());
+    parsed.Parse(json.get());
+    return parsed;
+}
+
+}  // namespace quenlark

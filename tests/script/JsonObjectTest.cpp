@@ -1,0 +1,225 @@
+// The JSON object over the system's script control.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <string>
+#include <vector>
+
+#include "script/JsonObject.h"
+
+namespace quenlark {
+namespace {
+
+std::string Str(const OwnedText& text) { return std::string(text.view()); }
+
+// An answer as the service gives it: escaped slashes, numbers, nesting.
+constexpr char kAnswer[] =
+    "{\"zt\":1,\"dom\":\"https:\\/\\/dl.quenlark-files.test\",\"url\":\"?Ab12\",\"n\":1.5,"
+    "\"arr\":[1,\"x\",{\"k\":true}],\"obj\":{\"a\":{\"b\":[10,20,30]}},\"name\":\"\xD6\xD0\xCE\xC4\"}";
+
+class JsonObjectTest : public ::testing::Test {
+protected:
+    JsonObject json_;
+
+    // What the engine's global `name` is after the last statement (typeof).
+    std::string TypeOfGlobal(const char* name) {
+        OwnedAutomationObject engine = json_.Engine();
+        const std::string statement = std::string("typeof ") + name;
+        return Str(CallTextMethod(*engine, "Eval", {TypedArg::TextArg(statement.c_str())}));
+    }
+};
+
+TEST_F(JsonObjectTest, ParseDecodesAnswersAndReadsMembersByPath) {
+    ASSERT_TRUE(json_.Parse(kAnswer));
+    EXPECT_EQ(Str(json_.GetText("dom")), "https://dl.quenlark-files.test");  // \/ decoded
+    EXPECT_EQ(Str(json_.GetText("url")), "?Ab12");
+    EXPECT_EQ(Str(json_.GetText("name")), "\xD6\xD0\xCE\xC4");  // 中文
+    EXPECT_EQ(json_.GetText("n").get(), nullptr);  // not a string
+    EXPECT_EQ(Str(json_.GetText("n", true)), "1.5");
+    EXPECT_EQ(Str(json_.GetJsonText("obj.a.b[1]")), "20");
+    EXPECT_EQ(json_.GetNumber("n"), 1.5);
+    EXPECT_EQ(json_.GetNumber("url"), 0.0);
+    EXPECT_EQ(json_.ArrayLength("arr"), 3);
+    EXPECT_EQ(json_.ArrayLength("obj"), 0);
+    EXPECT_EQ(Str(json_.GetElementText(1, "arr")), "x");
+    EXPECT_EQ(Str(json_.GetElementText(2, "arr", true)), "{\"k\":true}");
+    EXPECT_EQ(json_.GetText("missing.deeper").get(), nullptr);
+}
+
+TEST_F(JsonObjectTest, MemberTypesNameTheirKinds) {
+    ASSERT_TRUE(json_.Parse(kAnswer));
+    EXPECT_EQ(json_.MemberType("zt"), kJsonNumber);
+    EXPECT_EQ(json_.MemberType("dom"), kJsonString);
+    EXPECT_EQ(json_.MemberType("arr"), kJsonArray);
+    EXPECT_EQ(json_.MemberType("obj"), kJsonObject);
+    EXPECT_EQ(json_.MemberType("arr[2].k"), kJsonBoolean);
+    EXPECT_EQ(json_.MemberType("missing"), kJsonMissing);
+    EXPECT_EQ(json_.MemberType(), kJsonObject);
+}
+
+TEST_F(JsonObjectTest, LineBreaksMayStandInsideStringsOnly) {
+    ASSERT_TRUE(json_.Parse("{\"a\":\"x\r\ny\"}"));
+    EXPECT_EQ(Str(json_.GetText("a")), "x\r\ny");
+    EXPECT_FALSE(json_.Parse("{\"a\":1,\r\n\"b\":2}"));
+    EXPECT_EQ(json_.MemberType(), kJsonMissing);  // the value is null after a failed parse
+    EXPECT_EQ(json_.GetText("a").get(), nullptr);
+}
+
+TEST_F(JsonObjectTest, ParseTakesAnyJsonValueButNullAndABareString) {
+    ASSERT_TRUE(json_.Parse(" [1, 2] "));
+    EXPECT_EQ(Str(json_.GetElementText(0, "", true)), "1");
+    EXPECT_TRUE(json_.Parse("0"));
+    EXPECT_TRUE(json_.Parse("false"));
+    EXPECT_FALSE(json_.Parse("null"));
+    EXPECT_FALSE(json_.Parse(""));
+    EXPECT_FALSE(json_.Parse(nullptr));
+    EXPECT_FALSE(json_.Parse("\"text\""));
+}
+
+TEST_F(JsonObjectTest, AnswersThatAreScriptButNotJsonAreNeverEvaluated) {
+    // Each would set the global `pwned` if the engine saw it. The last one is valid JSON (a
+    // string), but eval would run its contents.
+    const char* const hostile[] = {
+        "pwned = 1",
+        "(pwned = 1)",
+        "{\"a\": pwned = 1}",
+        "[(function(){ pwned = 1 })()]",
+        "new function(){ pwned = 1 }",
+        "{\"a\":1} ; pwned = 1",
+        "{\"a\":1} /* x */",
+        "{'a': (pwned = 1)}",
+        "['x', pwned = 1]",
+        "\"pwned = 1\"",
+    };
+    for (const char* answer : hostile) {
+        EXPECT_FALSE(json_.Parse(answer)) << answer;
+        EXPECT_EQ(TypeOfGlobal("pwned"), "undefined") << answer;
+        EXPECT_EQ(json_.MemberType(), kJsonMissing) << answer;
+    }
+    // The same engine path does evaluate what passes: a member is there after a good answer.
+    ASSERT_TRUE(json_.Parse("{\"pwned\":1}"));
+    EXPECT_EQ(TypeOfGlobal("pwned"), "undefined");
+    EXPECT_EQ(TypeOfGlobal("da.pwned"), "number");
+}
+
+TEST_F(JsonObjectTest, SetTextsComeBackUnchangedAndSerialiseWithTheirBackslashes) {
+    EXPECT_FALSE(json_.SetMember("a", "c:\\d"));  // an assignment's value is no script true
+    EXPECT_EQ(Str(json_.GetText("a")), "c:\\d");
+    EXPECT_EQ(Str(json_.Serialize()), "{\"a\":\"c:\\d\"}");
+    json_.SetMember("u", "\\u4e2d");  // already escaped JSON appears as written
+    EXPECT_EQ(Str(json_.GetText("u", true)), "\"\\u4e2d\"");
+    json_.SetMember("q", "it's \"quoted\"\r\nnext \xD6\xD0");
+    EXPECT_EQ(Str(json_.GetText("q")), "it's \"quoted\"\r\nnext \xD6\xD0");
+    EXPECT_EQ(Str(json_.GetJsonText("q")), "\"it's \\\"quoted\\\"\\r\\nnext \xD6\xD0\"");
+}
+
+TEST_F(JsonObjectTest, SerialisedJsonIsCompactWithTheDescribedEscapes) {
+    json_.SetMember("c", "\x01\t\b\f");
+    EXPECT_EQ(Str(json_.GetJsonText("c")), "\"\\u0001\\t\\b\\f\"");
+    json_.SetMemberJson("d", "new Date(Date.UTC(2020, 0, 2, 3, 4, 5, 678))");
+    EXPECT_EQ(Str(json_.GetJsonText("d")), "\"2020-01-02T03:04:05Z\"");
+    json_.SetMemberJson("n", "[0/0, 1/0, -1.25]");
+    EXPECT_EQ(Str(json_.GetJsonText("n")), "[null,null,-1.25]");
+    json_.SetMemberJson("o", "{ \"x\" : [ 1 , { } ] , \"f\" : function(){} }");
+    EXPECT_EQ(Str(json_.GetJsonText("o")), "{\"x\":[1,{}]}");
+}
+
+TEST_F(JsonObjectTest, JsonValuesAreSetOrMergedIntoExistingMembers) {
+    json_.SetMember("o", "{\"x\":1,\"s\":\"old\",\"arr\":[1]}", true);
+    json_.SetMember("o", "{\"y\":2,\"s\":\"new\",\"arr\":[2,3]}", true);
+    EXPECT_EQ(Str(json_.GetJsonText("o")), "{\"x\":1,\"s\":\"new\",\"arr\":[1,2,3],\"y\":2}");
+    json_.SetMember("e", "", true);  // an empty JSON value is {}
+    EXPECT_EQ(json_.MemberType("e"), kJsonObject);
+    json_.SetMemberJson("list", "[1,2,3]");
+    json_.SetNumber("num", 2.5);
+    EXPECT_EQ(json_.GetNumber("num"), 2.5);
+    EXPECT_EQ(Str(json_.GetJsonText("list")), "[1,2,3]");
+}
+
+TEST_F(JsonObjectTest, ArraysGrowChangeAndShrinkByScriptIndex) {
+    json_.AppendToArray("a", "list");  // not an array yet: made one
+    json_.AppendToArray("{\"k\":1}", "list", true);
+    json_.AppendToArray("b", "list");
+    EXPECT_EQ(json_.ArrayLength("list"), 3);
+    json_.SetElement(0, "list", "z");
+    json_.SetElement(2, "list", "[true]", true);
+    EXPECT_EQ(Str(json_.GetJsonText("list")), "[\"z\",{\"k\":1},[true]]");
+    json_.RemoveElement(1, "list");
+    EXPECT_EQ(Str(json_.GetJsonText("list")), "[\"z\",[true]]");
+    EXPECT_TRUE(json_.DeleteMember("list"));
+    EXPECT_EQ(json_.MemberType("list"), kJsonMissing);
+}
+
+TEST_F(JsonObjectTest, MemberNamesListAPlainObjectsOwnMembers) {
+    ASSERT_TRUE(json_.Parse("{\"b\":1,\"a\":{\"x\":1},\"c\":[]}"));
+    OwnedTextArray names = OwnedTextArray::NewEmpty();
+    names.Append(OwnedText::CopyOf("stale"));
+    ASSERT_EQ(json_.MemberNames(names), 3);
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_STREQ(names.At(1), "b");
+    EXPECT_STREQ(names.At(2), "a");
+    EXPECT_STREQ(names.At(3), "c");
+    EXPECT_EQ(json_.MemberNames(names, "c"), 0);  // an array is no plain object
+    EXPECT_EQ(names.size(), 0u);
+}
+
+TEST_F(JsonObjectTest, KeysResolveToPathsBelowTheVariable) {
+    ASSERT_TRUE(json_.Parse("{\"dom\":1,\"a\":{\"b\":[0,0,5]},\"x\":2}"));
+    const auto resolve = [&](const char* key) {
+        OwnedText path = OwnedText::CopyOf(key);
+        const bool found = json_.ResolvePath(path);
+        return std::make_pair(Str(path), found);
+    };
+    EXPECT_EQ(resolve("dom"), std::make_pair(std::string("da.dom"), true));
+    EXPECT_EQ(resolve("a.b[2]"), std::make_pair(std::string("da.a.b[2]"), true));
+    EXPECT_EQ(resolve(""), std::make_pair(std::string("da"), true));
+    EXPECT_EQ(resolve("da.x"), std::make_pair(std::string("da.x"), true));  // already a path
+    EXPECT_EQ(resolve("daily"), std::make_pair(std::string("da.daily"), false));
+    EXPECT_EQ(resolve("da.none"), std::make_pair(std::string("da.da.none"), false));
+    ASSERT_TRUE(json_.Parse("[7,8]"));
+    EXPECT_EQ(resolve("[1]"), std::make_pair(std::string("da[1]"), true));
+}
+
+TEST_F(JsonObjectTest, GetObjectCopiesANestedValueIntoAnObjectOfItsOwn) {
+    ASSERT_TRUE(json_.Parse(kAnswer));
+    JsonObject inner = json_.GetObject("obj.a");
+    EXPECT_STREQ(inner.VariableName(), "da");
+    EXPECT_EQ(Str(inner.GetJsonText("b")), "[10,20,30]");
+    inner.SetMember("b", "changed");
+    EXPECT_EQ(Str(json_.GetJsonText("obj.a.b")), "[10,20,30]");  // its own engine
+    JsonObject element = json_.GetElementObject(2, "arr");
+    EXPECT_EQ(element.MemberType("k"), kJsonBoolean);
+    // A string member is no object: its JSON is a bare string, which is not evaluated.
+    JsonObject text = json_.GetObject("dom");
+    EXPECT_EQ(text.MemberType(), kJsonMissing);
+}
+
+TEST_F(JsonObjectTest, ACopySharesTheEngine) {
+    ASSERT_TRUE(json_.Parse("{\"a\":\"1\"}"));
+    JsonObject copy = json_.Copy();
+    copy.SetMember("a", "2");
+    EXPECT_EQ(Str(json_.GetText("a")), "2");
+    json_.Clear();
+    EXPECT_EQ(copy.MemberType("a"), kJsonMissing);
+    OwnedAutomationObject engine = copy.Engine();
+    EXPECT_FALSE(IsObjectEmpty(*engine));
+}
+
+TEST(JsonObjectCom, LeavesTheThreadsComStateAsItFoundIt) {
+    {
+        JsonObject json;
+        ASSERT_TRUE(json.Parse("{\"a\":{\"b\":1}}"));
+        ASSERT_TRUE(json.Parse("[1]"));
+        JsonObject copy = json.Copy();
+        JsonObject nested = json.GetObject("[0]");
+    }
+    const HRESULT first = ::CoInitialize(nullptr);
+    EXPECT_EQ(first, S_OK);  // S_FALSE would mean an initialisation was left behind
+    if (SUCCEEDED(first)) ::CoUninitialize();
+}
+
+}  // namespace
+}  // namespace quenlark
