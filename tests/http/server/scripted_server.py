@@ -14,10 +14,10 @@ Listeners (all on 127.0.0.1, ports chosen by the system):
 
 Every request that arrives on any listener is recorded raw (header block and body) and answered
 with the next scripted response, in order. Commands (replies are one line unless noted):
-  SCRIPT <hex> [close] [stall=MS] [cut=N] [reset] [drop] [delay=MS]
+  SCRIPT <hex> [close] [stall=MS] [cut=N] [pause=MS] [reset] [drop] [delay=MS]
       queue a response given as raw bytes. close: close after it; stall=MS: wait before the first
-      byte; cut=N: send only the first N bytes, then close (with reset: as a TCP reset);
-      drop: close without answering; delay=MS: pause between header block and body.
+      byte; cut=N: send only the first N bytes, wait pause=MS, then close (with reset: as a TCP
+      reset); drop: close without answering; delay=MS: pause between header block and body.
   SCRIPTFILE <path> [options as above]
       the same with the bytes of a data file whose header part is written with LF line ends:
       the lines up to the first empty line are sent with CR LF, the rest as it stands.
@@ -55,6 +55,7 @@ class Script:
         self.stall_ms = 0
         self.cut = None
         self.delay_ms = 0
+        self.pause_ms = 0
         for option in options:
             if option.startswith("stall="):
                 self.stall_ms = int(option[6:])
@@ -62,6 +63,8 @@ class Script:
                 self.cut = int(option[4:])
             elif option.startswith("delay="):
                 self.delay_ms = int(option[6:])
+            elif option.startswith("pause="):
+                self.pause_ms = int(option[6:])
 
 
 class State:
@@ -198,6 +201,9 @@ def serve_connection(conn, state):
                 data, generated = data
             if script.cut is not None:
                 send_all(conn, data[:script.cut], state.stopping)
+                if script.pause_ms:
+                    # Let the client read what was sent: a reset discards unread data.
+                    state.stopping.wait(script.pause_ms / 1000.0)
                 if script.reset:
                     conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
                 return

@@ -68,8 +68,8 @@ ScriptedServer::ScriptedServer() {
         ::closesocket(listener);
         return;
     }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    // No CloseHandle here: for a Unix program wine hands back values that are not handles of
+    // ours, and closing them closed unrelated handles of this process (its output among them).
 
     fd_set readable;
     FD_ZERO(&readable);
@@ -116,7 +116,8 @@ ScriptedServer::~ScriptedServer() {
         Command("QUIT");
         ::closesocket(AsSocket(control_));
     }
-    ::WSACleanup();
+    // Winsock stays initialised: the HTTP stack of the process may still hold pooled
+    // connections, and tearing the sockets down under it stalled the next test.
 }
 
 std::string ScriptedServer::HttpUrl(std::string_view path) const {

@@ -1,0 +1,284 @@
+#include "http/WebRequest.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "http/Cookies.h"
+#include "http/RequestHeaders.h"
+#include "http/ResponseBodyBuffer.h"
+#include "http/ResponseDecoding.h"
+#include "http/WinHttpText.h"
+#include "platform/UniqueHandle.h"
+#include "runtime/Events.h"
+#include "runtime/TextCommands.h"
+#include "runtime/Values.h"
+
+namespace quenlark {
+
+const char kStatusNoWinHttp[] = "700 当前系统不支持WinHttp服务!";
+const char kStatusBadUrl[] = "701 解析URL地址失败!";
+const char kStatusNoSession[] = "702 创建WinHttp会话失败!";
+const char kStatusNoConnection[] = "703 创建WinHttp连接失败!";
+const char kStatusNoRequest[] = "704 创建WinHttp请求失败!";
+const char kStatusTimeouts[] = "705 设置超时时间失败!";
+const char kStatusCredentials[] = "707 设置代理凭证失败!";
+const char kStatusCertificateOptions[] = "忽略错误/证书错误  失败！";
+const char kStatusCookieSwitch[] = "708 禁止自动设置Cookies失败!";
+const char kStatusRedirectSwitch[] = "709 重定向设置失败!";
+const char kStatusHeaders[] = "710 设置协议头失败!";
+const char kStatusSendFailed[] = "711 发送请求失败!";
+const char kStatusNoResponse[] = "712 服务器未响应!";
+const char kStatusReadFailed[] = "713 读取数据失败!";
+
+namespace {
+
+using UniqueInternetHandle = UniqueHandle<HINTERNET, &::WinHttpCloseHandle>;
+
+const char* const kVerbs[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+
+constexpr DWORD kIgnoreCertificateErrors = 0x3300;  // unknown CA, wrong usage, name mismatch, date
+constexpr DWORD kDefaultTimeoutMs = 30000;
+// WINHTTP_OPTION_ENABLE_FEATURE with 1 is WINHTTP_ENABLE_SSL_REVOCATION, not a cookie switch:
+// with cookies to send, certificate revocation checking is switched on and WinHTTP's own
+// cookie handling stays as it is.
+constexpr DWORD kOptionEnableFeature = 79;
+constexpr DWORD kFeatureValueOne = 1;
+
+bool SetDwordOption(HINTERNET handle, DWORD option, DWORD value) {
+    return ::WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
+}
+
+bool HasBytes(const char* text) { return text && *text; }
+
+std::wstring Wide(const char* text) { return Cp936ToWide(text ? std::string_view(text) : std::string_view()); }
+
+// What the request phase produced; the response phase runs only when `request` is open.
+struct Exchange {
+    UniqueInternetHandle session;
+    UniqueInternetHandle connection;
+    UniqueInternetHandle request;
+    // Closed request first, then connection, then session.
+    ~Exchange() {
+        request.reset();
+        connection.reset();
+        session.reset();
+    }
+};
+
+// Steps up to the response: returns the failure text, or null when the response has arrived.
+// `pumpAtExit` is cleared for the failures after which no messages are dispatched.
+const char* RunRequestPhase(const WebRequestParams& p, Exchange& x, bool& pumpAtExit) {
+    const std::int32_t method = p.method.value_or(0);
+    const std::int32_t timeoutSeconds = p.timeoutSeconds.value_or(0);
+
+    if (!::WinHttpCheckPlatform()) return kStatusNoWinHttp;
+
+    std::wstring url = Wide(p.url);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return kStatusBadUrl;
+
+    // The host makes a round trip through a code page 936 text, as every text of the library does.
+    const OwnedText host = WideToCp936(std::wstring_view(parts.lpszHostName, parts.dwHostNameLength));
+    std::wstring path = L"/";
+    if (parts.dwUrlPathLength >= 1) {
+        path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+        if (parts.dwExtraInfoLength) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    }
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+
+    // Only a proxy that the caller names is used; the system's settings are never consulted.
+    const DWORD accessType = HasBytes(p.proxy) ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY;
+    const std::wstring proxyName = ProxyNameFor(p.proxy, secure);
+    x.session.reset(::WinHttpOpen(nullptr, accessType, proxyName.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!x.session) return kStatusNoSession;
+
+    const std::int64_t timeoutMs = timeoutSeconds > 0 ? std::int64_t{timeoutSeconds} * 1000 : kDefaultTimeoutMs;
+    const int t = static_cast<int>(timeoutMs > INT_MAX ? INT_MAX : timeoutMs);
+    if (!::WinHttpSetTimeouts(x.session.get(), t, t, t, t)) return kStatusTimeouts;
+
+    x.connection.reset(::WinHttpConnect(x.session.get(), Wide(host.get()).c_str(), parts.nPort, 0));
+    if (!x.connection) return kStatusNoConnection;
+
+    const std::wstring verb = Wide(RequestVerb(method));
+    x.request.reset(::WinHttpOpenRequest(x.connection.get(), verb.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                         WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!x.request) return kStatusNoRequest;
+    HINTERNET request = x.request.get();
+    // Waiting for the response headers has a time-out of its own, which WinHttpSetTimeouts
+    // does not set everywhere (90 seconds by default): without this a silent server holds the
+    // caller far beyond the time-out asked for.
+    SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
+
+    pumpAtExit = false;  // failures of the option steps leave the queue alone
+    if (HasBytes(p.userName) && HasBytes(p.password) &&
+        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC, Wide(p.userName).c_str(),
+                                 Wide(p.password).c_str(), nullptr)) {
+        return kStatusCredentials;
+    }
+    if (HasBytes(p.proxyUser) && HasBytes(p.proxyPassword) &&
+        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC, Wide(p.proxyUser).c_str(),
+                                 Wide(p.proxyPassword).c_str(), nullptr)) {
+        return kStatusCredentials;
+    }
+    if (!SetDwordOption(request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors)) return kStatusCertificateOptions;
+    const bool cookieSwitch = HasBytes(p.sendCookies)
+                                  ? SetDwordOption(request, kOptionEnableFeature, kFeatureValueOne)
+                                  : SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
+    if (!cookieSwitch) return kStatusCookieSwitch;
+    if (p.noRedirect.value_or(false) &&
+        !SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS)) {
+        return kStatusRedirectSwitch;
+    }
+    pumpAtExit = true;
+
+    const OwnedText block = BuildRequestHeaders(p.requestHeaders, method, p.sendCookies,
+                                                p.addDefaultHeaders.value_or(true), p.normalizeHeaders.value_or(true));
+    // An empty block (no defaults, no headers, no cookies) has nothing to add.
+    if (!block.empty()) {
+        const std::wstring wideBlock = Wide(block.get());
+        if (!::WinHttpAddRequestHeaders(request, wideBlock.c_str(), static_cast<DWORD>(wideBlock.size()),
+                                        WINHTTP_ADDREQ_FLAG_ADD)) {
+            return kStatusHeaders;
+        }
+    }
+
+    // The body goes out whatever the method; the bytes win over the text.
+    const void* body = nullptr;
+    DWORD bodyLength = 0;
+    if (ByteSetSize(p.postBytes) > 0) {
+        body = ByteSetBytes(p.postBytes);
+        bodyLength = static_cast<DWORD>(ByteSetSize(p.postBytes));
+    } else if (HasBytes(p.postText)) {
+        body = p.postText;
+        bodyLength = static_cast<DWORD>(std::strlen(p.postText));
+    }
+    if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<void*>(body), bodyLength, bodyLength,
+                              0)) {
+        return kStatusSendFailed;
+    }
+    if (!::WinHttpReceiveResponse(request, nullptr)) return kStatusNoResponse;
+    return nullptr;
+}
+
+// Reads the body in chunks of the size announced each time. False when a read failed (what
+// was read before stays in `body`).
+bool ReadBody(HINTERNET request, ResponseBodyBuffer& body) {
+    for (;;) {
+        DWORD available = 0;
+        if (!::WinHttpQueryDataAvailable(request, &available) || available < 1) return true;
+        // A byte-set counts its bytes in 32 bits; a larger body cannot be delivered.
+        if (body.size() + available > static_cast<std::size_t>(INT32_MAX)) return false;
+        char* chunk = body.NextChunk(available);
+        DWORD read = 0;
+        if (!::WinHttpReadData(request, chunk, available, &read)) {
+            body.Commit(0);
+            return false;
+        }
+        body.Commit(read);
+    }
+}
+
+// The raw header block, or false when it cannot be read.
+bool QueryRawHeaders(HINTERNET request, OwnedText& headers) {
+    DWORD size = 0;
+    ::WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+                          &size, WINHTTP_NO_HEADER_INDEX);
+    std::wstring block(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD index = 0;
+    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, block.data(), &size,
+                               &index)) {
+        return false;
+    }
+    headers = WideToCp936(block);
+    return true;
+}
+
+// Set-Cookie lines to the cookie text, Location lines to `location` (the last one wins).
+void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& location) {
+    const OwnedTextArray lines = SplitText(headers, "\r\n");
+    for (std::size_t i = 1; i <= lines.size(); ++i) {
+        const char* line = lines.At(i);
+        const std::int32_t colon = FindText(line, ": ");
+        if (colon > 0 && CompareTexts(TextLeft(line, colon - 1).get(), "Set-Cookie") == 0) {
+            CollectSetCookies(line, returnCookies);
+        }
+        if (CompareText(TextLeft(line, 10).get(), "Location: ", false) == 0) {
+            location = TextRight(line, static_cast<std::int32_t>(TextLength(line)) - 10);
+        }
+        ProcessEvents();
+    }
+}
+
+OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {
+    OwnedText ownReturnCookies, ownHeaders, ownLocation, ownStatus;
+    OwnedByteSet ownBytes;
+    OwnedText& returnCookies = p.returnCookies ? *p.returnCookies : ownReturnCookies;
+    OwnedText& responseHeaders = p.responseHeaders ? *p.responseHeaders : ownHeaders;
+    OwnedText& location = p.location ? *p.location : ownLocation;
+    OwnedText& status = p.status ? *p.status : ownStatus;
+    OwnedByteSet& responseBytes = p.responseBytes ? *p.responseBytes : ownBytes;
+
+    ResponseDecoder decoder;  // made at entry: it initialises COM on this thread
+    OwnedText result;
+    bool pumpAtExit = true;
+    {
+        Exchange x;
+        if (const char* failure = RunRequestPhase(p, x, pumpAtExit)) {
+            status = OwnedText::CopyOf(failure);
+        } else {
+            ResponseBodyBuffer buffer;
+            if (bodyMode == ResponseBody::Read && !ReadBody(x.request.get(), buffer)) {
+                status = OwnedText::CopyOf(kStatusReadFailed);
+            }
+            OwnedText headers;
+            if (QueryRawHeaders(x.request.get(), headers)) {
+                responseHeaders = std::move(headers);
+                status = StatusTextOf(responseHeaders.get());
+                VisitHeaderLines(responseHeaders.get(), returnCookies, location);
+                FinishCookies(returnCookies, p.sendCookies, p.mergeCookies.value_or(true));
+                // Decoded before the bytes are handed out, so the body is never held three times.
+                OwnedByteSet body = buffer.TakeByteSet();
+                result = decoder.Decode(body);
+                responseBytes = std::move(body);
+            }
+        }
+        if (pumpAtExit) ProcessEvents();
+    }
+    return result;
+}
+
+}  // namespace
+
+std::wstring ProxyNameFor(const char* proxy, bool secure) {
+    if (!HasBytes(proxy)) return {};
+    return secure ? Wide(proxy) : L"http=" + Wide(proxy);
+}
+
+const char* RequestVerb(std::int32_t method) noexcept {
+    return method >= 0 && method < static_cast<std::int32_t>(std::size(kVerbs)) ? kVerbs[method] : "GET";
+}
+
+OwnedText StatusTextOf(const char* responseHeaders) noexcept {
+    // Only the status line counts: one shorter than 10 bytes gives no status, rather than a
+    // piece of the next header line.
+    const std::int32_t lineEnd = FindText(responseHeaders, "\r\n");
+    if (lineEnd < 10) return {};
+    return TextMiddle(responseHeaders, 10, lineEnd - 10);
+}
+
+OwnedText WebRequest(const WebRequestParams& params, ResponseBody body) noexcept {
+    try {
+        return RunExchange(params, body);
+    } catch (...) {
+        // Only allocation failures of the wide strings can get here; the exchange is over.
+        return {};
+    }
+}
+
+}  // namespace quenlark
