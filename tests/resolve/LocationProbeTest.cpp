@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/support/ScriptedServer.h"
+#include "http/support/ScriptedServerFixture.h"
 #include "resolve/LocationProbe.h"
 #include "resolve/ServiceConstants.h"
 #include "runtime/Memory.h"
@@ -19,21 +20,13 @@ using testing_support::RequestHeaders;
 using testing_support::RequestLine;
 using testing_support::ScriptedServer;
 
-class LocationProbeTest : public ::testing::Test {
+class LocationProbeTest : public testing_support::ScriptedServerFixture {
 protected:
-    static void SetUpTestSuite() { server_ = new ScriptedServer(); }
-    static void TearDownTestSuite() { delete server_; }
-    void SetUp() override {
-        ASSERT_TRUE(server_->Ready()) << server_->StartError();
-        server_->Reset();
-    }
     static OwnedText Probe(const std::string& headerLines) {
         EXPECT_TRUE(server_->Script("HTTP/1.1 302 Found\r\n" + headerLines + "Content-Length: 0\r\n\r\n"));
         return LocationProbe(server_->HttpUrl("/d/abc").c_str());
     }
-    static ScriptedServer* server_;
 };
-ScriptedServer* LocationProbeTest::server_ = nullptr;
 
 TEST_F(LocationProbeTest, ReturnsTheValueAsItStandsWithoutFollowingIt) {
     const OwnedText where = Probe("Location: https://files.example.test/f/7?k=v \r\n");

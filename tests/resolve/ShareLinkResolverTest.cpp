@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "http/support/ScriptedServer.h"
+#include "http/support/ScriptedServerFixture.h"
 #include "platform/TestSeam.h"
 #include "resolve/ServiceConstants.h"
 #include "resolve/ShareLinkResolver.h"
@@ -51,13 +52,10 @@ std::string Response(const std::string& body, const char* type = "text/html; cha
            "\r\n\r\n" + body;
 }
 
-class ShareLinkResolverTest : public ::testing::Test {
+class ShareLinkResolverTest : public testing_support::ScriptedServerFixture {
 protected:
-    static void SetUpTestSuite() { server_ = new ScriptedServer(); }
-    static void TearDownTestSuite() { delete server_; }
     void SetUp() override {
-        ASSERT_TRUE(server_->Ready()) << server_->StartError();
-        server_->Reset();
+        ScriptedServerFixture::SetUp();
         boxes_.clear();
         platform::SetMessageBoxHook([](void*, const char* text, const char* caption, unsigned flags) {
             boxes_.push_back({caption ? caption : "", text ? text : "", flags});
@@ -77,10 +75,8 @@ protected:
     }
     static std::string Origin() { return "https://127.0.0.1:" + std::to_string(server_->HttpsPort()); }
 
-    static ScriptedServer* server_;
     static std::vector<RecordedBox> boxes_;
 };
-ScriptedServer* ShareLinkResolverTest::server_ = nullptr;
 std::vector<RecordedBox> ShareLinkResolverTest::boxes_;
 
 TEST_F(ShareLinkResolverTest, FollowsTheFrameAndPostsTheSignature) {
