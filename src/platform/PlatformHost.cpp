@@ -39,20 +39,13 @@ bool IsReadable(const void*, std::size_t) noexcept { return true; }
 
 int ShowMessage(void* owner, const char* text, const char* caption, unsigned flags) noexcept {
     int result = 0;
-    try {
-        if (CallMessageBoxHook(owner, text, caption, flags, result)) return result;
-    } catch (...) {
-        return 0;
-    }
+    if (CallMessageBoxHook(owner, text, caption, flags, result)) return result;
     std::fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
     return 1;  // IDOK
 }
 
 void EndProcess(unsigned code) noexcept {
-    try {
-        CallExitHook(code);
-    } catch (...) {
-    }
+    CallExitHook(code);
     std::fflush(nullptr);
     std::_Exit(static_cast<int>(code));
 }

@@ -61,19 +61,12 @@ bool IsReadable(const void* address, std::size_t size) noexcept {
 
 int ShowMessage(void* owner, const char* text, const char* caption, unsigned flags) noexcept {
     int result = 0;
-    try {
-        if (CallMessageBoxHook(owner, text, caption, flags, result)) return result;
-    } catch (...) {
-        return 0;
-    }
+    if (CallMessageBoxHook(owner, text, caption, flags, result)) return result;
     return ::MessageBoxA(static_cast<HWND>(owner), text, caption, flags);
 }
 
 void EndProcess(unsigned code) noexcept {
-    try {
-        CallExitHook(code);
-    } catch (...) {
-    }
+    CallExitHook(code);
     ::ExitProcess(code);
 }
 

@@ -19,14 +19,21 @@ ExitHook& EndHook() {
 void SetMessageBoxHook(MessageBoxHook hook) { BoxHook() = std::move(hook); }
 void SetExitHook(ExitHook hook) { EndHook() = std::move(hook); }
 
-bool CallMessageBoxHook(void* owner, const char* text, const char* caption, unsigned flags, int& result) {
+bool CallMessageBoxHook(void* owner, const char* text, const char* caption, unsigned flags, int& result) noexcept {
     if (!BoxHook()) return false;
-    result = BoxHook()(owner, text, caption, flags);
+    try {
+        result = BoxHook()(owner, text, caption, flags);
+    } catch (...) {
+        result = 0;  // as a box that could not be shown
+    }
     return true;
 }
 
-void CallExitHook(unsigned code) {
-    if (EndHook()) EndHook()(code);
+void CallExitHook(unsigned code) noexcept {
+    try {
+        if (EndHook()) EndHook()(code);
+    } catch (...) {
+    }
 }
 
 }  // namespace quenlark::platform

@@ -4,7 +4,7 @@
 namespace quenlark::platform {
 
 // True when a hook took the message box; `result` then holds its answer.
-bool CallMessageBoxHook(void* owner, const char* text, const char* caption, unsigned flags, int& result);
-void CallExitHook(unsigned code);
+bool CallMessageBoxHook(void* owner, const char* text, const char* caption, unsigned flags, int& result) noexcept;
+void CallExitHook(unsigned code) noexcept;
 
 }  // namespace quenlark::platform

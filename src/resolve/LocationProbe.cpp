@@ -1,9 +1,27 @@
 #include "resolve/LocationProbe.h"
 
+#include "http/WebRequest.h"
+#include "resolve/ServiceConstants.h"
+#include "text/NameValueList.h"
+#include "text/TextHelpers.h"
+
 namespace quenlark {
 
-// Not yet wired to the HTTP client: answers with the empty text, as the export promises
-// for a URL it cannot ask.
-OwnedText LocationProbe(const char*) noexcept { return OwnedText::StaticEmpty(); }
+OwnedText LocationProbe(const char* url) noexcept {
+    NameValueList headers;
+    headers.Add("User-Agent", kDefaultUserAgent);
+    const OwnedText headerText = headers.ToHeaderText();
+
+    // The exchange ends once the headers are in: a link that answers with the file itself
+    // must not be downloaded only to be thrown away.
+    OwnedText responseHeaders;
+    (void)WebRequest({.url = url, .method = 0, .requestHeaders = headerText.get(), .responseHeaders = &responseHeaders,
+                      .noRedirect = true},
+                     ResponseBody::Skip);
+
+    // Only a line that begins with the name counts ("Content-Location: " must not match); the
+    // block starts with the status line, so every header line follows a CR LF.
+    return TextBetween(responseHeaders.get(), "\r\nLocation: ", "\r\n", std::nullopt, true);
+}
 
 }  // namespace quenlark

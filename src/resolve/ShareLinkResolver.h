@@ -1,10 +1,21 @@
-// The worker behind HttpGetUrl: the direct link of a file from its share-page URL.
+// The worker behind HttpGetUrl: the direct link of a file from its share-page URL, found by
+// replaying what a browser does on the service: the share page, its download frame, and the
+// download-process endpoint's JSON answer.
 #pragma once
 
 #include "runtime/Owned.h"
 
 namespace quenlark {
 
+// dom + "/file/" + url of the service's answer; the empty text when no signature can be
+// found or the answer cannot be parsed. Failures are shown to the user in message boxes.
 [[nodiscard]] OwnedText ShareLinkResolver(const char* shareUrl) noexcept;
+
+// The same against another origin of the service (tests run a stand-in on a loopback port).
+[[nodiscard]] OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl) noexcept;
+
+extern const char kRegexFailedMessage[];
+extern const char kSignFailedMessage[];
+extern const char kJsonFailedMessage[];
 
 }  // namespace quenlark

@@ -46,7 +46,8 @@ TEST_F(LoadedLibrary, ExportsAreReachableByNameAndByOrdinal) {
 }
 
 TEST_F(LoadedLibrary, NullAndOrdinaryArgumentsGiveEmptyResults) {
-    // The workers have no HTTP client behind them yet; both answer with the empty text.
+    // Nothing listens at these addresses (nor, in this test, at the service's origin): both
+    // workers fail their first exchange and answer with the empty text.
     EXPECT_TRUE(IsEmpty(location_(nullptr)));
     EXPECT_TRUE(IsEmpty(resolve_(nullptr)));
     EXPECT_TRUE(IsEmpty(location_("http://127.0.0.1:1/nothing-here")));

@@ -9,21 +9,12 @@
 #include <string>
 
 #include "http/support/ScriptedServer.h"
+#include "http/support/ScriptedServerFixture.h"
 
 namespace quenlark::testing_support {
 namespace {
 
-class ScriptedServerTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { server_ = new ScriptedServer(); }
-    static void TearDownTestSuite() { delete server_; }
-    void SetUp() override {
-        ASSERT_TRUE(server_->Ready()) << server_->StartError();
-        server_->Reset();
-    }
-    static ScriptedServer* server_;
-};
-ScriptedServer* ScriptedServerTest::server_ = nullptr;
+using ScriptedServerTest = ScriptedServerFixture;
 
 // A minimal GET through WinHTTP; returns the Win32 error of the first failing call (0: none).
 DWORD BareGet(int port, bool secure, bool ignoreCertificateErrors, std::string& body) {

@@ -9,6 +9,7 @@
 
 #include "http/WebRequest.h"
 #include "http/support/ScriptedServer.h"
+#include "http/support/ScriptedServerFixture.h"
 
 namespace quenlark {
 namespace {
@@ -37,15 +38,8 @@ struct Outcome {
     std::string Body() const { return std::string(bytes.view()); }
 };
 
-class WebRequestTest : public ::testing::Test {
+class WebRequestTest : public testing_support::ScriptedServerFixture {
 protected:
-    static void SetUpTestSuite() { server_ = new ScriptedServer(); }
-    static void TearDownTestSuite() { delete server_; }
-    void SetUp() override {
-        ASSERT_TRUE(server_->Ready()) << server_->StartError();
-        server_->Reset();
-    }
-
     // Runs the exchange with every output given.
     static Outcome Run(WebRequestParams params, ResponseBody body = ResponseBody::Read) {
         Outcome out;
@@ -64,9 +58,7 @@ protected:
         return requests.empty() ? std::string() : requests[0];
     }
 
-    static ScriptedServer* server_;
 };
-ScriptedServer* WebRequestTest::server_ = nullptr;
 
 TEST_F(WebRequestTest, SendsTheAssembledHeaderBlockFirstAndByteForByte) {
     ASSERT_TRUE(server_->ScriptFile("ok-sets-cookies.http"));

@@ -177,6 +177,17 @@ std::vector<std::string> ScriptedServer::Requests() {
     return requests;
 }
 
+std::vector<std::uint64_t> ScriptedServer::SentBytes() {
+    std::vector<std::uint64_t> counts;
+    std::istringstream words(Command("SENT"));
+    std::string word;
+    std::size_t count = 0;
+    if (!(words >> word >> count) || word != "SENT") return counts;
+    std::uint64_t bytes = 0;
+    while (counts.size() < count && words >> bytes) counts.push_back(bytes);
+    return counts;
+}
+
 void ScriptedServer::Reset() { Command("RESET"); }
 
 std::string RequestLine(const std::string& rawRequest) { return rawRequest.substr(0, rawRequest.find("\r\n")); }

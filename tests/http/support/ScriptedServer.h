@@ -38,6 +38,8 @@ public:
     bool Generate(int status, std::uint64_t size, std::string_view options = {});
     // Every request received since the last Reset(), raw, in order.
     [[nodiscard]] std::vector<std::string> Requests();
+    // For each response served since the last Reset(), the bytes that reached the client.
+    [[nodiscard]] std::vector<std::uint64_t> SentBytes();
     void Reset();
 
 private:

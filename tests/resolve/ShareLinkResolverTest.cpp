@@ -1,0 +1,143 @@
+// The resolver's three exchanges against the scripted loopback server: what it sends at each
+// step, which page values it picks, and what the user is told when it cannot go on.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "http/support/ScriptedServer.h"
+#include "http/support/ScriptedServerFixture.h"
+#include "platform/TestSeam.h"
+#include "resolve/ServiceConstants.h"
+#include "resolve/ShareLinkResolver.h"
+#include "support/FatalRecorder.h"
+
+namespace quenlark {
+namespace {
+
+using testing_support::RecordedBox;
+using testing_support::RequestBody;
+using testing_support::RequestHeaders;
+using testing_support::RequestLine;
+using testing_support::ScriptedServer;
+
+const std::string kSharePage =
+    "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>report.pdf</title></head>\n<body>\n"
+    "<div class=\"file\">report.pdf <span>2.1 M</span></div>\n"
+    "<iframe class=\"ifr2\" name=\"1620372\" src=\"/fn?AjQBbVQ4ADYFMA\" frameborder=\"0\" scrolling=\"no\"></iframe>\n"
+    "</body></html>\n";
+
+// The first frame's source is too short to be the download frame; the second one is it.
+const std::string kShareWithShortFirstFrame =
+    "<html><body>\n<iframe name=\"ad\" src=\"/ad\" frameborder=\"0\"></iframe>\n"
+    "<iframe name=\"dl\" src=\"/fn?Bm9WZlc3AzQ\" frameborder=\"0\"></iframe>\n</body></html>\n";
+
+const std::string kFrameWithPdownload =
+    "<html><body><script type=\"text/javascript\">\n"
+    "var pdownload = 'UDAHaVg2AjsBNwUzAT';\nvar ajaxdata = '?ctdf';\n</script></body></html>\n";
+
+// A short (but not blank) ajaxdata and the signature inside the request data.
+const std::string kFrameWithSigns =
+    "<html><body><script type=\"text/javascript\">\n"
+    "var ajaxdata = '?ctdf';\n"
+    "$.ajax({ type : 'post', url : '/ajaxm.php', data : { 'action':'downprocess','signs':ajaxdata,"
+    "'sign':'VjEFbgk_Bm9WZlc3AzQ','ves':1,'websign':'7' }, dataType : 'json' });\n</script></body></html>\n";
+
+const std::string kFrameWithoutSign = "<html><body>busy, try again later</body></html>\n";
+
+const std::string kAnswer = "{\"zt\":1,\"dom\":\"https:\\/\\/dl.tarnwell.test\",\"url\":\"?BmAHPw5rV2QIBVE\",\"inf\":0}";
+
+std::string Response(const std::string& body, const char* type = "text/html; charset=utf-8") {
+    return "HTTP/1.1 200 OK\r\nContent-Type: " + std::string(type) + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
+}
+
+class ShareLinkResolverTest : public testing_support::ScriptedServerFixture {
+protected:
+    void SetUp() override {
+        ScriptedServerFixture::SetUp();
+        boxes_.clear();
+        platform::SetMessageBoxHook([](void*, const char* text, const char* caption, unsigned flags) {
+            boxes_.push_back({caption ? caption : "", text ? text : "", flags});
+            return 1;
+        });
+    }
+    void TearDown() override { platform::SetMessageBoxHook(nullptr); }
+
+    static void Serve(const std::string& sharePage, const std::string& framePage, const std::string& answer) {
+        ASSERT_TRUE(server_->Script(Response(sharePage)));
+        ASSERT_TRUE(server_->Script(Response(framePage)));
+        ASSERT_TRUE(server_->Script(Response(answer, "application/json")));
+    }
+    static std::string Resolve(const char* path = "/i/abc123") {
+        const std::string origin = "https://127.0.0.1:" + std::to_string(server_->HttpsPort());
+        return ResolveShareLink(origin.c_str(), (origin + path).c_str()).c_str();
+    }
+    static std::string Origin() { return "https://127.0.0.1:" + std::to_string(server_->HttpsPort()); }
+
+    static std::vector<RecordedBox> boxes_;
+};
+std::vector<RecordedBox> ShareLinkResolverTest::boxes_;
+
+TEST_F(ShareLinkResolverTest, FollowsTheFrameAndPostsTheSignature) {
+    Serve(kSharePage, kFrameWithPdownload, kAnswer);
+    EXPECT_EQ(Resolve(), "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE");
+    EXPECT_TRUE(boxes_.empty());
+
+    const auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    const std::string userAgent = std::string("User-Agent: ") + kDefaultUserAgent + "\r\n";
+    EXPECT_EQ(RequestLine(requests[0]), "GET /i/abc123 HTTP/1.1");
+    EXPECT_EQ(RequestHeaders(requests[0]).rfind(userAgent + "Accept: ", 0), 0u);
+
+    // The frame is asked for with itself as the referrer.
+    EXPECT_EQ(RequestLine(requests[1]), "GET /fn?AjQBbVQ4ADYFMA HTTP/1.1");
+    EXPECT_EQ(RequestHeaders(requests[1]).rfind(userAgent + "Referer: " + Origin() + "/fn?AjQBbVQ4ADYFMA\r\n", 0), 0u);
+
+    EXPECT_EQ(RequestLine(requests[2]), "POST /ajaxm.php HTTP/1.1");
+    EXPECT_NE(RequestHeaders(requests[2]).find("Content-Type: application/x-www-form-urlencoded\r\n"), std::string::npos);
+    EXPECT_EQ(RequestBody(requests[2]), "action=downprocess&sign=UDAHaVg2AjsBNwUzAT&ves=1");
+}
+
+TEST_F(ShareLinkResolverTest, TakesTheSecondFrameAndPostsSignsWithTheWebsign) {
+    Serve(kShareWithShortFirstFrame, kFrameWithSigns, kAnswer);
+    EXPECT_EQ(Resolve(), "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE");
+    const auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(RequestLine(requests[1]), "GET /fn?Bm9WZlc3AzQ HTTP/1.1");
+    EXPECT_EQ(RequestBody(requests[2]), "action=downprocess&signs=?ctdf&&sign=VjEFbgk_Bm9WZlc3AzQ&ves=1&websign=7");
+}
+
+TEST_F(ShareLinkResolverTest, WithoutASignatureTheUserIsToldAndNothingIsPosted) {
+    Serve(kSharePage, kFrameWithoutSign, kAnswer);
+    EXPECT_EQ(Resolve(), "");
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, kSignFailedMessage);
+    EXPECT_EQ(boxes_[0].flags, 0u);
+    EXPECT_EQ(boxes_[0].caption, "\xD0\xC5\xCF\xA2");  // 信息
+    EXPECT_EQ(server_->Requests().size(), 2u);
+}
+
+TEST_F(ShareLinkResolverTest, AnUnparseableAnswerGivesNoLink) {
+    Serve(kSharePage, kFrameWithPdownload, "<html>502 Bad Gateway</html>");
+    EXPECT_EQ(Resolve(), "");  // not "/file/" on its own
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, kJsonFailedMessage);
+    EXPECT_EQ(boxes_[0].flags, 0u);
+}
+
+TEST_F(ShareLinkResolverTest, AnUnreachableServiceEndsAtTheSignature) {
+    const std::string closed = "https://127.0.0.1:1";
+    EXPECT_STREQ(ResolveShareLink(closed.c_str(), (closed + "/i/abc").c_str()).c_str(), "");
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, kSignFailedMessage);
+}
+
+TEST(ShareLinkResolverTexts, MessagesAreCodePage936) {
+    // 获取签名失败 at the start of the signature message, 解析json at the start of the other.
+    EXPECT_EQ(std::string(kSignFailedMessage).rfind("\xBB\xF1\xC8\xA1\xC7\xA9\xC3\xFB\xCA\xA7\xB0\xDC,", 0), 0u);
+    EXPECT_EQ(std::string(kJsonFailedMessage).rfind("\xBD\xE2\xCE\xF6json", 0), 0u);
+}
+
+}  // namespace
+}  // namespace quenlark
