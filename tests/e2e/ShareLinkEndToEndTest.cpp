@@ -94,8 +94,9 @@ TEST_F(ShareLinkEndToEnd, AMissingFieldLeavesItsPartOfTheLinkEmptyWithoutABox) {
     EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(ShareLinkEndToEnd, AnAnswerThatIsNoJsonShowsTheJsonBoxAndGivesTheBareJoin) {
-    EXPECT_EQ(Resolve(ShareUrl("not-json")), "/file/");
+// A bare "/file/" would pass for a link: an answer that is no JSON gives nothing.
+TEST_F(ShareLinkEndToEnd, AnAnswerThatIsNoJsonShowsTheJsonBoxAndGivesNothing) {
+    EXPECT_EQ(Resolve(ShareUrl("not-json")), "");
     ExpectOneBox(Boxes(), kJsonBoxText);
 }
 

@@ -56,7 +56,6 @@ VARIANTS = {v.code: v for v in (
     Variant("chinese-name", "季度报告.xlsx", 56_781, name_in_url=True),
 )}
 
-FRAME_SIGNS = ("pdownload", "ajaxdata", "websign", "blank-ajaxdata", "capitals", "none")
 SHORT_AJAXDATA = "r4x9"                  # under 10 bytes, not blank
 BLANK_AJAXDATA = "  \u3000 "             # ASCII and ideographic spaces only
 
@@ -103,9 +102,8 @@ class Book:
             return self._entries.get(token)
 
 
-def _page(title, body, head_extra=""):
-    return string.Template(_PAGE).substitute(
-        title=html.escape(title), site=SITE_NAME, body=body, head_extra=head_extra).encode("utf-8")
+def _page(title, body):
+    return string.Template(_PAGE).substitute(title=html.escape(title), site=SITE_NAME, body=body).encode("utf-8")
 
 
 def _html(status, reason, page):
@@ -249,15 +247,20 @@ class Site:
 
 def frame_script(style, sign, websign):
     """The frame's script: where the sign stands depends on the page's template."""
-    if style == "pdownload":
-        return _SCRIPT_PDOWNLOAD.substitute(sign=sign)
-    if style == "capitals":
-        return _SCRIPT_PDOWNLOAD.substitute(sign=sign).replace("var pdownload", "VAR PDOWNLOAD")
+    def script(declarations, data):
+        return declarations + _AJAX_CALL.replace("DATA", data, 1)
+
+    if style in ("pdownload", "capitals"):
+        declaration = "var pdownload = '%s';\n" % sign
+        if style == "capitals":
+            declaration = declaration.replace("var pdownload", "VAR PDOWNLOAD")
+        return script(declaration, "{ 'action':'downprocess','sign':pdownload,'ves':1 }")
     if style == "ajaxdata":
-        return _SCRIPT_AJAXDATA.substitute(sign=sign)
+        return script("var ajaxdata = '%s';\n" % sign, "{ 'action':'downprocess','sign':ajaxdata,'ves':1 }")
     if style in ("websign", "blank-ajaxdata"):
         ajaxdata = SHORT_AJAXDATA if style == "websign" else BLANK_AJAXDATA
-        return _SCRIPT_WEBSIGN.substitute(ajaxdata=ajaxdata, sign=sign, websign=websign)
+        return script("var ajaxdata = '%s';\nvar tgver = 'k3';\n" % ajaxdata,
+                      "{ 'action':'downprocess','signs':ajaxdata,'sign':'%s','ves':1,'websign':'%s' }" % (sign, websign))
     return _SCRIPT_CHECKING
 
 
@@ -275,7 +278,7 @@ _PAGE = """<!DOCTYPE html>
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>$title - $site</title>
 <link rel="stylesheet" href="/static/tg.css">
-$head_extra</head>
+</head>
 <body>
 <header class="tg-top"><a class="tg-logo" href="/">Tollgrove<span>分享</span></a>
   <nav><a href="/">首页</a><a href="/help">帮助</a></nav></header>
@@ -314,43 +317,24 @@ _FRAME = """<div class="tg-dl">
 <script type="text/javascript">
 $script</script>"""
 
-_AJAX_TAIL = """        dataType : 'json',
+# The frame's call of the download-process endpoint; DATA is the object it posts.
+_AJAX_CALL = """$(function() {
+    $.ajax({
+        type : 'post',
+        url : '/ajaxm.php',
+        data : DATA,
+        dataType : 'json',
         success : function(msg) {
             if (msg.zt == 1) {
-                $$('#go').html('<a href="' + msg.dom + '/file/' + msg.url + '" target="_blank">普通下载</a>');
+                $('#go').html('<a href="' + msg.dom + '/file/' + msg.url + '" target="_blank">普通下载</a>');
             } else {
-                $$('#go').html(msg.inf);
+                $('#go').html(msg.inf);
             }
         },
-        error : function() { $$('#go').html('网络异常，请刷新重试'); }
+        error : function() { $('#go').html('网络异常，请刷新重试'); }
     });
 });
 """
-
-_SCRIPT_PDOWNLOAD = string.Template("""var pdownload = '$sign';
-$$(function() {
-    $$.ajax({
-        type : 'post',
-        url : '/ajaxm.php',
-        data : { 'action':'downprocess','sign':pdownload,'ves':1 },
-""" + _AJAX_TAIL)
-
-_SCRIPT_AJAXDATA = string.Template("""var ajaxdata = '$sign';
-$$(function() {
-    $$.ajax({
-        type : 'post',
-        url : '/ajaxm.php',
-        data : { 'action':'downprocess','sign':ajaxdata,'ves':1 },
-""" + _AJAX_TAIL)
-
-_SCRIPT_WEBSIGN = string.Template("""var ajaxdata = '$ajaxdata';
-var tgver = 'k3';
-$$(function() {
-    $$.ajax({
-        type : 'post',
-        url : '/ajaxm.php',
-        data : { 'action':'downprocess','signs':ajaxdata,'sign':'$sign','ves':1,'websign':'$websign' },
-""" + _AJAX_TAIL)
 
 _SCRIPT_CHECKING = """// The file is still being checked: no download yet.
 setTimeout(function() { location.reload(); }, 30000);

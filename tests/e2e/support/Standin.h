@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/ControlLine.h"
+
 namespace quenlark::testing_support {
 
 // One request as the stand-in recorded it, bodies unescaped.
@@ -30,7 +32,7 @@ public:
     Standin(const Standin&) = delete;
     Standin& operator=(const Standin&) = delete;
 
-    [[nodiscard]] bool Ready() const { return control_ != ~std::uintptr_t{0}; }
+    [[nodiscard]] bool Ready() const { return control_.Open(); }
     [[nodiscard]] const std::string& StartError() const { return error_; }
 
     // Every request recorded since the start or the last Reset(), oldest first.
@@ -44,12 +46,8 @@ public:
     void Stop();
 
 private:
-    std::string Command(const std::string& line);
-    std::string ReadLine();
-
     int port_;
-    std::uintptr_t control_ = ~std::uintptr_t{0};
-    std::string pending_;
+    ControlLine control_;
     std::string error_;
 };
 
