@@ -45,6 +45,11 @@ def pidfile_for(port):
     return os.path.join(tempfile.gettempdir(), "quenlark-standin-%d-%d.pid" % (os.getuid(), port))
 
 
+def output_for(pidfile):
+    """Where a started stand-in's own output goes (shown when it fails to start)."""
+    return (pidfile[:-len(".pid")] if pidfile.endswith(".pid") else pidfile) + ".out"
+
+
 def serve(args):
     lifetime = min(args.lifetime, MAX_LIFETIME_S)
     # The hard bound: whatever a thread is blocked in, the process goes.
@@ -121,17 +126,19 @@ def stop(args):
         if is_standin(pid):
             print("standin: process %d does not end" % pid, file=sys.stderr)
             return 1
-    try:
-        os.unlink(pidfile)
-    except FileNotFoundError:
-        pass
+    for path in (pidfile, output_for(pidfile)):
+        try:
+            os.unlink(path)
+        except FileNotFoundError:
+            pass
     return 0
 
 
 def start(args):
     pidfile = args.pidfile or pidfile_for(args.port)
-    stop(args)  # a stand-in left behind by a run that died would hold the port
-    output_path = pidfile[:-len(".pid")] + ".out" if pidfile.endswith(".pid") else pidfile + ".out"
+    if stop(args) != 0:  # a stand-in left behind by a run that died would hold the port
+        return 1
+    output_path = output_for(pidfile)
     command = [sys.executable, os.path.abspath(__file__), "serve", "--port", str(args.port),
                "--lifetime", str(args.lifetime), "--openssl", args.openssl]
     if args.log:
