@@ -1,50 +1,131 @@
 // quenlark: calls the two exports of Quenlark.dll from the command line.
-//   quenlark resolve URL     the direct link of a share page
-//   quenlark location URL    the Location value of URL's response
-// Exit code 0 when the result is not empty, 1 otherwise, 2 for a usage or load error.
+//   quenlark resolve [--follow] URL   the direct link of a share page; with --follow also the
+//                                     address that link redirects to (a second line)
+//   quenlark location URL             the Location value of URL's response
+// Exit code 0 when every printed result is non-empty, 1 otherwise, 2 for a usage or load error.
+//
+// The DLL is loaded from this program's own folder, never from the current one. Arguments are
+// taken from the wide command line and handed to the DLL in code page 936; its results (code
+// page 936) are written with WriteConsoleW to a console, and as UTF-8 when the output is
+// redirected (a file or a pipe), whatever the system's code pages are.
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
+#include <string>
+#include <string_view>
 
 namespace {
 
+constexpr UINT kLibraryCodePage = 936;
 using ExportFn = char*(__stdcall*)(const char*);
 
-int Usage(FILE* to) {
-    std::fputs("usage: quenlark resolve URL\n"
+std::wstring Widen(std::string_view text, UINT codePage) {
+    if (text.empty()) return {};
+    const int size = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+std::string Narrow(std::wstring_view text, UINT codePage) {
+    if (text.empty()) return {};
+    const int size =
+        ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) {
+        ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
+                              nullptr);
+    }
+    return narrow;
+}
+
+// One line of output: `text` is code page 936. Lines end in CR LF on a console, in LF otherwise.
+void PrintLine(std::string_view text) {
+    const std::wstring wide = Widen(text, kLibraryCodePage);
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (::GetConsoleMode(out, &mode)) {
+        const std::wstring line = wide + L"\r\n";
+        ::WriteConsoleW(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        return;
+    }
+    const std::string line = Narrow(wide, CP_UTF8) + "\n";
+    ::WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+int Usage(bool asked) {
+    std::fputs("usage: quenlark resolve [--follow] URL\n"
                "       quenlark location URL\n"
-               "Loads Quenlark.dll and prints the direct link of a share page (resolve)\n"
-               "or the Location value of a URL's response (location).\n",
-               to);
-    return to == stdout ? 0 : 2;
+               "\n"
+               "resolve   prints the direct link of a file's share page (HttpGetUrl); with --follow\n"
+               "          also, on a second line, the address that link redirects to\n"
+               "location  prints the Location value of URL's response, no redirect followed\n"
+               "          (Quenlark_Location)\n"
+               "\n"
+               "Quenlark.dll is loaded from this program's folder. Output is UTF-8 when redirected.\n"
+               "Exit code: 0 when every printed result is non-empty, 1 when one is empty,\n"
+               "2 for a usage error or when the library cannot be loaded.\n",
+               asked ? stdout : stderr);
+    return asked ? 0 : 2;
+}
+
+class Library {
+public:
+    Library() {
+        std::wstring path(MAX_PATH, L'\0');
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        path.resize(length);
+        path.resize(path.find_last_of(L"\\/") + 1);
+        module_ = ::LoadLibraryW((path + L"Quenlark.dll").c_str());
+        if (!module_) std::fprintf(stderr, "quenlark: cannot load Quenlark.dll (error %lu)\n", ::GetLastError());
+    }
+    ~Library() {
+        if (module_) ::FreeLibrary(module_);
+    }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    [[nodiscard]] ExportFn Export(const char* name) const {
+        if (!module_) return nullptr;
+        auto function = reinterpret_cast<ExportFn>(reinterpret_cast<void*>(::GetProcAddress(module_, name)));
+        if (!function) std::fprintf(stderr, "quenlark: Quenlark.dll has no export %s\n", name);
+        return function;
+    }
+
+private:
+    HMODULE module_ = nullptr;
+};
+
+// Calls the export and copies its result: the library's own copy lives only until its next call.
+std::string Call(ExportFn function, const std::string& argument) {
+    const char* result = function(argument.c_str());
+    return result ? std::string(result) : std::string();
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) return Usage(stdout);
-    if (argc != 3) return Usage(stderr);
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && (!std::wcscmp(argv[1], L"--help") || !std::wcscmp(argv[1], L"-h"))) return Usage(true);
+    if (argc < 3) return Usage(false);
+    const std::wstring_view command = argv[1];
+    const bool follow = argc == 4 && command == L"resolve" && !std::wcscmp(argv[2], L"--follow");
+    if (argc != (follow ? 4 : 3) || (command != L"resolve" && command != L"location")) return Usage(false);
+    const std::string url = Narrow(argv[argc - 1], kLibraryCodePage);
 
-    const char* exportName = nullptr;
-    if (!std::strcmp(argv[1], "resolve")) exportName = "HttpGetUrl";
-    if (!std::strcmp(argv[1], "location")) exportName = "Quenlark_Location";
-    if (!exportName) return Usage(stderr);
+    const Library library;
+    const ExportFn location = library.Export("Quenlark_Location");
+    const ExportFn resolve = library.Export("HttpGetUrl");
+    if (!location || !resolve) return 2;
 
-    HMODULE library = ::LoadLibraryA("Quenlark.dll");
-    if (!library) {
-        std::fprintf(stderr, "quenlark: cannot load Quenlark.dll (error %lu)\n", ::GetLastError());
-        return 2;
+    const std::string first = Call(command == L"resolve" ? resolve : location, url);
+    PrintLine(first);
+    bool found = !first.empty();
+    if (follow) {
+        const std::string target = found ? Call(location, first) : std::string();
+        PrintLine(target);
+        found = found && !target.empty();
     }
-    auto call = reinterpret_cast<ExportFn>(reinterpret_cast<void*>(::GetProcAddress(library, exportName)));
-    if (!call) {
-        std::fprintf(stderr, "quenlark: Quenlark.dll has no export %s\n", exportName);
-        ::FreeLibrary(library);
-        return 2;
-    }
-    const char* result = call(argv[2]);
-    const bool found = result && *result;
-    std::printf("%s\n", found ? result : "");
-    ::FreeLibrary(library);
     return found ? 0 : 1;
 }

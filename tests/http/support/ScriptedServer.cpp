@@ -1,18 +1,12 @@
 #include "http/support/ScriptedServer.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#include <windows.h>
-
-#include <cstdio>
 #include <sstream>
 
 namespace quenlark::testing_support {
 
 namespace {
 
-constexpr DWORD kStartTimeoutMs = 30000;
-constexpr DWORD kReplyTimeoutMs = 30000;
+constexpr long kStartTimeoutS = 30;
 
 std::string Hex(std::string_view bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -34,70 +28,18 @@ std::string Unhex(std::string_view hex) {
     return out;
 }
 
-SOCKET AsSocket(std::uintptr_t s) { return static_cast<SOCKET>(s); }
-
 }  // namespace
 
 ScriptedServer::ScriptedServer() {
-    WSADATA wsa;
-    if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
-        error_ = "WSAStartup failed";
-        return;
-    }
-    // We listen; the server connects back, so no port has to be agreed on beforehand.
-    SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 1) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        error_ = "cannot listen for the server's control connection";
-        ::closesocket(listener);
-        return;
-    }
-
-    // Under wine a Unix program can be started directly.
-    std::string command = std::string(QUENLARK_PYTHON) + " " + QUENLARK_SCRIPTED_SERVER + " --control-port " +
-                          std::to_string(ntohs(address.sin_port));
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        error_ = "cannot start " + command;
-        ::closesocket(listener);
-        return;
-    }
-    // No CloseHandle here: for a Unix program wine hands back values that are not handles of
-    // ours, and closing them closed unrelated handles of this process (its output among them).
-
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(listener, &readable);
-    timeval wait{static_cast<long>(kStartTimeoutMs / 1000), 0};
-    if (::select(0, &readable, nullptr, nullptr, &wait) != 1) {
-        error_ = "the scripted server did not connect back: " + command;
-        ::closesocket(listener);
-        return;
-    }
-    SOCKET control = ::accept(listener, nullptr, nullptr);
-    ::closesocket(listener);
-    if (control == INVALID_SOCKET) {
-        error_ = "accept failed";
-        return;
-    }
-    const DWORD timeout = kReplyTimeoutMs;
-    ::setsockopt(control, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    control_ = static_cast<std::uintptr_t>(control);
-
-    const std::string ready = ReadLine();
+    error_ = control_.Launch(std::string(QUENLARK_PYTHON) + " " + QUENLARK_SCRIPTED_SERVER, kStartTimeoutS);
+    if (!error_.empty()) return;
+    const std::string ready = control_.ReadLine();
     std::istringstream words(ready);
     std::string word;
     words >> word;
     if (word != "READY") {
         error_ = "unexpected greeting: " + ready;
-        ::closesocket(control);
-        control_ = ~std::uintptr_t{0};
+        control_.Close();
         return;
     }
     while (words >> word) {
@@ -112,12 +54,7 @@ ScriptedServer::ScriptedServer() {
 }
 
 ScriptedServer::~ScriptedServer() {
-    if (Ready()) {
-        Command("QUIT");
-        ::closesocket(AsSocket(control_));
-    }
-    // Winsock stays initialised: the HTTP stack of the process may still hold pooled
-    // connections, and tearing the sockets down under it stalled the next test.
+    if (Ready()) (void)control_.Command("QUIT");
 }
 
 std::string ScriptedServer::HttpUrl(std::string_view path) const {
@@ -128,32 +65,7 @@ std::string ScriptedServer::HttpsUrl(std::string_view path) const {
     return "https://127.0.0.1:" + std::to_string(https_) + std::string(path);
 }
 
-std::string ScriptedServer::ReadLine() {
-    for (;;) {
-        const auto end = pending_.find('\n');
-        if (end != std::string::npos) {
-            std::string line = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            return line;
-        }
-        char buffer[65536];
-        const int n = ::recv(AsSocket(control_), buffer, sizeof buffer, 0);
-        if (n <= 0) return {};
-        pending_.append(buffer, static_cast<std::size_t>(n));
-    }
-}
-
-std::string ScriptedServer::Command(const std::string& line) {
-    if (!Ready()) return {};
-    const std::string framed = line + "\n";
-    std::size_t sent = 0;
-    while (sent < framed.size()) {
-        const int n = ::send(AsSocket(control_), framed.data() + sent, static_cast<int>(framed.size() - sent), 0);
-        if (n <= 0) return {};
-        sent += static_cast<std::size_t>(n);
-    }
-    return ReadLine();
-}
+std::string ScriptedServer::Command(const std::string& line) { return control_.Command(line); }
 
 bool ScriptedServer::Script(std::string_view rawResponse, std::string_view options) {
     return Command("SCRIPT " + Hex(rawResponse) + " " + std::string(options)) == "OK";
@@ -173,7 +85,7 @@ std::vector<std::string> ScriptedServer::Requests() {
     const std::string header = Command("REQUESTS");
     if (header.rfind("REQUESTS ", 0) != 0) return requests;
     const int count = std::stoi(header.substr(9));
-    for (int i = 0; i < count; ++i) requests.push_back(Unhex(ReadLine()));
+    for (int i = 0; i < count; ++i) requests.push_back(Unhex(control_.ReadLine()));
     return requests;
 }
 

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/ControlLine.h"
+
 namespace quenlark::testing_support {
 
 class ScriptedServer {
@@ -18,7 +20,7 @@ public:
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
-    [[nodiscard]] bool Ready() const { return control_ != ~std::uintptr_t{0}; }
+    [[nodiscard]] bool Ready() const { return control_.Open(); }
     [[nodiscard]] const std::string& StartError() const { return error_; }
 
     // Ports of the listeners.
@@ -44,10 +46,8 @@ public:
 
 private:
     std::string Command(const std::string& line);
-    std::string ReadLine();
 
-    std::uintptr_t control_ = ~std::uintptr_t{0};
-    std::string pending_;
+    ControlLine control_;
     std::string error_;
     int http_ = 0;
     int https_ = 0;

@@ -1,0 +1,131 @@
+// HttpGetUrl through the real DLL against the stand-in service: one share variant per case of
+// the resolver (tools/standin/sharesite.py lists them), with its message boxes recorded.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "e2e/support/EndToEnd.h"
+#include "e2e/support/SiteRecords.h"
+
+namespace quenlark::testing_support {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class ShareLinkEndToEnd : public EndToEnd {};
+
+// The form with the sign alone, and the one that also carries the short ajaxdata value and the
+// websign (the doubled ampersand is the resolver's own).
+const char kShortForm[] = "action=downprocess&sign=[A-Za-z0-9_-]{60}&ves=1";
+const char kLongForm[] = "action=downprocess&signs=r4x9&&sign=[A-Za-z0-9_-]{60}&ves=1&websign=[0-9a-f]{16}";
+
+struct ResolvedCase {
+    const char* code;
+    const char* form;
+};
+
+class ResolvedShare : public ShareLinkEndToEnd, public ::testing::WithParamInterface<ResolvedCase> {};
+
+// The site accepts a form only with the sign (and websign) that its frame page issued, so a link
+// means the values were scraped exactly.
+TEST_P(ResolvedShare, FollowsTheDownloadFramePostsWhatItCarriesAndJoinsTheAnswer) {
+    const ResolvedCase& share = GetParam();
+    const std::string link = Resolve(ShareUrl(share.code));
+    const auto records = standin_->Requests();
+    EXPECT_EQ(Route(records), (Strings{"GET /s/" + std::string(share.code), "GET /fn", "POST /ajaxm.php"}));
+    const StandinRecord* posted = PostedForm(records);
+    ASSERT_NE(posted, nullptr);
+    EXPECT_TRUE(std::regex_match(posted->requestBody, std::regex(share.form))) << posted->requestBody;
+    const std::string path = AnsweredPath(records);
+    ASSERT_FALSE(path.empty()) << "the site refused the form: " << posted->responseBody;
+    EXPECT_EQ(link, Origin() + "/file/" + path);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FramesAndSignMarkers, ResolvedShare,
+    ::testing::Values(ResolvedCase{"pdownload", kShortForm},       // first frame taken, pdownload marker
+                      ResolvedCase{"second-frame", kShortForm},    // first frame src under 10 bytes
+                      ResolvedCase{"ajaxdata", kShortForm},        // long ajaxdata value is the sign
+                      ResolvedCase{"websign", kLongForm},          // short ajaxdata, sign and websign
+                      ResolvedCase{"blank-ajaxdata", kShortForm},  // ajaxdata of ASCII and full-width spaces
+                      ResolvedCase{"capitals", kShortForm}),       // VAR PDOWNLOAD
+    [](const auto& info) {
+        std::string name = info.param.code;
+        for (char& c : name) c = c == '-' ? '_' : c;
+        return name;
+    });
+
+void ExpectOneBox(const std::vector<RecordedBox>& boxes, const char* text) {
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, text);
+    EXPECT_EQ(boxes[0].caption, kBoxCaption);
+    EXPECT_EQ(boxes[0].flags, 0u);
+    EXPECT_EQ(boxes[0].owner, nullptr);
+}
+
+TEST_F(ShareLinkEndToEnd, AFramePageWithoutSignShowsTheSignatureBoxAndPostsNothing) {
+    EXPECT_EQ(Resolve(ShareUrl("no-sign")), "");
+    ExpectOneBox(Boxes(), kSignatureBoxText);
+    EXPECT_EQ(Route(standin_->Requests()), (Strings{"GET /s/no-sign", "GET /fn"}));
+}
+
+// A withdrawn share has no frame: the frame address is the bare origin, whose home page has no sign.
+TEST_F(ShareLinkEndToEnd, APageWithoutFrameLeadsToTheOriginAndTheSignatureBox) {
+    EXPECT_EQ(Resolve(ShareUrl("withdrawn-share")), "");
+    ExpectOneBox(Boxes(), kSignatureBoxText);
+    EXPECT_EQ(Route(standin_->Requests()), (Strings{"GET /s/withdrawn-share", "GET /"}));
+}
+
+TEST_F(ShareLinkEndToEnd, ADomEndingInSlashIsJoinedAsItStands) {
+    const std::string link = Resolve(ShareUrl("dom-slash"));
+    const std::string path = AnsweredPath(standin_->Requests());
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(link, Origin() + "//file/" + path);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(ShareLinkEndToEnd, AMissingFieldLeavesItsPartOfTheLinkEmptyWithoutABox) {
+    const std::string withoutDom = Resolve(ShareUrl("no-dom"));
+    const std::string path = AnsweredPath(standin_->Requests());
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(withoutDom, "/file/" + path);
+    EXPECT_EQ(Resolve(ShareUrl("no-url")), Origin() + "/file/");
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// A bare "/file/" would pass for a link: an answer that is no JSON gives nothing.
+TEST_F(ShareLinkEndToEnd, AnAnswerThatIsNoJsonShowsTheJsonBoxAndGivesNothing) {
+    EXPECT_EQ(Resolve(ShareUrl("not-json")), "");
+    ExpectOneBox(Boxes(), kJsonBoxText);
+}
+
+TEST_F(ShareLinkEndToEnd, EscapedCharactersOfTheAnswerArriveInCodePage936) {
+    const std::string link = Resolve(ShareUrl("chinese-name"));
+    const std::string path = AnsweredPath(standin_->Requests());
+    const std::string token = path.substr(0, path.find('/'));
+    ASSERT_FALSE(token.empty());
+    EXPECT_EQ(link, Origin() + "/file/" + token + "/\xBC\xBE\xB6\xC8\xB1\xA8\xB8\xE6.xlsx");  // 季度报告.xlsx
+}
+
+// The same DLL with nothing listening on the service's origin.
+class WithTheServiceDown : public LoadedDll {
+protected:
+    void SetUp() override {
+        LoadedDll::SetUp();
+        ASSERT_FALSE(PortAcceptsConnections(Port())) << "something listens on " << Origin();
+    }
+};
+
+TEST_F(WithTheServiceDown, ResolvingShowsOneSignatureBoxAndGivesNothing) {
+    EXPECT_EQ(Resolve(ShareUrl("pdownload")), "");
+    ExpectOneBox(Boxes(), kSignatureBoxText);
+}
+
+TEST_F(WithTheServiceDown, TheProbeGivesNothingAndShowsNoBox) {
+    EXPECT_EQ(Location(Origin() + "/file/abc"), "");
+    EXPECT_TRUE(Boxes().empty());
+}
+
+}  // namespace
+}  // namespace quenlark::testing_support

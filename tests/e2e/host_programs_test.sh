@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# quenlark.exe and the C example (examples/c/resolve.c) against the stand-in service, through
+# the real DLL: their output, its encoding when redirected (UTF-8) and their exit codes.
+# usage: host_programs_test.sh BIN_DIR WINE_RUN PORT
+set -uo pipefail
+bin=$(cd "$1" && pwd)
+wine=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+port=$3
+standin="$(cd "$(dirname "$0")/../.." && pwd)/tools/standin/standin.py"
+pidfile="$bin/host-programs-standin.pid"
+origin="https://127.0.0.1:$port"
+failed=0
+
+/usr/bin/python3 "$standin" start --port "$port" --pidfile "$pidfile" >/dev/null || exit 1
+trap '/usr/bin/python3 "$standin" stop --port "$port" --pidfile "$pidfile"' EXIT
+
+# expect NAME EXIT-CODE LINE-PATTERN... -- COMMAND...: the output's lines (CRs dropped) must
+# match the patterns one by one (grep -E, whole line); a last pattern "..." allows more lines.
+expect() {
+  local name=$1 code=$2
+  shift 2
+  local patterns=()
+  while [ "$1" != "--" ]; do patterns+=("$1"); shift; done
+  shift
+  local output status lines=() ok=1
+  output=$(cd "$bin" && "$wine" "$@" 2>/dev/null; echo "exit=$?")
+  status=${output##*exit=}
+  mapfile -t lines < <(printf '%s' "${output%exit=*}" | tr -d '\r')
+  local count=${#patterns[@]}
+  if ((count > 0)) && [ "${patterns[$((count - 1))]}" = "..." ]; then
+    count=$((count - 1))
+    [ "${#lines[@]}" -ge "$count" ] || ok=0
+  else
+    [ "${#lines[@]}" -eq "$count" ] || ok=0
+  fi
+  [ "$status" = "$code" ] || ok=0
+  for ((i = 0; i < count; i++)); do
+    grep -Eqx -- "${patterns[$i]}" <<<"${lines[$i]-}" || ok=0
+  done
+  if [ "$ok" = 1 ]; then
+    echo "ok: $name"
+  else
+    echo "FAILED: $name (exit $status, expected $code)"
+    printf '  | %s\n' "${lines[@]}"
+    failed=1
+  fi
+}
+
+o="https://127\\.0\\.0\\.1:$port"
+token='[A-Za-z0-9_-]{40}'
+expect "help is printed and succeeds" 0 'usage: quenlark resolve \[--follow\] URL' ... -- ./quenlark.exe --help
+expect "an unknown command is a usage error" 2 -- ./quenlark.exe fetch "$origin/s/pdownload"
+# The answer's \u escapes reach the console host in code page 936 and leave it as UTF-8.
+expect "resolve --follow prints the direct link and its file address" 0 \
+  "$o/file/$token/季度报告\\.xlsx" "$o/dl/$token/%E5%AD%A3%E5%BA%A6%E6%8A%A5%E5%91%8A\\.xlsx" \
+  -- ./quenlark.exe resolve --follow "$origin/s/chinese-name"
+expect "a share without sign gives an empty line and exit code 1" 1 '' -- ./quenlark.exe resolve "$origin/s/no-sign"
+expect "location of a page without redirect is empty" 1 '' -- ./quenlark.exe location "$origin/s/pdownload"
+expect "the C example links the import library and resolves" 0 \
+  "$o/file/$token" "$o/dl/$token/lighthouse-keepers-log\\.docx" -- ./resolve.exe "$origin/s/websign"
+
+exit $failed
