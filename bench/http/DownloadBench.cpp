@@ -29,7 +29,7 @@
 
 #include "http/WebRequest.h"
 #include "http/support/ScriptedServer.h"
-#include "platform/UniqueHandle.h"
+#include "support/BareWinHttp.h"
 #include "support/Measure.h"
 #include "support/ProcessUsage.h"
 
@@ -56,12 +56,6 @@ struct Download {
     std::uint64_t bytes = 0;
 };
 
-using InternetHandle = quenlark::UniqueHandle<HINTERNET, &::WinHttpCloseHandle>;
-
-bool SetDword(HINTERNET handle, DWORD option, DWORD value) {
-    return ::WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
-}
-
 // The announced length of the response, when it has a usable one.
 std::optional<std::uint64_t> ContentLength(HINTERNET request) {
     wchar_t text[32] = {};
@@ -80,31 +74,13 @@ std::optional<std::uint64_t> ContentLength(HINTERNET request) {
 // `keep` it holds the body as a careful program would, in one block sized from the announced
 // length (so no byte is touched twice); without, it reads into one small buffer again and again,
 // which measures the transport alone.
-Download BareDownload(const std::wstring& url, bool keep) {
-    URL_COMPONENTS parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.dwHostNameLength = parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    if (!::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return {};
-    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-    const std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
-    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-
-    InternetHandle session(
-        ::WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session || !::WinHttpSetTimeouts(session.get(), 30000, 30000, 30000, 30000)) return {};
-    InternetHandle connection(::WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
-    if (!connection) return {};
-    InternetHandle request(::WinHttpOpenRequest(connection.get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                                WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request || !SetDword(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, 0x3300) ||
-        !SetDword(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES) ||
-        !::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) ||
-        !::WinHttpReceiveResponse(request.get(), nullptr)) {
-        return {};
-    }
+Download BareDownload(const std::string& url, bool keep) {
+    quenlark::bench::BareExchange exchange;
+    if (!quenlark::bench::OpenBareExchange(url, "GET", {}, {}, false, exchange)) return {};
+    HINTERNET request = exchange.request.get();
     std::uint64_t capacity = 0;
     if (keep) {
-        const std::optional<std::uint64_t> announced = ContentLength(request.get());
+        const std::optional<std::uint64_t> announced = ContentLength(request);
         if (!announced) return {};  // the scripted server always announces it
         capacity = *announced;
     }
@@ -113,12 +89,12 @@ Download BareDownload(const std::wstring& url, bool keep) {
     std::uint64_t total = 0;
     for (;;) {
         DWORD available = 0;
-        if (!::WinHttpQueryDataAvailable(request.get(), &available) || available == 0) break;
+        if (!::WinHttpQueryDataAvailable(request, &available) || available == 0) break;
         if (keep && total + available > capacity) return {};
         if (!keep && available > scratch.size()) scratch.resize(available);
         char* into = keep ? body.get() + total : scratch.data();
         DWORD read = 0;
-        if (!::WinHttpReadData(request.get(), into, available, &read)) return {};
+        if (!::WinHttpReadData(request, into, available, &read)) return {};
         total += read;
     }
     return {true, total};
@@ -192,39 +168,11 @@ int PeakChild(const Options& options) {
 // Runs this program with --peak and reads its answer line.
 bool MeasurePeak(const Options& options, std::uint64_t size, std::size_t& baseline, std::size_t& peak,
                  std::size_t& held) {
-    char self[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command = "\"";
-    command += self;
-    command += "\" --peak " + std::to_string(size);
-    if (options.https) command += " --https";
-    if (options.text) command += " --text";
-    if (!options.com) command += " --no-com";
-
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return false;
-    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process{};
-    const bool started =
-        ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    ::CloseHandle(writeEnd);
-    std::string output;
-    if (started) {
-        char buffer[256];
-        DWORD got = 0;
-        while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) output.append(buffer, got);
-        ::WaitForSingleObject(process.hProcess, INFINITE);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    }
-    ::CloseHandle(readEnd);
+    std::string arguments = "--peak " + std::to_string(size);
+    if (options.https) arguments += " --https";
+    if (options.text) arguments += " --text";
+    if (!options.com) arguments += " --no-com";
+    const std::string output = quenlark::bench::RunThisProgram(arguments);
     unsigned long long values[3];
     const auto at = output.find("PEAK ");
     if (at == std::string::npos || std::sscanf(output.c_str() + at, "PEAK %llu %llu %llu", &values[0], &values[1],
@@ -250,14 +198,13 @@ using Timings = std::vector<double>[kClients];
 // the machine's load touches them alike. One untimed round goes first.
 bool TimeSize(ScriptedServer& server, const Options& options, std::uint64_t size, Timings& timings) {
     const std::string url = UrlOf(server, options);
-    const std::wstring wideUrl(url.begin(), url.end());
     for (int round = -1; round < options.rounds; ++round) {
         for (int turn = 0; turn < kClients; ++turn) {
             const auto client = static_cast<Client>((turn + round + 1) % kClients);
             if (!Queue(server, size, options)) return false;
             const double start = NowMicros();
             const Download got = client == kWebRequest ? LibraryDownload(url, options.text)
-                                                       : BareDownload(wideUrl, client == kBareKept);
+                                                       : BareDownload(url, client == kBareKept);
             const double seconds = (NowMicros() - start) / 1e6;
             if (!got.ok || got.bytes != size) {
                 std::fprintf(stderr, "%s download of %s failed (%llu bytes)\n", kClientNames[client],

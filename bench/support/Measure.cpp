@@ -17,6 +17,40 @@ double NowMicros() {
     return static_cast<double>(now.QuadPart) / ticksPerMicro;
 }
 
+std::string RunThisProgram(const std::string& arguments) {
+    char self[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = "\"";
+    command += self;
+    command += "\" " + arguments;
+
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return {};
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process{};
+    const bool started =
+        ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    ::CloseHandle(writeEnd);
+    std::string output;
+    if (started) {
+        char buffer[256];
+        DWORD got = 0;
+        while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) output.append(buffer, got);
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+    ::CloseHandle(readEnd);
+    return output;
+}
+
 double Median(std::vector<double> values) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());

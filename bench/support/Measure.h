@@ -1,6 +1,7 @@
 // Clock and summary helpers shared by the Windows benchmarks.
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace quenlark::bench {
@@ -18,6 +19,10 @@ struct LineFit {
     double r2 = 0;
 };
 LineFit FitLine(const std::vector<double>& x, const std::vector<double>& y);
+
+// Runs this program again with `arguments` (measurements that need a fresh process) and
+// returns what it wrote to its standard output; empty when it could not be started.
+std::string RunThisProgram(const std::string& arguments);
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
