@@ -18,10 +18,12 @@
 #include "script/JsonHelperScript.h"
 #include "script/JsonObject.h"
 #include "script/RegexObject.h"
+#include "support/Measure.h"
 
 namespace {
 
 using quenlark::JsonObject;
+using quenlark::bench::NowMicros;
 using quenlark::RegexObject;
 using quenlark::RegexOptions;
 
@@ -41,19 +43,6 @@ std::string SharePage() {
 constexpr char kFramePattern[] = "<iframe.*?src=#引号(/fn\\?[^#引号]+)#引号";
 constexpr char kAnswer[] =
     "{\"zt\":1,\"dom\":\"https:\\/\\/dl.quenlark-files.test\",\"url\":\"?QuenlarkBench0123456789abcdef\",\"inf\":0}";
-
-// Microseconds since an arbitrary start. (<chrono> cannot be compiled for code page 936: it
-// holds a character that page lacks.)
-double NowMicros() {
-    static const double ticksPerMicro = [] {
-        LARGE_INTEGER frequency;
-        ::QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1e6;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / ticksPerMicro;
-}
 
 template <typename Round>
 void Report(const char* what, int rounds, Round round) {

@@ -16,7 +16,7 @@
 #include "script/RegexObject.h"
 #include "script/UnicodeEscapes.h"
 #include "script/VariantValue.h"
-#include "script/support/ProcessUsage.h"
+#include "support/ProcessUsage.h"
 
 namespace quenlark {
 namespace {

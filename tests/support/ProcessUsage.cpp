@@ -1,4 +1,4 @@
-#include "script/support/ProcessUsage.h"
+#include "support/ProcessUsage.h"
 
 #include <windows.h>
 #include <winternl.h>
@@ -7,9 +7,7 @@
 
 namespace quenlark::testing_support {
 
-namespace {
-
-std::size_t PrivateCommittedBytes() {
+std::size_t ReadPrivateBytes() {
     std::size_t total = 0;
     MEMORY_BASIC_INFORMATION region;
     for (auto* at = static_cast<const char*>(nullptr); ::VirtualQuery(at, &region, sizeof region) == sizeof region;
@@ -19,6 +17,8 @@ std::size_t PrivateCommittedBytes() {
     }
     return total;
 }
+
+namespace {
 
 // One entry of the system handle table (SystemHandleInformation, class 16).
 struct SystemHandleEntry {
@@ -60,6 +60,47 @@ std::size_t OpenHandles() {
 
 }  // namespace
 
-ProcessUsage ReadProcessUsage() { return {PrivateCommittedBytes(), OpenHandles()}; }
+ProcessUsage ReadProcessUsage() { return {ReadPrivateBytes(), OpenHandles()}; }
+
+PeakPrivateBytes::PeakPrivateBytes(DWORD everyMs) : everyMs_(everyMs) {
+    started_ = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // A small stack: wine commits a thread's whole stack, which would count as private bytes.
+    thread_ = ::CreateThread(nullptr, 64 * 1024, &PeakPrivateBytes::Run, this, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                             nullptr);
+    if (thread_) ::WaitForSingleObject(started_, INFINITE);
+    ::CloseHandle(started_);
+    baseline_ = ReadPrivateBytes();
+    Sample();
+}
+
+PeakPrivateBytes::~PeakPrivateBytes() { Stop(); }
+
+std::size_t PeakPrivateBytes::Stop() {
+    if (thread_) {
+        stop_ = true;
+        ::WaitForSingleObject(thread_, INFINITE);
+        ::CloseHandle(thread_);
+        thread_ = nullptr;
+        Sample();
+    }
+    return peak_;
+}
+
+DWORD WINAPI PeakPrivateBytes::Run(void* self) {
+    auto* sampler = static_cast<PeakPrivateBytes*>(self);
+    ::SetEvent(sampler->started_);
+    while (!sampler->stop_) {
+        sampler->Sample();
+        ::Sleep(sampler->everyMs_);
+    }
+    return 0;
+}
+
+void PeakPrivateBytes::Sample() {
+    const std::size_t now = ReadPrivateBytes();
+    std::size_t seen = peak_;
+    while (now > seen && !peak_.compare_exchange_weak(seen, now)) {
+    }
+}
 
 }  // namespace quenlark::testing_support

@@ -1,0 +1,61 @@
+#include "support/BareWinHttp.h"
+
+namespace quenlark::bench {
+
+namespace {
+
+bool SetDword(HINTERNET handle, DWORD option, DWORD value) {
+    return ::WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
+}
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+}  // namespace
+
+bool OpenBareExchange(const std::string& url, const char* verb, const std::string& headers, const std::string& body,
+                      bool noRedirect, BareExchange& exchange) {
+    const std::wstring wideUrl = Wide(url);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!::WinHttpCrackUrl(wideUrl.c_str(), static_cast<DWORD>(wideUrl.size()), 0, &parts)) return false;
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    const std::wstring path = std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                              std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    exchange.session.reset(
+        ::WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!exchange.session || !::WinHttpSetTimeouts(exchange.session.get(), 30000, 30000, 30000, 30000)) return false;
+    exchange.connection.reset(::WinHttpConnect(exchange.session.get(), host.c_str(), parts.nPort, 0));
+    if (!exchange.connection) return false;
+    exchange.request.reset(::WinHttpOpenRequest(exchange.connection.get(), Wide(verb).c_str(), path.c_str(), nullptr,
+                                                WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
+    HINTERNET request = exchange.request.get();
+    const std::wstring wideHeaders = Wide(headers);
+    return request && SetDword(request, WINHTTP_OPTION_SECURITY_FLAGS, 0x3300) &&
+           SetDword(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES) &&
+           (!noRedirect || SetDword(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS)) &&
+           ::WinHttpSendRequest(request, wideHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : wideHeaders.c_str(),
+                                static_cast<DWORD>(wideHeaders.size()), const_cast<char*>(body.data()),
+                                static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0) &&
+           ::WinHttpReceiveResponse(request, nullptr);
+}
+
+std::string BareFetch(const std::string& url, const char* verb, const std::string& headers, const std::string& body,
+                      bool noRedirect) {
+    BareExchange exchange;
+    if (!OpenBareExchange(url, verb, headers, body, noRedirect, exchange)) return {};
+    std::string received;
+    for (;;) {
+        DWORD available = 0;
+        if (!::WinHttpQueryDataAvailable(exchange.request.get(), &available) || available == 0) break;
+        const std::size_t at = received.size();
+        received.resize(at + available);
+        DWORD read = 0;
+        if (!::WinHttpReadData(exchange.request.get(), received.data() + at, available, &read)) break;
+        received.resize(at + read);
+    }
+    return received;
+}
+
+}  // namespace quenlark::bench
