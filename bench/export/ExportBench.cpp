@@ -7,12 +7,12 @@
 //                    bytes and open handles along the way, and a control run of the platform's
 //                    part of as many resolutions in a fresh process (soak-control).
 //
-//   build/windows-x64/wine-run.sh --start
+//   build/windows-WIDTH/wine-run.sh --start          (WIDTH: x64, or x86 where 32-bit programs run)
 //   tools/standin/standin.py start --port P --lifetime 7200   (resolve, soak; P: the port of
 //                                                              QUENLARK_SERVICE_ORIGIN)
-//   build/windows-x64/wine-run.sh build/windows-x64/bin/export_bench.exe SECTION... [options]
+//   build/windows-WIDTH/wine-run.sh build/windows-WIDTH/bin/export_bench.exe SECTION... [options]
 //   tools/standin/standin.py stop --port P
-//   build/windows-x64/wine-run.sh --stop
+//   build/windows-WIDTH/wine-run.sh --stop
 //
 // Options: --rounds N (resolve: timed rounds per client and step, default 30), --calls N
 // (soak: calls in all, default 10000), --share URL (a share link of the stand-in whose frame

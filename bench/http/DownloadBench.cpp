@@ -5,9 +5,9 @@
 // measured in a fresh process of its own so that memory left in the heap by an earlier
 // download cannot hide the next one's.
 //
-//   build/windows-x64/wine-run.sh --start
-//   build/windows-x64/wine-run.sh build/windows-x64/bin/download_bench.exe [options]
-//   build/windows-x64/wine-run.sh --stop
+//   build/windows-WIDTH/wine-run.sh --start          (WIDTH: x64, or x86 where 32-bit programs run)
+//   build/windows-WIDTH/wine-run.sh build/windows-WIDTH/bin/download_bench.exe [options]
+//   build/windows-WIDTH/wine-run.sh --stop
 //
 // Options: --rounds N (timed downloads per client and size, default 5), --sizes 1,64,256
 // (MiB), --https, --text (printable body, which WebRequest also returns as text), --no-com

@@ -2,9 +2,9 @@
 // the download frame in a share page, and a JsonObject that reads the two fields of the
 // service's answer. Each measurement follows a warm-up in the same process.
 //
-//   build/windows-x64/wine-run.sh --start
-//   build/windows-x64/wine-run.sh build/windows-x64/bin/script_bench.exe [rounds]
-//   build/windows-x64/wine-run.sh --stop
+//   build/windows-WIDTH/wine-run.sh --start          (WIDTH: x64, or x86 where 32-bit programs run)
+//   build/windows-WIDTH/wine-run.sh build/windows-WIDTH/bin/script_bench.exe [rounds]
+//   build/windows-WIDTH/wine-run.sh --stop
 #include <windows.h>
 
 #include <algorithm>
