@@ -129,13 +129,18 @@ std::string Unslash(std::string text) {
     return text;
 }
 
-// The three exchanges of a share link whose frame carries "var pdownload", by the plainest
-// means: string search instead of the regex and script objects.
+// The resolver's two pauses around the frame page (5 ms each), slept the plain way.
+constexpr DWORD kPauseMs = 5;
+
+// The three exchanges of a share link whose frame carries "var pdownload", with the same two
+// pauses, by the plainest means: string search instead of the regex and script objects.
 std::string BareResolve(const std::string& shareUrl, std::string* answerOut = nullptr) {
     const std::string agent = std::string("User-Agent: ") + quenlark::kDefaultUserAgent + "\r\n";
     const std::string page = BareFetch(shareUrl, "GET", agent, {}, true);
     const std::string frameUrl = std::string(quenlark::ServiceBaseUrl) + Between(page, " src=\"/fn?", "\"").insert(0, "/fn?");
+    ::Sleep(kPauseMs);
     const std::string frame = BareFetch(frameUrl, "GET", agent + "Referer: " + frameUrl + "\r\n");
+    ::Sleep(kPauseMs);
     const std::string sign = Between(frame, "var pdownload = '", "';");
     if (sign.empty()) return {};
     const std::string answer =
@@ -205,7 +210,11 @@ void Breakdown(const std::string& shareUrl, int rounds) {
          TimeStep(rounds, [&] {
              fetch({.url = ajax.c_str(), .method = 1, .postText = form.c_str(), .requestHeaders = refererBlock.get()});
          })},
-        {"two pauses of 5 ms", 0, TimeStep(rounds, [] {
+        {"two pauses of 5 ms", TimeStep(rounds, [] {
+             ::Sleep(kPauseMs);
+             ::Sleep(kPauseMs);
+         }),
+         TimeStep(rounds, [] {
              quenlark::DelayWithEvents(5);
              quenlark::DelayWithEvents(5);
          })},
@@ -245,6 +254,58 @@ void Breakdown(const std::string& shareUrl, int rounds) {
     std::printf("%-26s %10.2f %10.2f %10.2f\n", "sum", bare, library, library - bare);
 }
 
+// The response headers of one GET without redirection, the body left unread.
+std::string BareHeaders(const std::string& url) {
+    quenlark::bench::BareExchange exchange;
+    if (!quenlark::bench::OpenBareExchange(url, "GET", {}, {}, true, exchange)) return {};
+    DWORD size = 0;
+    ::WinHttpQueryHeaders(exchange.request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                          WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+    std::wstring wide(size / sizeof(wchar_t), L'\0');
+    if (size == 0 || !::WinHttpQueryHeaders(exchange.request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF,
+                                            WINHTTP_HEADER_NAME_BY_INDEX, wide.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+        return {};
+    }
+    return std::string(wide.begin(), wide.begin() + size / sizeof(wchar_t));  // ASCII headers
+}
+
+// Rounds of the library's call and the bare client's, in alternating order; prints the medians
+// and the median of the rounds' ratios. False when either gives a result that `valid` refuses.
+template <typename LibraryCall, typename BareCall, typename Valid>
+bool PairedRounds(const char* name, int rounds, LibraryCall libraryCall, BareCall bareCall, Valid valid) {
+    std::vector<double> library_ms, bare_ms, ratios;
+    for (int round = 0; round < rounds; ++round) {
+        double ms[2];
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool bare = (turn == 0) == (round % 2 == 0);
+            const double start = NowMicros();
+            const std::string result = bare ? bareCall() : libraryCall();
+            ms[bare] = (NowMicros() - start) / 1e3;
+            if (!valid(result)) {
+                std::fprintf(stderr, "round %d: %s gave \"%s\"\n", round, bare ? "bare" : name, result.c_str());
+                return false;
+            }
+        }
+        library_ms.push_back(ms[0]);
+        bare_ms.push_back(ms[1]);
+        ratios.push_back(ms[0] / ms[1]);
+    }
+    const auto spread = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return std::pair{v.front(), v[v.size() * 9 / 10]};
+    };
+    std::printf("%s against the bare client, %d paired rounds\n", name, rounds);
+    std::printf("%-22s %10s %10s %10s\n", "client", "median ms", "min ms", "p90 ms");
+    for (const auto& [client, values] : {std::pair{name, &library_ms}, std::pair{"bare WinHTTP", &bare_ms}}) {
+        const auto [low, p90] = spread(*values);
+        std::printf("%-22s %10.1f %10.1f %10.1f\n", client, quenlark::bench::Median(*values), low, p90);
+    }
+    const auto [lowRatio, p90Ratio] = spread(ratios);
+    std::printf("time ratio %s / bare: median %.3f (rounds %.3f to p90 %.3f)\n\n", name,
+                quenlark::bench::Median(ratios), lowRatio, p90Ratio);
+    return true;
+}
+
 int Resolve(Library& library, const std::string& shareUrl, int rounds) {
     // Warm-up, and a check that both reach a link.
     for (int i = 0; i < 3; ++i) {
@@ -256,34 +317,17 @@ int Resolve(Library& library, const std::string& shareUrl, int rounds) {
             return 1;
         }
     }
-    std::vector<double> library_ms, bare_ms, ratios;
-    for (int round = 0; round < rounds; ++round) {
-        double ms[2];
-        for (int turn = 0; turn < 2; ++turn) {
-            const bool bare = (turn == 0) == (round % 2 == 0);
-            const double start = NowMicros();
-            const std::string link = bare ? BareResolve(shareUrl) : Text(library.resolve(shareUrl.c_str()));
-            ms[bare] = (NowMicros() - start) / 1e3;
-            if (!IsDirectLink(link)) {
-                std::fprintf(stderr, "round %d: %s gave \"%s\"\n", round, bare ? "bare" : "HttpGetUrl", link.c_str());
-                return 1;
-            }
-        }
-        library_ms.push_back(ms[0]);
-        bare_ms.push_back(ms[1]);
-        ratios.push_back(ms[0] / ms[1]);
+    if (!PairedRounds("HttpGetUrl", rounds, [&] { return Text(library.resolve(shareUrl.c_str())); },
+                      [&] { return BareResolve(shareUrl); }, IsDirectLink)) {
+        return 1;
     }
-    const auto spread = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return std::pair{v.front(), v[v.size() * 9 / 10]};
-    };
-    std::printf("HttpGetUrl(%s) against the bare client's three exchanges, %d rounds\n", shareUrl.c_str(), rounds);
-    std::printf("%-22s %10s %10s %10s\n", "client", "median ms", "min ms", "p90 ms");
-    for (const auto& [name, values] : {std::pair{"HttpGetUrl", &library_ms}, std::pair{"bare WinHTTP", &bare_ms}}) {
-        const auto [low, p90] = spread(*values);
-        std::printf("%-22s %10.1f %10.1f %10.1f\n", name, quenlark::bench::Median(*values), low, p90);
+    // The location probe of the direct link: one exchange without redirection, its Location line.
+    const std::string link = BareResolve(shareUrl);
+    const auto isFileAddress = [](const std::string& target) { return target.find("/dl/") != std::string::npos; };
+    if (!PairedRounds("Quenlark_Location", rounds, [&] { return Text(library.location(link.c_str())); },
+                      [&] { return Between(BareHeaders(link), "\r\nLocation: ", "\r\n"); }, isFileAddress)) {
+        return 1;
     }
-    std::printf("time ratio HttpGetUrl / bare (median of the rounds' ratios): %.3f\n", quenlark::bench::Median(ratios));
     Breakdown(shareUrl, rounds);
     return 0;
 }

@@ -63,13 +63,21 @@ def make_certificate(directory, openssl="openssl"):
     return cert, key
 
 
-def read_request(conn, pending):
+def acknowledge_at_once(conn):
+    """Asks the kernel to acknowledge what arrives without delay. Linux leaves quick-ack mode on
+    its own, so this is said again after every receive; without it a client whose request
+    comes in two writes waits ~40 ms for the acknowledgement of the first one."""
+    conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
+
+
+def read_request(conn, pending, after_receive=lambda conn: None):
     """(Request, rest of the buffer), or (None, b"") when the peer has gone."""
     buffer = pending
     while b"\r\n\r\n" not in buffer:
         if len(buffer) > MAX_HEAD_BYTES:
             raise RequestError("header block too large")
         chunk = conn.recv(65536)
+        after_receive(conn)
         if not chunk:
             return None, b""
         buffer += chunk
@@ -92,6 +100,7 @@ def read_request(conn, pending):
     buffer = buffer[end + 4:]
     while len(buffer) < length:
         chunk = conn.recv(65536)
+        after_receive(conn)
         if not chunk:
             return None, b""
         buffer += chunk
@@ -137,7 +146,12 @@ def escape_body(body):
 
 
 class Server:
-    def __init__(self, port, log_path=None, lifetime_s=1800, openssl="openssl"):
+    def __init__(self, port, log_path=None, lifetime_s=1800, openssl="openssl", delayed_ack=False):
+        """delayed_ack: keep the kernel's delayed acknowledgements and Nagle's algorithm, as an
+        ordinary server has them (each exchange then costs ~40 ms more on loopback); by default
+        every segment is acknowledged and sent at once, so that an exchange costs what the
+        client spends."""
+        self.delayed_ack = delayed_ack
         self.stopping = threading.Event()
         self.deadline = time.monotonic() + lifetime_s
         self.slots = threading.BoundedSemaphore(MAX_CONNECTIONS_AT_ONCE)
@@ -175,12 +189,17 @@ class Server:
     def _connection(self, conn):
         try:
             conn.settimeout(CONNECTION_TIMEOUT_S)
+            after_receive = lambda conn: None
+            if not self.delayed_ack:
+                conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+                acknowledge_at_once(conn)
+                after_receive = acknowledge_at_once
             conn = self.context.wrap_socket(conn, server_side=True)
             pending = b""
             for _ in range(MAX_REQUESTS_PER_CONNECTION):
                 if self.stopping.is_set():
                     return
-                request, pending = read_request(conn, pending)
+                request, pending = read_request(conn, pending, after_receive)
                 if request is None:
                     return
                 response = route(self.site, request)

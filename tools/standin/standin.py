@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The stand-in for the file-sharing service: Tollgrove Share over HTTPS on 127.0.0.1.
 
-    standin.py start [--port N] [--log FILE] [--lifetime S]   start in the background, return
+    standin.py start [--port N] [--log FILE] [--lifetime S] [--delayed-ack]
+                                                             start in the background, return
                                                              once it listens
     standin.py stop [--port N]                               end the one started on that port
     standin.py run [--port N] [--log FILE] -- COMMAND...     start, run COMMAND, stop; exits
@@ -57,7 +58,7 @@ def serve(args):
     watchdog.daemon = True
     watchdog.start()
 
-    instance = server.Server(args.port, args.log, lifetime, args.openssl)
+    instance = server.Server(args.port, args.log, lifetime, args.openssl, args.delayed_ack)
     for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(number, lambda *_: instance.stopping.set())
     ready = ("READY %d\n" % instance.port).encode("ascii")
@@ -143,6 +144,8 @@ def start(args):
                "--lifetime", str(args.lifetime), "--openssl", args.openssl]
     if args.log:
         command += ["--log", os.path.abspath(args.log)]
+    if args.delayed_ack:
+        command.append("--delayed-ack")
     read_end, write_end = os.pipe()
     with open(output_path, "wb") as output:
         child = subprocess.Popen(command + ["--ready-fd", str(write_end)], pass_fds=(write_end,),
@@ -196,6 +199,8 @@ def main():
             p.add_argument("--log", help="append one line per request to this file")
             p.add_argument("--lifetime", type=int, default=1800, help="seconds before it ends by itself")
             p.add_argument("--openssl", default="openssl")
+            p.add_argument("--delayed-ack", action="store_true",
+                           help="acknowledge and send as an ordinary server does (slower exchanges)")
         if name == "serve":
             p.add_argument("--control-port", type=int)
             p.add_argument("--ready-fd", type=int)
