@@ -36,6 +36,19 @@ TEST(TextBetween, MarkersMatchOnlyAtCharacterBoundaries) {
     EXPECT_EQ(S(TextBetween("\xD6\xD0KEY='v';", "key='", "';", std::nullopt, true)), "v");
 }
 
+TEST(TextBetween, EuroSignAndFFBeforeAMarkerAreCharactersOfTheirOwn) {
+    // 80 (€) and FF are one byte each: the marker right behind them ends the value.
+    EXPECT_EQ(S(TextBetween("var sign = 'ab\x80';var k = 1;", "sign = '", "';")), "ab\x80");
+    EXPECT_EQ(S(TextBetween("var sign = 'ab\xFF';var k = 1;", "sign = '", "';")), "ab\xFF");
+    const char* headers = "HTTP/1.1 302 Found\r\nLocation: https://h.example.test/\x80\r\nServer: x\r\n";
+    EXPECT_EQ(S(TextBetween(headers, "\r\nLocation: ", "\r\n", std::nullopt, true)), "https://h.example.test/\x80");
+    EXPECT_EQ(S(TextBetween("k=\xFF\xFF\r\n", "k=", "\r\n")), "\xFF\xFF");
+    EXPECT_EQ(S(TextBetween("\x80k=1;", "k=", ";")), "1");  // a marker right after the sign
+    EXPECT_EQ(S(TextAfter("a=b\x80=c", "=")), "c");
+    EXPECT_EQ(S(TextBefore("a\xFF=b", "=")), "a\xFF");
+    EXPECT_EQ(TextBetween("k='\x80", "k='", "';").get(), EmptyTextLiteral);  // at the end of the text
+}
+
 TEST(TextBetween, StartPositionSkipsEarlierMarkers) {
     EXPECT_EQ(S(TextBetween("[1][2]", "[", "]", 2)), "2");
     EXPECT_EQ(S(TextBetween("[1][2]", "[", "]", 0)), "1");
