@@ -102,6 +102,22 @@ TEST(CodePages, AsciiEmptyAndUnmappableCharacters) {
     EXPECT_EQ(S(Utf8ToAnsi("\xED\x95\x9C")), "?");  // 한 (U+D55C) has no code page 936 form
 }
 
+// Over 1 GiB of UTF-8 is over 2 GiB of UTF-16: sizes counted in 32 bits made the text empty.
+// Natively only, and only where the address space holds the 4 GiB that this takes.
+TEST(CodePages, TextsOverOneGibibyteConvert) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "run natively";
+#else
+    if (sizeof(void*) < 8) GTEST_SKIP() << "needs a 64-bit address space";
+    std::string utf8(std::size_t{1} << 30, 'a');
+    utf8 += "\xE4\xB8\xAD";  // 中
+    const OwnedText text = Utf8ToAnsi(utf8.c_str());
+    utf8 = std::string();
+    ASSERT_EQ(text.length(), (std::size_t{1} << 30) + 2);
+    EXPECT_EQ(text.view().substr(text.length() - 3), "a\xD6\xD0");
+#endif
+}
+
 TEST(CodePages, Utf16UnitsEndWithAZeroUnit) {
     const OwnedByteSet units = MultiByteToUtf16("\xD6\xD0" "a", 936);
     ASSERT_EQ(units.size(), 6u);
