@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/Owned.h"
+#include "runtime/TextSearch.h"
 
 extern "C" std::size_t __sanitizer_get_allocated_size(const volatile void* p);
 extern "C" int __sanitizer_get_ownership(const volatile void* p);
@@ -34,7 +35,7 @@ namespace quenlark::fuzz {
     } while (0)
 
 // A text without NUL bytes (NUL would end it anyway), biased towards the bytes that matter:
-// ASCII, spaces, separators and double-byte lead bytes.
+// ASCII, spaces, separators, double-byte lead bytes and the single bytes 0x80 and 0xFF.
 inline std::string TakeText(FuzzedDataProvider& input, std::size_t maxLength = 256) {
     std::string text = input.ConsumeRandomLengthString(maxLength);
     for (char& c : text) {
@@ -60,13 +61,14 @@ inline void MakeWellFormed936(std::string& text) {
     }
 }
 
-// 0-based offsets where whole characters start: a byte >= 0x80 leads a two-byte character.
+// 0-based offsets where whole characters start: a lead byte (0x81-0xFE) begins a two-byte
+// character, every other byte is one.
 inline std::vector<bool> CharacterStarts(const std::string& text) {
     std::vector<bool> starts(text.size() + 1, false);
     std::size_t i = 0;
     while (i < text.size()) {
         starts[i] = true;
-        i += static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1;
+        i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
     }
     if (i == text.size()) starts[i] = true;
     return starts;

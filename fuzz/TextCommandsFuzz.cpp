@@ -94,7 +94,7 @@ void CheckSpaces(const std::string& text) {
     // Reference: drop every space character met when stepping whole characters.
     std::string kept;
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t width = static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1;
+        const std::size_t width = IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
         if (!IsSpaceAt(text, i)) kept.append(text, i, width);
         i += width;
     }
@@ -109,7 +109,7 @@ void CheckSpaces(const std::string& text) {
     FUZZ_CHECK(text.find(t) != std::string::npos);
     if (!t.empty()) {
         FUZZ_CHECK(!IsSpaceAt(t, 0));
-        FUZZ_CHECK(t.back() != ' ' || (t.size() >= 2 && static_cast<unsigned char>(t[t.size() - 2]) >= 0x80));
+        FUZZ_CHECK(t.back() != ' ' || (t.size() >= 2 && IsLeadByte(static_cast<unsigned char>(t[t.size() - 2]))));
     }
 }
 

@@ -100,4 +100,10 @@ std::optional<std::uint32_t> CodePageOfCharset(std::string_view name) noexcept {
     return std::nullopt;
 }
 
+std::optional<std::uint32_t> CodePageOfMetaCharset(std::string_view name) noexcept {
+    const std::optional<std::uint32_t> codePage = CodePageOfCharset(name);
+    if (codePage == kCodePageUtf16Le || codePage == kCodePageUtf16Be) return 65001;
+    return codePage;
+}
+
 }  // namespace quenlark

@@ -17,5 +17,9 @@ inline constexpr std::uint32_t kCodePageHebrewLogical = 38598;
 
 // The code page for a declared name; nothing for a name that is not a known label.
 [[nodiscard]] std::optional<std::uint32_t> CodePageOfCharset(std::string_view name) noexcept;
+// The code page for a name declared in a page's meta tag. A page whose meta tag can be read
+// byte by byte is ASCII-compatible, which UTF-16 is not: a UTF-16 label there means UTF-8, as
+// browsers read it.
+[[nodiscard]] std::optional<std::uint32_t> CodePageOfMetaCharset(std::string_view name) noexcept;
 
 }  // namespace quenlark

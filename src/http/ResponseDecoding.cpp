@@ -47,12 +47,17 @@ std::wstring ToUtf16(std::string_view bytes, std::uint32_t codePage) {
 
 }  // namespace
 
-std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t codePage) noexcept {
+std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t codePage, WideTextConverter toText) noexcept {
     if (bytes.empty()) return OwnedText();
     try {
         const std::wstring wide = ToUtf16(bytes, codePage);
         if (wide.empty()) return std::nullopt;
-        return WideToText(wide);  // as every text that comes out of an automation object
+        // As every text that comes out of an automation object.
+        OwnedText text = (toText ? toText : WideToText)(wide);
+        // Nothing came back from a text that holds characters before its first NUL: the
+        // conversion failed, and the raw text is kept.
+        if (text.empty() && wide.front() != L'\0') return std::nullopt;
+        return text;
     } catch (...) {
         return std::nullopt;  // no memory for the wide copy: keep the raw text
     }
@@ -70,7 +75,7 @@ OwnedText ResponseDecoder::Decode(const OwnedByteSet& body) noexcept {
     // Only the exact lower-case names are known to be the library's own code page.
     const bool local = CompareTexts(name.get(), "gbk") == 0 || CompareTexts(name.get(), "gb2312") == 0;
     if (!name.empty() && !local) {
-        if (const auto codePage = CodePageOfCharset(name.view())) {
+        if (const auto codePage = CodePageOfMetaCharset(name.view())) {
             if (auto decoded = ConvertToCp936(body.view(), *codePage)) result = std::move(*decoded);
         }
     }

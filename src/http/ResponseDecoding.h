@@ -27,8 +27,12 @@ private:
     RegexObject regex_;
 };
 
-// The body's bytes, decoded from `codePage`, as code page 936 text; nothing when the system
-// cannot decode that code page.
-[[nodiscard]] std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t codePage) noexcept;
+// How decoded UTF-16 becomes code page 936 text; empty when that fails.
+using WideTextConverter = OwnedText (*)(std::wstring_view wide) noexcept;
+
+// The body's bytes, decoded from `codePage`, as code page 936 text (up to the first NUL);
+// nothing when the system cannot decode that code page or the text cannot be converted back.
+[[nodiscard]] std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t codePage,
+                                                      WideTextConverter toText = nullptr) noexcept;
 
 }  // namespace quenlark

@@ -35,29 +35,48 @@ std::string IconvName(std::uint32_t codePage) {
     }
 }
 
-// Converts everything, replacing what cannot be converted; false for an unknown code page.
-bool Convert(const char* from, const char* to, const char* input, std::size_t inputBytes, std::size_t unitBytes,
-             const char* replacement, std::size_t replacementBytes, std::string& output) {
+constexpr std::size_t kUnknownCodePage = static_cast<std::size_t>(-1);
+constexpr std::size_t kInputPiece = 65536;
+
+// Converts everything, replacing what cannot be converted, and returns the size of the whole
+// output: kUnknownCodePage for an unknown code page. With a destination the output is written
+// there as far as it fits; without one it is only counted, so a size query holds no copy.
+std::size_t Convert(const char* from, const char* to, const char* input, std::size_t inputBytes, std::size_t unitBytes,
+                    const char* replacement, std::size_t replacementBytes, char* destination, std::size_t capacity) {
     iconv_t cd = ::iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return kUnknownCodePage;
     char* in = const_cast<char*>(input);
     std::size_t inLeft = inputBytes;
-    char buffer[4096];
+    std::size_t total = 0;
+    char scratch[65536];
+    bool full = destination == nullptr;  // once the destination is full, only count
     while (inLeft > 0) {
-        char* out = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t r = ::iconv(cd, &in, &inLeft, &out, &outLeft);
-        output.append(buffer, sizeof buffer - outLeft);
-        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            // An undecodable or unencodable unit: replace it and go on after it.
-            output.append(replacement, replacementBytes);
-            const std::size_t skip = inLeft < unitBytes ? inLeft : unitBytes;
-            in += skip;
-            inLeft -= skip;
+        const bool direct = !full && total < capacity;
+        char* out = direct ? destination + total : scratch;
+        const std::size_t available = direct ? capacity - total : sizeof scratch;
+        std::size_t outLeft = available;
+        // The input goes in pieces: a sanitizer checks all of it on every call.
+        const std::size_t piece = inLeft < kInputPiece ? inLeft : kInputPiece;
+        std::size_t pieceLeft = piece;
+        const std::size_t r = ::iconv(cd, &in, &pieceLeft, &out, &outLeft);
+        const int error = errno;
+        inLeft -= piece - pieceLeft;
+        total += available - outLeft;
+        if (r != static_cast<std::size_t>(-1)) continue;
+        if (error == E2BIG) {
+            if (direct) full = true;
+            continue;
         }
+        if (error == EINVAL && inLeft > pieceLeft) continue;  // a character cut by the piece's end
+        // An undecodable or unencodable unit: replace it and go on after it.
+        if (!full && total + replacementBytes <= capacity) std::memcpy(destination + total, replacement, replacementBytes);
+        total += replacementBytes;
+        const std::size_t skip = inLeft < unitBytes ? inLeft : unitBytes;
+        in += skip;
+        inLeft -= skip;
     }
     ::iconv_close(cd);
-    return true;
+    return total;
 }
 
 }  // namespace
@@ -65,36 +84,33 @@ bool Convert(const char* from, const char* to, const char* input, std::size_t in
 std::size_t MultiByteToUtf16(std::uint32_t codePage, const char* source, std::size_t sourceBytes, char16_t* destination,
                              std::size_t destinationUnits) noexcept {
     if (sourceBytes == 0) return 0;
-    std::string units;
     static const char kReplacement[] = "\xFD\xFF";  // U+FFFD, little-endian
+    std::size_t bytes;
     try {
-        if (!Convert(IconvName(codePage).c_str(), "UTF-16LE", source, sourceBytes, 1, kReplacement, 2, units)) return 0;
+        bytes = Convert(IconvName(codePage).c_str(), "UTF-16LE", source, sourceBytes, 1, kReplacement, 2,
+                        reinterpret_cast<char*>(destination), destination ? destinationUnits * 2 : 0);
     } catch (...) {
         return 0;
     }
-    const std::size_t count = units.size() / 2;
-    if (!destination) return count;
-    if (count > destinationUnits) return 0;
-    std::memcpy(destination, units.data(), count * 2);
+    if (bytes == kUnknownCodePage) return 0;
+    const std::size_t count = bytes / 2;
+    if (destination && count > destinationUnits) return 0;
     return count;
 }
 
 std::size_t Utf16ToMultiByte(std::uint32_t codePage, const char16_t* source, std::size_t sourceUnits, char* destination,
                              std::size_t destinationBytes) noexcept {
     if (sourceUnits == 0) return 0;
-    std::string bytes;
+    std::size_t bytes;
     try {
-        if (!Convert("UTF-16LE", IconvName(codePage).c_str(), reinterpret_cast<const char*>(source), sourceUnits * 2, 2,
-                     "?", 1, bytes)) {
-            return 0;
-        }
+        bytes = Convert("UTF-16LE", IconvName(codePage).c_str(), reinterpret_cast<const char*>(source), sourceUnits * 2, 2,
+                        "?", 1, destination, destination ? destinationBytes : 0);
     } catch (...) {
         return 0;
     }
-    if (!destination) return bytes.size();
-    if (bytes.size() > destinationBytes) return 0;
-    std::memcpy(destination, bytes.data(), bytes.size());
-    return bytes.size();
+    if (bytes == kUnknownCodePage) return 0;
+    if (destination && bytes > destinationBytes) return 0;
+    return bytes;
 }
 
 }  // namespace quenlark::platform

@@ -2,8 +2,8 @@
 // byte positions; null is accepted everywhere as "". Every result is a new block owned by the
 // caller (or null for the empty text); arguments are never changed.
 //
-// Searches and the space handling step whole characters (a byte >= 0x80 leads a two-byte
-// character) and match only at character boundaries. The piece commands (TextLeft,
+// Searches and the space handling step whole characters (a byte 0x81..0xFE leads a two-byte
+// character; 0x80 and 0xFF are single) and match only at character boundaries. The piece commands (TextLeft,
 // TextRight, TextMiddle) count raw bytes and may cut a character in two.
 #pragma once
 

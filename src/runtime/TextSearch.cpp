@@ -32,7 +32,7 @@ inline __m128i FoldLanes(__m128i v) {
 
 bool IsCharBoundary(std::string_view text, std::size_t known, std::size_t at) noexcept {
     std::size_t runStart = at;
-    while (runStart > known && static_cast<unsigned char>(text[runStart - 1]) >= 0x80) --runStart;
+    while (runStart > known && IsLeadByte(static_cast<unsigned char>(text[runStart - 1]))) --runStart;
     // Every byte of the run leads a character or trails the one before it, in pairs.
     return ((at - runStart) & 1) == 0;
 }

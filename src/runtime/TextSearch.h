@@ -20,14 +20,17 @@ constexpr std::array<unsigned char, 256> MakeByteTable(bool fold) {
 }
 inline constexpr std::array<unsigned char, 256> kFoldTable = MakeByteTable(true);
 
-// Length of the character at `at`: 2 at a byte >= 0x80 that has a byte after it, else 1.
+// Code page 936 lead bytes are 0x81..0xFE; 0x80 (the euro sign) and 0xFF stand alone.
+[[nodiscard]] constexpr bool IsLeadByte(unsigned char byte) noexcept { return byte >= 0x81 && byte <= 0xFE; }
+
+// Length of the character at `at`: 2 at a lead byte that has a byte after it, else 1.
 [[nodiscard]] inline std::size_t CharLengthAt(std::string_view text, std::size_t at) noexcept {
-    return static_cast<unsigned char>(text[at]) >= 0x80 && at + 1 < text.size() ? 2 : 1;
+    return IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
 }
 
 // True when `at` is reached by stepping whole characters from `known`, itself a boundary
-// at or before `at`. Only the run of bytes >= 0x80 just before `at` is read: the byte after
-// any byte below 0x80 (single character or trail byte) always starts a character.
+// at or before `at`. Only the run of lead bytes just before `at` is read: the byte after any
+// other byte (a single character or a trail byte) always starts a character.
 [[nodiscard]] bool IsCharBoundary(std::string_view text, std::size_t known, std::size_t at) noexcept;
 
 // Finds every occurrence of a needle in a text, overlapping ones included, in linear time:

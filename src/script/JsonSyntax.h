@@ -12,8 +12,11 @@ namespace quenlark {
 
 enum class JsonValueKind { Object, Array, String, Number, Literal };
 
-// Deeper nesting is refused: it could only serve to exhaust a parser's stack.
-inline constexpr std::size_t kMaxJsonDepth = 512;
+// Deeper nesting is refused: it could only serve to exhaust a parser's stack. The script
+// engine parses and evaluates a nested literal recursively on the caller's thread, whose
+// stack may be a 32-bit host's 1 MiB: 64 levels leave it 16 KiB a level, far more than a
+// level takes, while the service's answers nest one or two levels deep.
+inline constexpr std::size_t kMaxJsonDepth = 64;
 
 // The kind of the text's one top-level value, or nullopt when the text is not exactly one
 // JSON value with optional whitespace (space, tab, LF, CR) around it.

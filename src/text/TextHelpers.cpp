@@ -1,11 +1,12 @@
 #include "text/TextHelpers.h"
 
-#include <algorithm>
+#include <climits>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "platform/Platform.h"
 #include "runtime/ByteSets.h"
+#include "runtime/Memory.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
 
@@ -21,6 +22,35 @@ std::int32_t Length(const char* text) { return static_cast<std::int32_t>(TextLen
 // "#引号" in a marker stands for a double quote, so callers can write one inside a marker.
 OwnedText ExpandQuotePlaceholder(const char* marker) {
     return ReplaceSubText(marker, "#引号", {.replacement = "\"", .caseSensitive = true});
+}
+
+// UTF-16 units that a byte-set can hold: its length is a signed 32-bit byte count.
+constexpr std::size_t kMaxByteSetUnits = INT32_MAX / 2;
+
+struct HeapFree {
+    void operator()(void* block) const noexcept { RtFree(block); }
+};
+
+OwnedText UnitsToText(const char16_t* units, std::size_t count, std::uint32_t codePage) noexcept {
+    if (count == 0) return {};
+    const std::size_t bytes = platform::Utf16ToMultiByte(codePage, units, count, nullptr, 0);
+    if (bytes == 0) return {};
+    auto* block = static_cast<char*>(RtAllocRaw(bytes + 1));
+    platform::Utf16ToMultiByte(codePage, units, count, block, bytes);
+    block[bytes] = '\0';
+    return OwnedText::Adopt(block);
+}
+
+// From one code page to another through UTF-16 held in a plain block: every size is a
+// size_t, so a text over 1 GiB (over 2 GiB of UTF-16) converts like any other.
+OwnedText Recode(const char* text, std::uint32_t from, std::uint32_t to) noexcept {
+    const std::size_t length = TextLength(text);
+    if (length == 0) return {};
+    const std::size_t units = platform::MultiByteToUtf16(from, text, length, nullptr, 0);
+    if (units == 0) return {};
+    const std::unique_ptr<char16_t, HeapFree> wide(static_cast<char16_t*>(RtAllocRaw(units * sizeof(char16_t))));
+    if (platform::MultiByteToUtf16(from, text, length, wide.get(), units) != units) return {};
+    return UnitsToText(wide.get(), units, to);
 }
 
 }  // namespace
@@ -86,7 +116,8 @@ OwnedByteSet MultiByteToUtf16(const char* text, std::uint32_t codePage) noexcept
     // Sized by the code page that converts: sizing by the system's ANSI code page made Chinese
     // texts fail or come out cut wherever that code page is not 936.
     const std::size_t units = platform::MultiByteToUtf16(codePage, source, length, nullptr, 0);
-    if (units == 0) return {};
+    // A byte-set counts its bytes in 32 bits: more units than that cannot be held in one.
+    if (units == 0 || units > kMaxByteSetUnits) return {};
     OwnedByteSet block = BlankByteSet(static_cast<std::int32_t>(units * 2));
     auto* out = reinterpret_cast<char16_t*>(ByteSetDataAddress(reinterpret_cast<void* const*>(&block)));
     platform::MultiByteToUtf16(codePage, source, length, out, units);
@@ -94,30 +125,20 @@ OwnedByteSet MultiByteToUtf16(const char* text, std::uint32_t codePage) noexcept
 }
 
 OwnedText Utf16ToMultiByte(const void* units, std::uint32_t codePage) noexcept {
-    const std::size_t available = static_cast<std::size_t>(ByteSetSize(units)) / 2;
-    if (available == 0) return {};
-    // Up to the first zero unit, and never beyond the byte-set.
-    std::vector<char16_t> source(available);
-    std::memcpy(source.data(), ByteSetBytes(units), available * 2);
-    const std::size_t count = static_cast<std::size_t>(std::find(source.begin(), source.end(), u'\0') - source.begin());
-    if (count == 0) return {};
-    const std::size_t bytes = platform::Utf16ToMultiByte(codePage, source.data(), count, nullptr, 0);
-    if (bytes == 0) return {};
-    auto* block = static_cast<char*>(RtAllocRaw(bytes + 1));
-    platform::Utf16ToMultiByte(codePage, source.data(), count, block, bytes);
-    block[bytes] = '\0';
-    return OwnedText::Adopt(block);
+    // Up to the first zero unit, and never beyond the byte-set (a heap block, so its units
+    // are aligned).
+    const std::int32_t size = ByteSetSize(units);
+    if (size <= 0) return {};
+    const auto* source = reinterpret_cast<const char16_t*>(ByteSetBytes(units));
+    const std::size_t available = static_cast<std::size_t>(size) / 2;
+    std::size_t count = 0;
+    while (count < available && source[count] != u'\0') ++count;
+    return UnitsToText(source, count, codePage);
 }
 
-OwnedText Utf8ToAnsi(const char* utf8) noexcept {
-    const OwnedByteSet units = MultiByteToUtf16(utf8, kCodePageUtf8);
-    return Utf16ToMultiByte(units.get(), kCodePage936);
-}
+OwnedText Utf8ToAnsi(const char* utf8) noexcept { return Recode(utf8, kCodePageUtf8, kCodePage936); }
 
-OwnedText AnsiToUtf8(const char* text) noexcept {
-    const OwnedByteSet units = MultiByteToUtf16(text, kCodePage936);
-    return Utf16ToMultiByte(units.get(), kCodePageUtf8);
-}
+OwnedText AnsiToUtf8(const char* text) noexcept { return Recode(text, kCodePage936, kCodePageUtf8); }
 
 std::int32_t TextByteLength(const char* text) noexcept { return Length(text); }
 

@@ -49,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ResolvedCase{"ajaxdata", kShortForm},        // long ajaxdata value is the sign
                       ResolvedCase{"websign", kLongForm},          // short ajaxdata, sign and websign
                       ResolvedCase{"blank-ajaxdata", kShortForm},  // ajaxdata of ASCII and full-width spaces
-                      ResolvedCase{"capitals", kShortForm}),       // VAR PDOWNLOAD
+                      ResolvedCase{"capitals", kShortForm},        // VAR PDOWNLOAD
+                      ResolvedCase{"nested-answer", kShortForm}),  // an answer nested 64 deep, the most taken
     [](const auto& info) {
         std::string name = info.param.code;
         for (char& c : name) c = c == '-' ? '_' : c;
@@ -97,6 +98,13 @@ TEST_F(ShareLinkEndToEnd, AMissingFieldLeavesItsPartOfTheLinkEmptyWithoutABox) {
 // A bare "/file/" would pass for a link: an answer that is no JSON gives nothing.
 TEST_F(ShareLinkEndToEnd, AnAnswerThatIsNoJsonShowsTheJsonBoxAndGivesNothing) {
     EXPECT_EQ(Resolve(ShareUrl("not-json")), "");
+    ExpectOneBox(Boxes(), kJsonBoxText);
+}
+
+// Nesting far deeper than the script engine is given (64 levels) is refused before it is evaluated.
+TEST_F(ShareLinkEndToEnd, AnAnswerNestedFarTooDeepShowsTheJsonBoxAndGivesNothing) {
+    EXPECT_EQ(Resolve(ShareUrl("deeply-nested-answer")), "");
+    EXPECT_FALSE(AnsweredPath(standin_->Requests()).empty());  // the site did answer with a link
     ExpectOneBox(Boxes(), kJsonBoxText);
 }
 

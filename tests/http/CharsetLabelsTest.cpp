@@ -17,5 +17,13 @@ TEST(CharsetLabels, LabelsMatchWithoutCaseAndUnknownNamesHaveNoCodePage) {
     EXPECT_FALSE(CodePageOfCharset("").has_value());
 }
 
+TEST(CharsetLabels, AUtf16LabelInAMetaTagMeansUtf8) {
+    for (const char* label : {"utf-16", "UTF-16LE", "utf-16be", "unicodefffe", "ucs-2"}) {
+        EXPECT_EQ(CodePageOfMetaCharset(label), 65001u) << label;
+    }
+    EXPECT_EQ(CodePageOfMetaCharset("gb2312"), 936u);
+    EXPECT_FALSE(CodePageOfMetaCharset("no-such-set").has_value());
+}
+
 }  // namespace
 }  // namespace quenlark

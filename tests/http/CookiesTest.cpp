@@ -23,6 +23,8 @@ TEST(Cookies, SetCookieLinesAreReducedToNameValuePairs) {
     EXPECT_EQ(Receive({"Set-Cookie: sid=xyz; path=/; HttpOnly"}, nullptr), "sid=xyz");
     EXPECT_EQ(Receive({"Set-Cookie: lang=zh"}, nullptr), "lang=zh");
     EXPECT_EQ(Receive({"Set-Cookie: a=1", "Set-Cookie: a=2"}, nullptr), "a=1; a=2");  // both stay, in order
+    // A value ending in the one-byte € (80) or FF ends at its semicolon.
+    EXPECT_EQ(Receive({"Set-Cookie: a=\x80; path=/", "Set-Cookie: b=\xFF;"}, nullptr), "a=\x80; b=\xFF");
 }
 
 TEST(Cookies, TheNewSetWinsAndOldCookiesFollow) {

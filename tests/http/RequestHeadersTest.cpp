@@ -96,6 +96,9 @@ TEST(HeaderValue, TakesTheFirstLineThatBeginsWithTheName) {
     EXPECT_STREQ(HeaderValue(block, "Connection").c_str(), "keep-alive");
     EXPECT_STREQ(HeaderValue("Connection:close", "Connection").c_str(), "");  // no blank after the colon
     EXPECT_STREQ(HeaderValue(block, "connection").c_str(), "");               // exact case
+    // A line ending in the one-byte € (80) or FF ends at its CR LF.
+    EXPECT_STREQ(HeaderValue("Referer: h\x80\r\nConnection: close", "Referer").c_str(), "h\x80");
+    EXPECT_STREQ(HeaderValue("X-A: \xFF\r\nConnection: close", "Connection").c_str(), "close");
 }
 
 TEST(CapitalizeFirst, OnlyAnAsciiLetterAtTheStartChanges) {

@@ -137,6 +137,23 @@ TEST(ResponseDecoding, Utf16IsDecodedWithoutASystemTable) {
     EXPECT_FALSE(ConvertToCp936("x", 12345).has_value());  // no such code page: keep the raw text
 }
 
+TEST(ResponseDecoding, AUtf16MetaTagOnAnAsciiCompatiblePageReadsItAsUtf8) {
+    const std::string utf8 = "\xE4\xB8\xAD\xE6\x96\x87";  // 中文
+    for (const char* head : {"<meta charset=\"utf-16\">", "<meta charset=utf-16le>", "<meta charset=UTF-16BE>"}) {
+        EXPECT_EQ(Decode(Page(head, utf8)), Page(head, "\xD6\xD0\xCE\xC4")) << head;
+    }
+}
+
+TEST(ResponseDecoding, AFailedConversionBackKeepsTheRawText) {
+    const auto failing = [](std::wstring_view) noexcept { return OwnedText(); };
+    EXPECT_FALSE(ConvertToCp936("\xE4\xB8\xAD", 65001, failing).has_value());
+    EXPECT_STREQ(ConvertToCp936("\xE4\xB8\xAD", 65001)->c_str(), "\xD6\xD0");
+    // A decoded text that starts with NUL is empty by rule, not by failure.
+    const std::optional<OwnedText> nul = ConvertToCp936(std::string_view("\0a", 2), 65001, failing);
+    ASSERT_TRUE(nul.has_value());
+    EXPECT_EQ(nul->get(), nullptr);
+}
+
 TEST(ResponseDecoding, AUtf8PageArrivesAsCodePage936ThroughARequest) {
     testing_support::ScriptedServer server;
     ASSERT_TRUE(server.Ready()) << server.StartError();

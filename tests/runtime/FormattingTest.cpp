@@ -107,6 +107,8 @@ TEST(ToHalfWidth, MapsFullWidthAsciiFormsByWholeCharacters) {
     EXPECT_STREQ(ToHalfWidth("\xA3\xA4\xA1\xE7\xA1\xB0\xA1\xB1").get(), "\xA3\xA4$\"\"");
     // B0 A3 is one character, so the A3 AF after it is the solidus; a lone lead stays.
     EXPECT_STREQ(ToHalfWidth("\xB0\xA3\xA3\xAF\xA3").get(), "\xB0\xA3/\xA3");
+    // € (80) and FF are one byte each: the full-width characters after them are mapped.
+    EXPECT_STREQ(ToHalfWidth("\x80\xA3\xAF\xFF\xA3\xC1\x80").get(), "\x80/\xFF" "A\x80");
 }
 
 TEST(HexText, UpperCaseDigitsOfTheUnsignedValue) {

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "runtime/TextCommands.h"
+#include "runtime/TextSearch.h"
 
 namespace quenlark {
 namespace {
 
 // GBK bytes used below: B0 41 and B0 61 are characters whose trail bytes read as 'A' and 'a';
-// D6 D0 is 中; A1 A1 is the full-width space.
+// D6 D0 is 中; A1 A1 is the full-width space; 80 (the euro sign) and FF are one-byte
+// characters, and 80 is also a trail byte (B0 80).
 
 using Elements = std::vector<std::optional<std::string>>;
 Elements ToElements(const OwnedTextArray& array) {
@@ -23,7 +25,7 @@ Elements ToElements(const OwnedTextArray& array) {
 
 // ---- The searches written out plainly: step whole characters, compare at each -----------
 
-std::size_t CharLength(const std::string& t, std::size_t at) { return static_cast<unsigned char>(t[at]) >= 0x80 && at + 1 < t.size() ? 2 : 1; }
+std::size_t CharLength(const std::string& t, std::size_t at) { return IsLeadByte(static_cast<unsigned char>(t[at])) && at + 1 < t.size() ? 2 : 1; }
 
 bool SameAt(const std::string& t, std::size_t at, const std::string& sub, bool ci) {
     auto fold = [ci](char c) { return ci && c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
@@ -52,14 +54,23 @@ int PlainFindReverse(const std::string& t, const std::string& sub, int start, bo
     return -1;
 }
 
-// Random texts over a few letters and lead bytes: trail bytes that look like letters,
-// periodic runs that push the matcher onto its fallback, vector blocks and their tails.
+TEST(TextSearch, LeadBytesAreTheRangeFrom81ToFE) {
+    EXPECT_FALSE(IsLeadByte(0x7F));
+    EXPECT_FALSE(IsLeadByte(0x80));
+    EXPECT_TRUE(IsLeadByte(0x81));
+    EXPECT_TRUE(IsLeadByte(0xFE));
+    EXPECT_FALSE(IsLeadByte(0xFF));
+}
+
+// Random texts over a few letters, lead bytes and the one-byte 80 and FF: trail bytes that
+// look like letters, periodic runs that push the matcher onto its fallback, vector blocks
+// and their tails.
 TEST(TextSearch, AgreesWithPlainCharacterSteppingOnRandomTexts) {
     std::mt19937 random(20240611);
-    const char alphabet[] = {'a', 'A', 'b', '\xB0', '\xC1'};
+    const char alphabet[] = {'a', 'A', 'b', '\xB0', '\xC1', '\x80', '\xFF'};
     auto make = [&](std::size_t length) {
         std::string s;
-        for (std::size_t i = 0; i < length; ++i) s.push_back(alphabet[random() % (random() % 2 ? 2 : 5)]);
+        for (std::size_t i = 0; i < length; ++i) s.push_back(alphabet[random() % (random() % 2 ? 2 : 7)]);
         return s;
     };
     for (int round = 0; round < 3000; ++round) {
@@ -89,6 +100,24 @@ TEST(FindText, EdgeCasesOfArgumentsBoundariesAndCase) {
     for (int i = 0; i < 100; ++i) run += "\xB0\x41";
     EXPECT_EQ(FindText((run + "x\xB0\x41").c_str(), "\x41\xB0"), -1);
     EXPECT_EQ(FindText((run + "\x41\xB0").c_str(), "\x41\xB0"), 201);
+}
+
+// 80 (the euro sign) and FF are characters of their own: the byte after them starts the next
+// character, so a marker right behind them is found, also by the vector scan over long texts.
+TEST(FindText, EuroSignAndFFStandAlone) {
+    EXPECT_EQ(FindText("x\x80';y", "';"), 3);
+    EXPECT_EQ(FindText("x\xFF';y", "';"), 3);
+    EXPECT_EQ(FindText("\x80\x80\x80\r\nB", "\r\n"), 4);
+    EXPECT_EQ(FindText("\xB0\x80';", "';"), 3);  // 80 as a trail byte ends its character
+    EXPECT_EQ(FindText("\x80\xB0\x41", "A"), -1);  // B0 still leads after a euro sign
+    EXPECT_EQ(FindText("ab\x80", "\x80"), 3);  // at the end of the text
+    EXPECT_EQ(FindText("ab\xFF", "\xFF"), 3);
+    EXPECT_EQ(FindText("\x80\x80", "\x80", 2), 2);  // a start after a euro sign stays put
+    std::string euros(300, '\x80');
+    EXPECT_EQ(FindText((euros + "';").c_str(), "';"), 301);
+    EXPECT_EQ(FindText((euros + "';").c_str(), "\x80';"), 300);
+    EXPECT_EQ(FindText((std::string(301, '\xFF') + "\r\n").c_str(), "\r\n", std::nullopt, true), 302);
+    EXPECT_EQ(FindTextReverse((euros + "';x").c_str(), "';"), 301);
 }
 
 TEST(FindTextReverse, FindsTheLastMatchThatEndsBeforeTheStart) {
@@ -125,6 +154,7 @@ TEST(SplitText, EmptyInnerPiecesStayTheTrailingOneAndTheRestBeyondCountGo) {
     EXPECT_EQ(ToElements(SplitText("a,,b,", ",", 2)), (Elements{"a", std::nullopt}));
     EXPECT_EQ(ToElements(SplitText("abc", ";")), (Elements{"abc"}));
     EXPECT_EQ(ToElements(SplitText("\xB0\x41xAy", "A")), (Elements{"\xB0\x41x", "y"}));
+    EXPECT_EQ(ToElements(SplitText("a\x80\r\nb\xFF\r\n", "\r\n")), (Elements{"a\x80", "b\xFF"}));
     EXPECT_EQ(ToElements(SplitText("a,b", nullptr)), (Elements{"a,b"}));  // a given null separator
     EXPECT_EQ(ToElements(SplitText("")), Elements{});
     OwnedTextArray lines = SplitText(std::string(100000, '\n').insert(0, "x").c_str(), "\n");
@@ -136,6 +166,9 @@ TEST(Spaces, OnlyAsciiAndFullWidthSpacesAtCharacterBoundaries) {
     EXPECT_STREQ(TrimSpaces("\tab").get(), "\tab");
     EXPECT_STREQ(TrimSpaces("\xB0\xA1\xA1\xA1").get(), "\xB0\xA1");  // B0 A1, then a space
     EXPECT_STREQ(RemoveAllSpaces("\xD6\xD0 x\xA1\xA1y ").get(), "\xD6\xD0xy");
+    EXPECT_STREQ(TrimSpaces(" \x80 ").get(), "\x80");  // a euro sign does not take the space with it
+    EXPECT_STREQ(TrimSpaces("\xFF\xA1\xA1").get(), "\xFF");
+    EXPECT_STREQ(RemoveAllSpaces("\x80 \xFF a").get(), "\x80\xFF" "a");
     OwnedText onlySpaces = RemoveAllSpaces("  \xA1\xA1");
     ASSERT_NE(onlySpaces.get(), nullptr);
     EXPECT_STREQ(onlySpaces.get(), "");
@@ -154,6 +187,7 @@ TEST(PiecesAndCharacters, BytesSignsAndCase) {
     EXPECT_EQ(CharCodeAt("\xD6\xD0"), -42);  // the lead byte, signed
     EXPECT_EQ(CharFromCode(0x100).get(), nullptr);
     EXPECT_STREQ(ToUpperText("ab\xB0" "ac").get(), "AB\xB0" "aC");  // the trail byte of B0 61 stays
+    EXPECT_STREQ(ToUpperText("\x80" "a\xFF" "b").get(), "\x80" "A\xFF" "B");
     EXPECT_STREQ(SpacesText(3).get(), "   ");
 }
 

@@ -80,6 +80,10 @@ TEST(CheckJsonText, RefusesNestingDeeperThanTheLimit) {
     EXPECT_EQ(CheckJsonText(deepest), JsonValueKind::Array);
     const std::u16string tooDeep = u"[" + deepest + u"]";
     EXPECT_FALSE(IsJson(tooDeep));
+    std::u16string objects = u"1";
+    for (std::size_t i = 0; i < kMaxJsonDepth; ++i) objects = u"{\"a\":" + objects + u"}";
+    EXPECT_EQ(CheckJsonText(objects), JsonValueKind::Object);
+    EXPECT_FALSE(IsJson(u"[" + objects + u"]"));
     // Far deeper than any stack would take; refused without descending.
     EXPECT_FALSE(IsJson(std::u16string(1000000, u'[')));
 }

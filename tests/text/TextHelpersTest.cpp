@@ -36,6 +36,19 @@ TEST(TextBetween, MarkersMatchOnlyAtCharacterBoundaries) {
     EXPECT_EQ(S(TextBetween("\xD6\xD0KEY='v';", "key='", "';", std::nullopt, true)), "v");
 }
 
+TEST(TextBetween, EuroSignAndFFBeforeAMarkerAreCharactersOfTheirOwn) {
+    // 80 (€) and FF are one byte each: the marker right behind them ends the value.
+    EXPECT_EQ(S(TextBetween("var sign = 'ab\x80';var k = 1;", "sign = '", "';")), "ab\x80");
+    EXPECT_EQ(S(TextBetween("var sign = 'ab\xFF';var k = 1;", "sign = '", "';")), "ab\xFF");
+    const char* headers = "HTTP/1.1 302 Found\r\nLocation: https://h.example.test/\x80\r\nServer: x\r\n";
+    EXPECT_EQ(S(TextBetween(headers, "\r\nLocation: ", "\r\n", std::nullopt, true)), "https://h.example.test/\x80");
+    EXPECT_EQ(S(TextBetween("k=\xFF\xFF\r\n", "k=", "\r\n")), "\xFF\xFF");
+    EXPECT_EQ(S(TextBetween("\x80k=1;", "k=", ";")), "1");  // a marker right after the sign
+    EXPECT_EQ(S(TextAfter("a=b\x80=c", "=")), "c");
+    EXPECT_EQ(S(TextBefore("a\xFF=b", "=")), "a\xFF");
+    EXPECT_EQ(TextBetween("k='\x80", "k='", "';").get(), EmptyTextLiteral);  // at the end of the text
+}
+
 TEST(TextBetween, StartPositionSkipsEarlierMarkers) {
     EXPECT_EQ(S(TextBetween("[1][2]", "[", "]", 2)), "2");
     EXPECT_EQ(S(TextBetween("[1][2]", "[", "]", 0)), "1");
@@ -87,6 +100,22 @@ TEST(CodePages, AsciiEmptyAndUnmappableCharacters) {
     EXPECT_EQ(S(Utf8ToAnsi("")), "");
     EXPECT_EQ(S(AnsiToUtf8(nullptr)), "");
     EXPECT_EQ(S(Utf8ToAnsi("\xED\x95\x9C")), "?");  // 한 (U+D55C) has no code page 936 form
+}
+
+// Over 1 GiB of UTF-8 is over 2 GiB of UTF-16: sizes counted in 32 bits made the text empty.
+// Natively only, and only where the address space holds the 4 GiB that this takes.
+TEST(CodePages, TextsOverOneGibibyteConvert) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "run natively";
+#else
+    if (sizeof(void*) < 8) GTEST_SKIP() << "needs a 64-bit address space";
+    std::string utf8(std::size_t{1} << 30, 'a');
+    utf8 += "\xE4\xB8\xAD";  // 中
+    const OwnedText text = Utf8ToAnsi(utf8.c_str());
+    utf8 = std::string();
+    ASSERT_EQ(text.length(), (std::size_t{1} << 30) + 2);
+    EXPECT_EQ(text.view().substr(text.length() - 3), "a\xD6\xD0");
+#endif
 }
 
 TEST(CodePages, Utf16UnitsEndWithAZeroUnit) {

@@ -33,9 +33,10 @@ class Variant:
     file_size: int
     frames: str = "download-first"   # download-first | advert-first (first src under 10 bytes)
     sign: str = "pdownload"          # pdownload | ajaxdata | websign | blank-ajaxdata | capitals | none
-    answer: str = "ok"               # ok | dom-slash | no-dom | no-url | not-json
+    answer: str = "ok"               # ok | dom-slash | no-dom | no-url | not-json | nested
     redirect: str = "plain"          # plain | content-location | lower-case
     name_in_url: bool = False        # the JSON url also carries the file name (escaped as \\uXXXX)
+    nesting: int = 0                 # answer "nested": levels of the whole answer, its own object included
 
 
 VARIANTS = {v.code: v for v in (
@@ -54,6 +55,9 @@ VARIANTS = {v.code: v for v in (
     Variant("lower-case", "weir-gate-manual.pdf", 88_104, redirect="lower-case"),
     Variant("large-file", "tollgrove-archive-full.bin", 1 << 30),
     Variant("chinese-name", "季度报告.xlsx", 56_781, name_in_url=True),
+    # An extra member of nested arrays: as deep as the client takes (64), and far deeper.
+    Variant("nested-answer", "estuary-depth-soundings.csv", 18_230, answer="nested", nesting=64),
+    Variant("deeply-nested-answer", "estuary-depth-archive.csv", 918_230, answer="nested", nesting=100_000),
 )}
 
 SHORT_AJAXDATA = "r4x9"                  # under 10 bytes, not blank
@@ -200,7 +204,7 @@ class Site:
             del answer["dom"]
         if variant.answer == "no-url":
             del answer["url"]
-        return _json_response(answer)
+        return _json_response(answer, variant.nesting)
 
     def check_form(self, content_type, body):
         """(FrameView, "") for a form the site accepts, else (None, reason)."""
@@ -264,10 +268,14 @@ def frame_script(style, sign, websign):
     return _SCRIPT_CHECKING
 
 
-def _json_response(value):
+def _json_response(value, nesting=0):
     # Written as the site's PHP back end writes it: one line, slashes and non-ASCII escaped,
     # no line end after it.
     text = json.dumps(value, ensure_ascii=True, separators=(",", ":")).replace("/", "\\/")
+    if nesting > 1:
+        # Written out rather than dumped: json.dumps would recurse once per level.
+        arrays = nesting - 1
+        text = text[:-1] + ',"ext":' + "[" * arrays + "]" * arrays + "}"
     return Response(200, "OK", [("Content-Type", "application/json")], text.encode("ascii"))
 
 
