@@ -4,6 +4,7 @@
 #   script-mode-prefix.sh WINE_RUN MODE
 #   MODE no-script-control:  no "MSScriptControl.ScriptControl" (as on 64-bit Windows)
 #   MODE no-script-objects:  neither that nor "VBScript.RegExp" (VBScript switched off as well)
+#   MODE no-script-engines:  nor the JScript engine, so that the library's own host fails too
 # WINE_RUN is the build's wine-run.sh; the mode names the prefix (QUENLARK_WINE_MODE).
 set -u
 run=$1
@@ -18,10 +19,16 @@ HKLM\Software\Classes\Wow6432Node\CLSID\{0E59F1D5-1FBE-11D0-8FF2-00A0D10038BC}'
 regexp_keys='HKCR\VBScript.RegExp
 HKLM\Software\Classes\CLSID\{3F4DACA4-160D-11D2-A8E9-00104B365C9F}
 HKLM\Software\Classes\Wow6432Node\CLSID\{3F4DACA4-160D-11D2-A8E9-00104B365C9F}'
+engine_keys='HKCR\JScript
+HKLM\Software\Classes\CLSID\{F414C260-6AC0-11CF-B6D1-00AA00BBBB58}
+HKLM\Software\Classes\Wow6432Node\CLSID\{F414C260-6AC0-11CF-B6D1-00AA00BBBB58}'
 case "$mode" in
   no-script-control) keys=$control_keys ;;
   no-script-objects) keys="$control_keys
 $regexp_keys" ;;
+  no-script-engines) keys="$control_keys
+$regexp_keys
+$engine_keys" ;;
   *) echo "script-mode-prefix.sh: unknown mode $mode" >&2; exit 2 ;;
 esac
 

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "script/AutomationObject.h"
+#include "script/JsonObject.h"
+#include "script/RegexObject.h"
+#include "script/UnicodeEscapes.h"
 #include "script/ComOwners.h"
 #include "script/RegExpStandIn.h"
 #include "script/ScriptControlStandIn.h"
@@ -210,6 +213,26 @@ TEST(RegExpStandIn, AGlobalRunMovesOnOneUnitAfterAnEmptyMatch) {
     EXPECT_EQ(Outcome(*standIn, {"(x)?", "ab", false, false, false}),
               "pattern=(x)? count=1 [@0+0 g1=] replace(<$1>)=<>ab replace($$)=$ab replace($&|$`|$')=||abab"
               " replace($0$9$x$)=$0$9$x$ab replace($10$01)=0ab replace(#)=#ab");  // $1 then 0; $01 is group 1
+}
+
+// Only in a prefix without any script engine (tests/script-mode-prefix.sh no-script-engines):
+// the objects fail as they did where the system objects were missing, without a message.
+TEST(ScriptObjectsWithoutAnyEngine, FailWithTheirFailureValues) {
+    {
+        ComScope com;
+        ScriptHost host;
+        if (SUCCEEDED(host.Start())) GTEST_SKIP() << "a script engine is here";
+        EXPECT_TRUE(FAILED(host.Eval(L"1", nullptr)));
+    }
+    RegexObject regex;
+    EXPECT_FALSE(regex.Create("(a)", "a"));
+    EXPECT_EQ(regex.MatchCount(), 0);
+    EXPECT_EQ(regex.SubMatchText(1, 1).get(), nullptr);
+    JsonObject json;
+    EXPECT_FALSE(json.Parse("{\"dom\":\"x\"}"));
+    EXPECT_EQ(json.GetText("dom").get(), nullptr);
+    OwnedText escaped = OwnedText::CopyOf("\\u4e2d");
+    EXPECT_EQ(DecodeUnicodeEscapes(escaped).get(), nullptr);
 }
 
 }  // namespace
