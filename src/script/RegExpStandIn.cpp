@@ -9,6 +9,7 @@
 
 #include "script/NamedDispatch.h"
 #include "script/ScriptHost.h"
+#include "script/StandInObject.h"
 #include "script/WideText.h"
 
 namespace quenlark {
@@ -115,17 +116,8 @@ private:
                 return NumberOut(match.firstIndex, result);
             case 3:
                 return NumberOut(static_cast<LONG>(::SysStringLen(match.value->bstrVal)), result);
-            default: {
-                auto* subs = new (std::nothrow) SubMatchesStandIn(matches_, index_);
-                if (!subs) return E_OUTOFMEMORY;
-                if (!result) {
-                    subs->Release();
-                    return S_OK;
-                }
-                result->vt = VT_DISPATCH;
-                result->pdispVal = subs;
-                return S_OK;
-            }
+            default:
+                return ObjectOut(new (std::nothrow) SubMatchesStandIn(matches_, index_), result);
         }
     }
     ComPtr<MatchesStandIn> matches_;
@@ -137,15 +129,7 @@ HRESULT MatchesStandIn::Member(DISPID id, WORD kind, const DISPPARAMS& params, V
     if (id == 1) return NumberOut(static_cast<LONG>(found_.size()), result);
     const std::optional<std::size_t> item = ItemIndex(params, found_.size());
     if (!item) return E_INVALIDARG;
-    auto* match = new (std::nothrow) MatchStandIn(this, *item);
-    if (!match) return E_OUTOFMEMORY;
-    if (!result) {
-        match->Release();
-        return S_OK;
-    }
-    result->vt = VT_DISPATCH;
-    result->pdispVal = match;
-    return S_OK;
+    return ObjectOut(new (std::nothrow) MatchStandIn(this, *item), result);
 }
 
 // The subject with each match replaced by the expanded replacement: $$ a dollar sign, $& the
@@ -283,12 +267,7 @@ private:
     HRESULT Execute(const DISPPARAMS& params, VARIANT* result) noexcept {
         ComPtr<MatchesStandIn> matches;
         const HRESULT hr = Find(params, matches);
-        if (FAILED(hr)) return hr;
-        if (result) {
-            result->vt = VT_DISPATCH;
-            result->pdispVal = matches.Detach();
-        }
-        return S_OK;
+        return FAILED(hr) ? hr : ObjectOut(matches.Detach(), result);
     }
 
     HRESULT Test(const DISPPARAMS& params, VARIANT* result) noexcept {
@@ -327,7 +306,7 @@ private:
         }
         auto* made = new (std::nothrow) MatchesStandIn(std::move(matches));
         if (!made) return E_OUTOFMEMORY;
-        out.Attach(made);
+        out = AdoptInterface(made);
         return S_OK;
     }
 
@@ -395,20 +374,7 @@ private:
 
 }  // namespace
 
-bool CreateRegExpStandIn(AutomationObject& obj) noexcept {
-    ClearObject(obj);
-    ScriptHost host;
-    obj.lastResult = host.Start();
-    if (SUCCEEDED(obj.lastResult)) obj.lastResult = host.AddCode(kRegExpScript);
-    if (FAILED(obj.lastResult)) return false;
-    auto* made = new (std::nothrow) RegExpStandIn(std::move(host));
-    if (!made) {
-        obj.lastResult = E_OUTOFMEMORY;
-        return false;
-    }
-    obj.unknown = static_cast<IDispatch*>(made);
-    return true;
-}
+bool CreateRegExpStandIn(AutomationObject& obj) noexcept { return CreateStandIn<RegExpStandIn>(obj, kRegExpScript); }
 
 bool CreateRegExp(AutomationObject& obj) noexcept {
     return CreateObject(obj, kRegExpProgId) || CreateRegExpStandIn(obj);

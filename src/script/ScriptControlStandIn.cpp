@@ -6,6 +6,7 @@
 
 #include "script/NamedDispatch.h"
 #include "script/ScriptHost.h"
+#include "script/StandInObject.h"
 
 namespace quenlark {
 
@@ -79,17 +80,7 @@ private:
 }  // namespace
 
 bool CreateScriptControlStandIn(AutomationObject& obj) noexcept {
-    ClearObject(obj);
-    ScriptHost host;
-    obj.lastResult = host.Start();
-    if (FAILED(obj.lastResult)) return false;
-    auto* made = new (std::nothrow) ScriptControlStandIn(std::move(host));
-    if (!made) {
-        obj.lastResult = E_OUTOFMEMORY;
-        return false;
-    }
-    obj.unknown = static_cast<IDispatch*>(made);  // the one reference it was made with
-    return true;
+    return CreateStandIn<ScriptControlStandIn>(obj, nullptr);
 }
 
 bool CreateScriptControl(AutomationObject& obj, const char* progId) noexcept {

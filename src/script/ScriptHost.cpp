@@ -145,8 +145,7 @@ HRESULT ScriptHost::Start() noexcept {
     if (FAILED(hr)) return hr;
     ComPtr<IActiveScriptParse> parse;
     if (FAILED(hr = script.As(&parse))) return hr;
-    ComPtr<ScriptSite> site;
-    site.Attach(new (std::nothrow) ScriptSite);
+    ComPtr<ScriptSite> site = AdoptInterface(new (std::nothrow) ScriptSite);
     if (!site) return E_OUTOFMEMORY;
     if (FAILED(hr = parse->InitNew()) || FAILED(hr = script->SetScriptSite(site.Get())) ||
         FAILED(hr = script->SetScriptState(SCRIPTSTATE_STARTED))) {

@@ -184,6 +184,7 @@ TEST(RegExpStandIn, AnswersAsTheSystemObjectDoes) {
         {"^b", "A\nB\nb", true, true, true},
         {"^b$", "A\r\nb\r\nb", false, true, true},
         {"a.b", "a\nb a-b", false, true, false},
+        {"a.b", "a\rb a\xA1\xA1" "b", false, true, false},  // CR; a double-byte space
         // Groups that take no part, nested and repeated groups, lazy quantifiers.
         {"(x)?(a)", "ba ax", false, true, false},
         {"((a)|(b))+", "abba", false, true, false},
