@@ -19,12 +19,12 @@
 //   "" in older engines). Both are read as the empty text; the stand-in hands out VT_EMPTY.
 // - Replacement strings: both expand $1..$99 (two digits only when that group exists), $&, $`,
 //   $' and $$, and leave any other $ (and $0) as it stands. The stand-in expands them itself
-//   over the matches of one search instead of calling String.replace: wine's JScript crashes
-//   on some replacements (a $ at the end), and this way the empty-match rule above holds too.
-// - "." matches any unit but a line feed in the system object's documentation, any unit but
-//   a line terminator (LF, CR, U+2028, U+2029) in JScript's; both agree on LF, which is all the
-//   library's own patterns meet (they never span lines: their pages end lines in LF or CR LF
-//   and each pattern stops at a quote on the same line).
+//   over the matches of one search instead of calling String.replace: wine's JScript crashed on
+//   the unusual $ sequences of the tests, and this way the empty-match rule above holds too.
+// - "." matches any unit but a line feed by the system object's documentation, and any unit but
+//   a line terminator (LF, CR, U+2028, U+2029) in JScript; under wine the two agree (CR is not
+//   matched either). Both stop at LF, which is all the library's own patterns meet: the frame
+//   and charset patterns never span lines, and each stops at a quote or a word on its line.
 // - A pattern the engine rejects makes Execute and Replace fail in both.
 #pragma once
 
