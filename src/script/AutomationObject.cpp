@@ -38,8 +38,7 @@ ComPtr<IUnknown> CreateFromTypeLibrary(AutomationObject& obj, BSTR progId, const
     MEMBERID member[1] = {};
     USHORT count = 1;
     const HRESULT hr = library->FindName(progId, hash, found, member, &count);
-    ComPtr<ITypeInfo> info;
-    info.Attach(count > 0 ? found[0] : nullptr);
+    const ComPtr<ITypeInfo> info = AdoptInterface(count > 0 ? found[0] : nullptr);
     ComPtr<IUnknown> made;
     if (FAILED(hr) || count != 1 || !info || FAILED(info->CreateInstance(nullptr, IID_IUnknown, &made))) return nullptr;
     if (std::strchr(typeLibraryFile, '\\')) obj.lastResult = ::RegisterTypeLib(library.Get(), file.get(), nullptr);

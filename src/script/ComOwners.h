@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <utility>
 
@@ -39,6 +40,15 @@ public:
 private:
     BSTR s_ = nullptr;
 };
+
+// A ComPtr that takes over the reference the caller holds. mingw-w64's ComPtr::Attach adds a
+// reference of its own (unlike the documented one), so an attached new object would never end.
+template <typename T>
+[[nodiscard]] Microsoft::WRL::ComPtr<T> AdoptInterface(T* p) noexcept {
+    Microsoft::WRL::ComPtr<T> owner;
+    *owner.ReleaseAndGetAddressOf() = p;
+    return owner;
+}
 
 // A VARIANT that is cleared when the owner ends.
 class UniqueVariant {

@@ -8,6 +8,7 @@
 #include "runtime/Values.h"
 #include "script/JsonHelperScript.h"
 #include "script/JsonSyntax.h"
+#include "script/ScriptControlStandIn.h"
 #include "script/WideText.h"
 
 namespace quenlark {
@@ -84,7 +85,7 @@ JsonObject JsonObject::Copy() const noexcept { return JsonObject(Shared{}, *this
 
 void JsonObject::InitEngine() noexcept {
     com_.Enter();
-    if (!CreateObject(*engine_, kEngineProgId)) return;
+    if (!CreateScriptControl(*engine_, kEngineProgId)) return;  // the system control, else the in-library one
     SetProperty(*engine_, "Language", {TypedArg::TextArg("JavaScript")});
     (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
     const OwnedText setup = ConcatTexts(

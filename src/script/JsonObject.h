@@ -1,4 +1,5 @@
-// JsonObject: one JSON value held in a JScript engine (the system's script control), read and
+// JsonObject: one JSON value held in a JScript engine (the system's script control, or where
+// that cannot be created the library's own host of the same engine), read and
 // changed by short script statements built from member keys. The value lives in the script
 // variable VariableName ("da"); a key such as dom, [0] or a.b[2] is resolved to the path
 // da.dom, da[0], da.a.b[2]. An empty or omitted key means the whole value.
@@ -53,7 +54,8 @@ public:
 
     // A second instance on the same engine (both then see the same value).
     [[nodiscard]] JsonObject Copy() const noexcept;
-    // Makes the engine: the script control with JavaScript, the helper script, the variable {}.
+    // Makes the engine: the script control (else the in-library stand-in) with JavaScript, the
+    // helper script, the variable {}.
     // Without it every later call fails.
     void InitEngine() noexcept;
     // Replaces the engine by a fresh one and stores the JSON text in it. Raw line breaks are

@@ -2,6 +2,7 @@
 
 #include "script/AutomationObject.h"
 #include "script/ComOwners.h"
+#include "script/ScriptControlStandIn.h"
 #include "script/VariantValue.h"
 
 namespace quenlark {
@@ -33,7 +34,7 @@ OwnedText DecodeUnicodeEscapes(OwnedText& text) noexcept {
     ComApartmentUse com;  // declared first: uninitialised after the control is released
     OwnedAutomationObject control = OwnedAutomationObject::New();
     com.Enter();
-    CreateObject(*control, "scriptcontrol");
+    CreateScriptControl(*control, "scriptcontrol");  // the system control, else the in-library one
     SetProperty(*control, "Language", {TypedArg::TextArg("JScript")});
     (void)CallTextMethod(*control, "Eval", {TypedArg::TextArg(kDecoderScript)});
 

@@ -1,5 +1,5 @@
 // Decoding of script-style escapes (\uXXXX and \XX) by a small JScript function run in the
-// system's script control.
+// system's script control, or where that cannot be created in the library's stand-in for it.
 #pragma once
 
 #include "runtime/Owned.h"

@@ -10,6 +10,8 @@
 #include "platform/TestSeam.h"
 #include "resolve/ServiceConstants.h"
 #include "resolve/ShareLinkResolver.h"
+#include "script/ComOwners.h"
+#include "script/ScriptHost.h"
 #include "support/FatalRecorder.h"
 
 namespace quenlark {
@@ -124,6 +126,26 @@ TEST_F(ShareLinkResolverTest, AnUnparseableAnswerGivesNoLink) {
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, kJsonFailedMessage);
     EXPECT_EQ(boxes_[0].flags, 0u);
+}
+
+// Only in a prefix without any script engine (tests/script-mode-prefix.sh no-script-engines):
+// with neither the system's objects nor the library's own host, the user sees the regex box and
+// then the JSON box, as where the system objects alone were all there was.
+TEST_F(ShareLinkResolverTest, WithoutAnyScriptEngineTheRegexAndJsonBoxesAppear) {
+    {
+        ComApartmentUse com;
+        com.Enter();
+        ScriptHost host;
+        if (SUCCEEDED(host.Start())) GTEST_SKIP() << "a script engine is here";
+    }
+    Serve(kSharePage, kFrameWithPdownload, kAnswer);
+    EXPECT_EQ(Resolve(), "");
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0].text, kRegexFailedMessage);
+    EXPECT_EQ(boxes_[0].flags, 0x10u);  // MB_ICONSTOP
+    EXPECT_EQ(boxes_[1].text, kJsonFailedMessage);
+    EXPECT_EQ(boxes_[1].flags, 0u);
+    EXPECT_EQ(server_->Requests().size(), 3u);
 }
 
 TEST_F(ShareLinkResolverTest, AnUnreachableServiceEndsAtTheSignature) {

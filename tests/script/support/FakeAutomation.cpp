@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "script/ComOwners.h"
+
 namespace quenlark::testing_support {
 
 using Microsoft::WRL::ComPtr;
@@ -160,8 +162,7 @@ std::string DescribeVariant(const VARIANT& v) {
 }
 
 ComPtr<FakeAutomation> FakeAutomation::Make(std::vector<FakeMember> members, bool withTypeInfo) {
-    ComPtr<FakeAutomation> fake;
-    fake.Attach(new FakeAutomation());
+    ComPtr<FakeAutomation> fake = AdoptInterface(new FakeAutomation());
     if (withTypeInfo) fake->typeInfo_ = BuildTypeInfo(members);
     fake->members_ = std::move(members);
     return fake;

@@ -1,0 +1,90 @@
+#include "script/ScriptControlStandIn.h"
+
+#include <cwchar>
+#include <new>
+#include <vector>
+
+#include "script/NamedDispatch.h"
+#include "script/ScriptHost.h"
+#include "script/StandInObject.h"
+
+namespace quenlark {
+
+namespace {
+
+constexpr const wchar_t* kMembers[] = {L"Language", L"AddCode", L"Eval", L"Run"};
+enum : DISPID { kLanguage = 1, kAddCode, kEval, kRun };
+
+class ScriptControlStandIn final : public NamedDispatch {
+public:
+    explicit ScriptControlStandIn(ScriptHost host) noexcept : NamedDispatch(kMembers), host_(std::move(host)) {}
+
+private:
+    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept override {
+        switch (id) {
+            case kLanguage:
+                return Language(kind, params, result);
+            case kAddCode: {
+                const std::optional<UniqueBstr> code = AsText(Argument(params, 0));
+                return code ? host_.AddCode(code->get()) : DISP_E_BADPARAMCOUNT;
+            }
+            case kEval: {
+                const std::optional<UniqueBstr> expression = AsText(Argument(params, 0));
+                return expression ? host_.Eval(expression->get(), result) : DISP_E_BADPARAMCOUNT;
+            }
+            case kRun:
+                return Run(params, result);
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+    // Only the JScript engine is hosted; both of its names are taken.
+    HRESULT Language(WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept {
+        if (IsPut(kind)) {
+            const std::optional<UniqueBstr> name = AsText(PutValue(params));
+            if (!name) return DISP_E_BADPARAMCOUNT;
+            const bool known = ::_wcsicmp(name->get(), L"JScript") == 0 || ::_wcsicmp(name->get(), L"JavaScript") == 0;
+            return known ? S_OK : E_INVALIDARG;
+        }
+        if (!result) return S_OK;
+        result->vt = VT_BSTR;
+        result->bstrVal = ::SysAllocString(L"JScript");
+        return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+    }
+
+    // Run(name, arguments...): the arguments go to the function as plain values.
+    HRESULT Run(const DISPPARAMS& params, VARIANT* result) noexcept {
+        const std::optional<UniqueBstr> name = AsText(Argument(params, 0));
+        if (!name) return DISP_E_BADPARAMCOUNT;
+        const UINT count = params.cArgs - params.cNamedArgs;
+        std::vector<UniqueVariant> values;
+        std::vector<VARIANT> plain;
+        try {
+            values.resize(count - 1);
+            plain.reserve(count - 1);
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        for (UINT i = 1; i < count; ++i) {
+            const HRESULT hr = ::VariantCopyInd(values[i - 1].get(), const_cast<VARIANT*>(Argument(params, i)));
+            if (FAILED(hr)) return hr;
+            plain.push_back(*values[i - 1].get());  // borrowed: `values` keeps the ownership
+        }
+        return host_.Call(name->get(), plain, result);
+    }
+
+    ScriptHost host_;
+};
+
+}  // namespace
+
+bool CreateScriptControlStandIn(AutomationObject& obj) noexcept {
+    return CreateStandIn<ScriptControlStandIn>(obj, nullptr);
+}
+
+bool CreateScriptControl(AutomationObject& obj, const char* progId) noexcept {
+    return CreateObject(obj, progId) || CreateScriptControlStandIn(obj);
+}
+
+}  // namespace quenlark

@@ -1,0 +1,20 @@
+// The library's stand-in for the script control, used where "MSScriptControl.ScriptControl"
+// cannot be created (64-bit Windows has none): an automation object over an in-library JScript
+// host with the members the JSON object and the escape decoder call: Language (put, JScript or
+// JavaScript), AddCode(code), Eval(expression) and Run(name, arguments...). The same code runs
+// in the same engine as inside the control, so the statements give the same values.
+#pragma once
+
+#include "script/AutomationObject.h"
+
+namespace quenlark {
+
+// Fills the record (releasing what it held) with a new stand-in on a started engine. False when
+// the engine cannot be made; lastResult then holds the failing step's HRESULT.
+bool CreateScriptControlStandIn(AutomationObject& obj) noexcept;
+
+// CreateObject of `progId`; when that fails, the stand-in, silently. False only when neither
+// can be made (lastResult then holds the stand-in's failure).
+bool CreateScriptControl(AutomationObject& obj, const char* progId) noexcept;
+
+}  // namespace quenlark

@@ -1,0 +1,214 @@
+#include "script/ScriptHost.h"
+
+#include <atomic>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace quenlark {
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// {F414C260-6AC0-11CF-B6D1-00AA00BBBB58}: the engine's class, used when the ProgID "JScript"
+// cannot be read.
+constexpr CLSID kJScriptClsid = {0xf414c260, 0x6ac0, 0x11cf, {0xb6, 0xd1, 0x00, 0xaa, 0x00, 0xbb, 0xbb, 0x58}};
+
+// The three strings of an EXCEPINFO, freed on every path.
+class HeldExcepInfo {
+public:
+    HeldExcepInfo() noexcept = default;
+    HeldExcepInfo(const HeldExcepInfo&) = delete;
+    HeldExcepInfo& operator=(const HeldExcepInfo&) = delete;
+    ~HeldExcepInfo() {
+        ::SysFreeString(info_.bstrSource);
+        ::SysFreeString(info_.bstrDescription);
+        ::SysFreeString(info_.bstrHelpFile);
+    }
+    [[nodiscard]] EXCEPINFO* get() noexcept { return &info_; }
+    // The description, handed over.
+    [[nodiscard]] BSTR TakeDescription() noexcept { return std::exchange(info_.bstrDescription, nullptr); }
+
+private:
+    EXCEPINFO info_{};
+};
+
+}  // namespace
+
+// The site: what the engine asks of its host. There are no named items, and the only state is
+// the report of the last script error.
+class ScriptSite final : public IActiveScriptSite {
+public:
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == __uuidof(IActiveScriptSite)) {
+            *out = static_cast<IActiveScriptSite*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    // IActiveScriptSite
+    HRESULT STDMETHODCALLTYPE GetLCID(LCID* lcid) override {
+        if (!lcid) return E_POINTER;
+        *lcid = ::GetUserDefaultLCID();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR, DWORD, IUnknown** item, ITypeInfo** info) override {
+        if (item) *item = nullptr;
+        if (info) *info = nullptr;
+        return TYPE_E_ELEMENTNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR* version) override {
+        if (version) *version = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* error) override {
+        if (!error) return E_POINTER;
+        ScriptErrorRecord record;
+        HeldExcepInfo info;
+        if (SUCCEEDED(error->GetExceptionInfo(info.get()))) {
+            EXCEPINFO& raw = *info.get();
+            // A deferred filler writes the fields only when asked.
+            if (raw.pfnDeferredFillIn) raw.pfnDeferredFillIn(&raw);
+            record.code = raw.scode != 0 ? raw.scode : E_FAIL;
+            record.message = UniqueBstr::Adopt(info.TakeDescription());
+        } else {
+            record.code = E_FAIL;
+        }
+        DWORD context = 0;
+        (void)error->GetSourcePosition(&context, &record.line, &record.column);
+        lastError_ = std::move(record);
+        return S_OK;  // reported: the engine stops the piece of script and fails the call
+    }
+    HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
+
+    [[nodiscard]] const ScriptErrorRecord& LastError() const noexcept { return lastError_; }
+    void ForgetError() noexcept { lastError_ = ScriptErrorRecord{}; }
+    // An exception thrown out of a called function comes back in the call's EXCEPINFO instead.
+    void RecordException(HeldExcepInfo& info) noexcept {
+        ScriptErrorRecord record;
+        EXCEPINFO& raw = *info.get();
+        if (raw.pfnDeferredFillIn) raw.pfnDeferredFillIn(&raw);
+        record.code = raw.scode != 0 ? raw.scode : DISP_E_EXCEPTION;
+        record.message = UniqueBstr::Adopt(info.TakeDescription());
+        lastError_ = std::move(record);
+    }
+
+private:
+    ~ScriptSite() = default;  // only Release ends it
+    std::atomic<ULONG> references_{1};
+    ScriptErrorRecord lastError_;
+};
+
+ScriptHost::ScriptHost() noexcept = default;
+ScriptHost::ScriptHost(ScriptHost&&) noexcept = default;
+
+ScriptHost& ScriptHost::operator=(ScriptHost&& other) noexcept {
+    if (this != &other) {
+        Close();
+        site_ = std::move(other.site_);
+        script_ = std::move(other.script_);
+        parse_ = std::move(other.parse_);
+    }
+    return *this;
+}
+
+ScriptHost::~ScriptHost() { Close(); }
+
+void ScriptHost::Close() noexcept {
+    parse_.Reset();
+    if (script_) (void)script_->Close();
+    script_.Reset();
+    site_.Reset();
+}
+
+HRESULT ScriptHost::Start() noexcept {
+    Close();
+    CLSID clsid{};
+    if (FAILED(::CLSIDFromProgID(L"JScript", &clsid))) clsid = kJScriptClsid;
+    ComPtr<IActiveScript> script;
+    HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&script));
+    if (FAILED(hr)) return hr;
+    ComPtr<IActiveScriptParse> parse;
+    if (FAILED(hr = script.As(&parse))) return hr;
+    ComPtr<ScriptSite> site = AdoptInterface(new (std::nothrow) ScriptSite);
+    if (!site) return E_OUTOFMEMORY;
+    if (FAILED(hr = parse->InitNew()) || FAILED(hr = script->SetScriptSite(site.Get())) ||
+        FAILED(hr = script->SetScriptState(SCRIPTSTATE_STARTED))) {
+        (void)script->Close();
+        return hr;
+    }
+    site_ = std::move(site);
+    script_ = std::move(script);
+    parse_ = std::move(parse);
+    return S_OK;
+}
+
+HRESULT ScriptHost::Parse(const wchar_t* code, DWORD flags, VARIANT* result) noexcept {
+    if (!parse_) return E_UNEXPECTED;
+    site_->ForgetError();
+    HeldExcepInfo info;
+    const HRESULT hr = parse_->ParseScriptText(code ? code : L"", nullptr, nullptr, nullptr, 0, 0, flags, result,
+                                               info.get());
+    if (FAILED(hr) && result) {
+        ::VariantClear(result);
+        ::VariantInit(result);
+    }
+    return hr;
+}
+
+HRESULT ScriptHost::AddCode(const wchar_t* code) noexcept { return Parse(code, SCRIPTTEXT_ISVISIBLE, nullptr); }
+
+HRESULT ScriptHost::Eval(const wchar_t* expression, VARIANT* result) noexcept {
+    UniqueVariant ignored;
+    return Parse(expression, SCRIPTTEXT_ISEXPRESSION, result ? result : ignored.get());
+}
+
+HRESULT ScriptHost::Call(const wchar_t* name, std::span<VARIANT> args, VARIANT* result) noexcept {
+    if (!script_) return E_UNEXPECTED;
+    site_->ForgetError();
+    ComPtr<IDispatch> globals;
+    HRESULT hr = script_->GetScriptDispatch(nullptr, &globals);
+    if (FAILED(hr)) return hr;
+    if (!globals) return E_UNEXPECTED;
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    if (FAILED(hr = globals->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return hr;
+    std::vector<VARIANT> reversed;  // DISPPARAMS wants the last argument first; plain copies
+    try {
+        reversed.assign(args.rbegin(), args.rend());
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    HeldExcepInfo info;
+    UINT badArgument = 0;
+    hr = globals->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, info.get(), &badArgument);
+    if (hr == DISP_E_EXCEPTION) site_->RecordException(info);
+    if (FAILED(hr) && result) {
+        ::VariantClear(result);
+        ::VariantInit(result);
+    }
+    return hr;
+}
+
+const ScriptErrorRecord& ScriptHost::LastError() const noexcept {
+    static const ScriptErrorRecord none;
+    return site_ ? site_->LastError() : none;
+}
+
+}  // namespace quenlark
