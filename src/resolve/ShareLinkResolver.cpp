@@ -53,10 +53,11 @@ OwnedText FrameSourceOf(RegexObject& regex, const FrameLines::Hit& hit) {
     return OwnedText::CopyOf(hit.line.substr(hit.match.sourceBegin, hit.match.sourceEnd - hit.match.sourceBegin));
 }
 
-// The download frame's source: the first match's, or the second's when the first is too short
-// to be it. The page is scanned line by line (a match never spans lines) and only the text of
-// a match is handed to the engine, so no page makes it backtrack for long.
-OwnedText FindFrameSource(RegexObject& regex, const char* page) {
+}  // namespace
+
+// The page is scanned line by line (a match never spans lines) and only the text of a match is
+// handed to the engine, so no page makes it backtrack for long.
+OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
     if (!regex.Create(kFramePattern, kCarriageReturnProbe, kFrameOptions)) {
         ShowMessage(kRegexFailedMessage, kMbIconStop);
         return {};  // no engine, no matches
@@ -69,8 +70,6 @@ OwnedText FindFrameSource(RegexObject& regex, const char* page) {
     hit = lines.Next();
     return hit ? FrameSourceOf(regex, *hit) : OwnedText();
 }
-
-}  // namespace
 
 OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, const ResolverLimits& limits) noexcept {
     NameValueList headers;
@@ -87,7 +86,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
         (void)WebRequest({.url = shareUrl, .method = 0, .requestHeaders = headerText.get(), .noRedirect = true,
                           .responseBytes = &sharePage, .limits = exchangeLimits});
         const OwnedText page1 = PageTextOfBody(std::move(sharePage));
-        const OwnedText frameSrc = FindFrameSource(regex, page1.get());
+        const OwnedText frameSrc = FrameSourceOfPage(regex, page1.get());
         frameUrl = ConcatTexts({serviceBaseUrl, frameSrc.get()});
     }
 

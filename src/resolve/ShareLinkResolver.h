@@ -25,6 +25,12 @@ struct ResolverLimits {
 [[nodiscard]] OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl,
                                          const ResolverLimits& limits = {}) noexcept;
 
+class RegexObject;
+// The download frame's source on a share page (code page 936): the first match's of the frame
+// pattern, or the second's when the first is too short to be it; empty without one. In time
+// linear in the page. When the engine cannot be made, the user is told and there is none.
+[[nodiscard]] OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept;
+
 extern const char kRegexFailedMessage[];
 extern const char kSignFailedMessage[];
 extern const char kJsonFailedMessage[];
