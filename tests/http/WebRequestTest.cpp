@@ -261,6 +261,12 @@ TEST_F(WebRequestTest, ABodyThatTricklesPastTheTotalTimeIsAFailedExchange) {
     EXPECT_EQ(out.bytes.get(), nullptr);
     EXPECT_EQ(out.result.get(), nullptr);
 
+    // A body that stops coming after the headers: the wait for it ends with the total time.
+    ASSERT_TRUE(server_->Script("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nlater", "delay=20000"));
+    const Outcome stalled = Run({.url = url.c_str(), .limits = {.maxTotalMs = 700}});
+    EXPECT_EQ(stalled.Status(), kStatusReadFailed);
+    EXPECT_EQ(stalled.bytes.get(), nullptr);
+
     // Headers that come later than the total time: no response.
     ASSERT_TRUE(server_->ScriptFile("landing.http", "stall=4000"));
     const std::string status = Run({.url = url.c_str(), .limits = {.maxTotalMs = 500}}).Status();
