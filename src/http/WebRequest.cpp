@@ -299,10 +299,9 @@ OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {
             status = OwnedText::CopyOf(failure);
         } else {
             ResponseBodyBuffer buffer;
-            BodyRead read = BodyRead::Whole;
-            if (bodyMode == ResponseBody::Read) {
-                read = limits.Passed() ? BodyRead::OverLimit : ReadBody(x.request.get(), limits, StepTimeoutMs(p), buffer);
-            }
+            const BodyRead read = bodyMode == ResponseBody::Read
+                                      ? ReadBody(x.request.get(), limits, StepTimeoutMs(p), buffer)
+                                      : BodyRead::Whole;
             if (read != BodyRead::Whole) status = OwnedText::CopyOf(kStatusReadFailed);
             OwnedText headers;
             if (QueryRawHeaders(x.request.get(), headers)) {
