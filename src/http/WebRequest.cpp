@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <optional>
@@ -57,6 +58,37 @@ bool HasBytes(const char* text) { return text && *text; }
 
 std::wstring Wide(const char* text) { return Cp936ToWide(text ? std::string_view(text) : std::string_view()); }
 
+// A byte-set counts its bytes in 32 bits; a larger body cannot be delivered.
+constexpr std::uint64_t kMaxBodyBytes = INT32_MAX;
+
+// The limits with their defaults applied.
+struct Limits {
+    explicit Limits(const WebRequestLimits& given)
+        : maxBodyBytes(std::min(given.maxBodyBytes.value_or(kMaxBodyBytes), kMaxBodyBytes)),
+          hasDeadline(given.maxTotalMs.has_value()),
+          deadline(::GetTickCount64() + given.maxTotalMs.value_or(0)) {}
+    [[nodiscard]] bool Passed() const { return hasDeadline && ::GetTickCount64() >= deadline; }
+    // The time-out for the next wait: `t`, or what is left of the exchange when that is less
+    // (at least 1 ms: 0 would mean no time-out at all).
+    [[nodiscard]] DWORD Cap(DWORD t) const {
+        if (!hasDeadline) return t;
+        const ULONGLONG now = ::GetTickCount64();
+        const ULONGLONG left = now < deadline ? deadline - now : 1;
+        return static_cast<DWORD>(std::min<ULONGLONG>(t, left));
+    }
+
+    std::uint64_t maxBodyBytes;
+    bool hasDeadline;
+    ULONGLONG deadline;
+};
+
+// How the body read ended.
+enum class BodyRead {
+    Whole,
+    Failed,     // a read failed: what came before is kept
+    OverLimit,  // the body is larger, or takes longer, than allowed: it is not delivered
+};
+
 // What the request phase produced; the response phase runs only when `request` is open.
 struct Exchange {
     UniqueInternetHandle session;
@@ -70,11 +102,17 @@ struct Exchange {
     }
 };
 
+// The time-out of every step, in milliseconds.
+DWORD StepTimeoutMs(const WebRequestParams& p) {
+    const std::int32_t timeoutSeconds = p.timeoutSeconds.value_or(0);
+    const std::int64_t timeoutMs = timeoutSeconds > 0 ? std::int64_t{timeoutSeconds} * 1000 : kDefaultTimeoutMs;
+    return static_cast<DWORD>(timeoutMs > INT_MAX ? INT_MAX : timeoutMs);
+}
+
 // Steps up to the response: returns the failure text, or null when the response has arrived.
 // `pumpAtExit` is cleared for the failures after which no messages are dispatched.
-const char* RunRequestPhase(const WebRequestParams& p, Exchange& x, bool& pumpAtExit) {
+const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exchange& x, bool& pumpAtExit) {
     const std::int32_t method = p.method.value_or(0);
-    const std::int32_t timeoutSeconds = p.timeoutSeconds.value_or(0);
 
     if (!::WinHttpCheckPlatform()) return kStatusNoWinHttp;
 
@@ -99,8 +137,7 @@ const char* RunRequestPhase(const WebRequestParams& p, Exchange& x, bool& pumpAt
     x.session.reset(::WinHttpOpen(nullptr, accessType, proxyName.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
     if (!x.session) return kStatusNoSession;
 
-    const std::int64_t timeoutMs = timeoutSeconds > 0 ? std::int64_t{timeoutSeconds} * 1000 : kDefaultTimeoutMs;
-    const int t = static_cast<int>(timeoutMs > INT_MAX ? INT_MAX : timeoutMs);
+    const int t = static_cast<int>(limits.Cap(StepTimeoutMs(p)));
     if (!::WinHttpSetTimeouts(x.session.get(), t, t, t, t)) return kStatusTimeouts;
 
     x.connection.reset(::WinHttpConnect(x.session.get(), Wide(host.get()).c_str(), parts.nPort, 0));
@@ -163,6 +200,8 @@ const char* RunRequestPhase(const WebRequestParams& p, Exchange& x, bool& pumpAt
                               0)) {
         return kStatusSendFailed;
     }
+    // What is left of the exchange's time after sending.
+    if (limits.hasDeadline) SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, limits.Cap(static_cast<DWORD>(t)));
     if (!::WinHttpReceiveResponse(request, nullptr)) return kStatusNoResponse;
     return nullptr;
 }
@@ -184,22 +223,27 @@ std::optional<std::uint64_t> AnnouncedLength(HINTERNET request) {
     return length;
 }
 
-// Reads the body in chunks of the size announced each time. False when a read failed (what
-// was read before stays in `body`).
-bool ReadBody(HINTERNET request, ResponseBodyBuffer& body) {
+// Reads the body in chunks of the size announced each time, within the limits.
+BodyRead ReadBody(HINTERNET request, const Limits& limits, DWORD timeoutMs, ResponseBodyBuffer& body) {
+    const std::optional<std::uint64_t> length = AnnouncedLength(request);
+    if (length && *length > limits.maxBodyBytes) return BodyRead::OverLimit;
     // With the length known the chunks land in the final block: a large body is then written
     // once instead of twice.
-    if (const auto length = AnnouncedLength(request)) body.ExpectSize(*length);
+    if (length) body.ExpectSize(*length);
     for (;;) {
+        if (limits.Passed()) return BodyRead::OverLimit;
+        // However slowly the bytes come, no wait outlasts the exchange's time.
+        if (limits.hasDeadline) SetDwordOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, limits.Cap(timeoutMs));
         DWORD available = 0;
-        if (!::WinHttpQueryDataAvailable(request, &available) || available < 1) return true;
-        // A byte-set counts its bytes in 32 bits; a larger body cannot be delivered.
-        if (body.size() + available > static_cast<std::size_t>(INT32_MAX)) return false;
+        if (!::WinHttpQueryDataAvailable(request, &available) || available < 1) {
+            return limits.Passed() ? BodyRead::OverLimit : BodyRead::Whole;
+        }
+        if (available > limits.maxBodyBytes - body.size()) return BodyRead::OverLimit;
         char* chunk = body.NextChunk(available);
         DWORD read = 0;
         if (!::WinHttpReadData(request, chunk, available, &read)) {
             body.Commit(0);
-            return false;
+            return limits.Passed() ? BodyRead::OverLimit : BodyRead::Failed;
         }
         body.Commit(read);
     }
@@ -246,27 +290,35 @@ OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {
     OwnedByteSet& responseBytes = p.responseBytes ? *p.responseBytes : ownBytes;
 
     ResponseDecoder decoder;  // made at entry: it initialises COM on this thread
+    const Limits limits(p.limits);
     OwnedText result;
     bool pumpAtExit = true;
     {
         Exchange x;
-        if (const char* failure = RunRequestPhase(p, x, pumpAtExit)) {
+        if (const char* failure = RunRequestPhase(p, limits, x, pumpAtExit)) {
             status = OwnedText::CopyOf(failure);
         } else {
             ResponseBodyBuffer buffer;
-            if (bodyMode == ResponseBody::Read && !ReadBody(x.request.get(), buffer)) {
-                status = OwnedText::CopyOf(kStatusReadFailed);
-            }
+            const BodyRead read = bodyMode == ResponseBody::Read
+                                      ? ReadBody(x.request.get(), limits, StepTimeoutMs(p), buffer)
+                                      : BodyRead::Whole;
+            if (read != BodyRead::Whole) status = OwnedText::CopyOf(kStatusReadFailed);
             OwnedText headers;
             if (QueryRawHeaders(x.request.get(), headers)) {
                 responseHeaders = std::move(headers);
                 status = StatusTextOf(responseHeaders.get());
                 VisitHeaderLines(responseHeaders.get(), returnCookies, location);
                 FinishCookies(returnCookies, p.sendCookies, p.mergeCookies.value_or(true));
-                // Decoded before the bytes are handed out, so the body is never held three times.
-                OwnedByteSet body = buffer.TakeByteSet();
-                result = decoder.Decode(body);
-                responseBytes = std::move(body);
+                if (read == BodyRead::OverLimit) {
+                    // Part of a body is no body: the exchange failed, whatever the status line said.
+                    status = OwnedText::CopyOf(kStatusReadFailed);
+                    responseBytes.Reset();
+                } else {
+                    // Decoded before the bytes are handed out, so the body is never held three times.
+                    OwnedByteSet body = buffer.TakeByteSet();
+                    result = decoder.Decode(body);
+                    responseBytes = std::move(body);
+                }
             }
         }
         if (pumpAtExit) ProcessEvents();

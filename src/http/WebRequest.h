@@ -11,6 +11,13 @@
 
 namespace quenlark {
 
+// Bounds on one exchange for callers that read untrusted answers. An exchange over either one
+// is a failed one: status 713 (the body could not be read whole), no body, the empty result.
+struct WebRequestLimits {
+    std::optional<std::uint64_t> maxBodyBytes{};  // default and at most: what a byte-set counts (2 GiB - 1)
+    std::optional<std::uint32_t> maxTotalMs{};    // from the call to the body's last byte; default: none
+};
+
 // The parameters in their fixed order. Inputs left out take the default shown; outputs are
 // pointers (null: not given; the value is computed and discarded). An output is written only
 // at its own step, so one that a failing call does not reach keeps what the caller put there.
@@ -36,6 +43,7 @@ struct WebRequestParams {
     std::optional<bool> addDefaultHeaders{};        // default true
     const void* postBytes = nullptr;              // ByteSet body; wins over postText when not empty
     std::optional<bool> normalizeHeaders{};         // default true
+    WebRequestLimits limits{};                      // default: no limits beyond the byte-set's
 };
 
 // How far the exchange goes once the response has arrived.
@@ -71,6 +79,6 @@ extern const char kStatusRedirectSwitch[];     // 709
 extern const char kStatusHeaders[];            // 710
 extern const char kStatusSendFailed[];         // 711
 extern const char kStatusNoResponse[];         // 712
-extern const char kStatusReadFailed[];         // 713
+extern const char kStatusReadFailed[];         // 713, also for a body over a limit
 
 }  // namespace quenlark

@@ -1,6 +1,11 @@
 #include "resolve/ShareLinkResolver.h"
 
+#include <optional>
+#include <string_view>
+
 #include "http/WebRequest.h"
+#include "resolve/FrameSearch.h"
+#include "resolve/ShareAnswers.h"
 #include "resolve/ServiceConstants.h"
 #include "runtime/Events.h"
 #include "runtime/Formatting.h"
@@ -21,98 +26,104 @@ namespace {
 
 // The download frame's src attribute.
 const char kFramePattern[] = "name=\".*\" src=\"(.*)\" frameborder=";
-// Shorter frame sources and signatures are not real ones.
+// Whether the engine's `.` stops at a carriage return: this has a match only when it does not.
+const char kCarriageReturnProbe[] = "name=\"\" src=\"\r\" frameborder=";
+// Matches up to this length go through the engine itself, where its backtracking is cheap;
+// longer ones are taken as the line scan found them (the same text, by the same rules).
+constexpr std::size_t kEngineMatchLimit = 1024;
+// Shorter frame sources are not real ones.
 constexpr std::int32_t kMinimumValueLength = 10;
 constexpr std::int32_t kPauseMs = 5;
 constexpr std::int32_t kMbIconStop = 16;
 constexpr std::int32_t kMbOk = 0;
+constexpr RegexOptions kFrameOptions{.caseSensitive = false, .multiline = false, .global = true};
 
 void ShowMessage(const char* text, std::int32_t flags) {
     ShowMessageBox(TypedArg::TextArg(text), TypedArg::Int(flags));
 }
 
-// A body taken as text (to its first NUL) and read as UTF-8.
-OwnedText PageText(const OwnedByteSet& body) {
-    const OwnedText raw = ToText(TypedArg::ByteSetArg(body.get()));
-    return Utf8ToAnsi(raw.get());
+// The group of one line's match.
+OwnedText FrameSourceOf(RegexObject& regex, const FrameLines::Hit& hit) {
+    const std::string_view match = hit.line.substr(hit.match.begin, hit.match.end - hit.match.begin);
+    if (match.size() <= kEngineMatchLimit) {
+        const OwnedText subject = OwnedText::CopyOf(match);
+        if (!regex.Create(kFramePattern, subject.get(), kFrameOptions)) return {};
+        return regex.SubMatchText(1, 1);
+    }
+    return OwnedText::CopyOf(hit.line.substr(hit.match.sourceBegin, hit.match.sourceEnd - hit.match.sourceBegin));
 }
-
-OwnedText Between(const char* text, const char* left, const char* right) {
-    return TextBetween(text, left, right, std::nullopt, true);
-}
-
-bool HoldsMoreThanSpaces(const char* text) { return !RemoveAllSpaces(text).empty(); }
 
 }  // namespace
 
-OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl) noexcept {
+// The page is scanned line by line (a match never spans lines) and only the text of a match is
+// handed to the engine, so no page makes it backtrack for long.
+OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
+    if (!regex.Create(kFramePattern, kCarriageReturnProbe, kFrameOptions)) {
+        ShowMessage(kRegexFailedMessage, kMbIconStop);
+        return {};  // no engine, no matches
+    }
+    FrameLines lines(page ? std::string_view(page) : std::string_view(), {.carriageReturn = regex.MatchCount() == 0});
+    std::optional<FrameLines::Hit> hit = lines.Next();
+    if (!hit) return {};
+    OwnedText source = FrameSourceOf(regex, *hit);
+    if (TextByteLength(source.get()) >= kMinimumValueLength) return source;
+    hit = lines.Next();
+    return hit ? FrameSourceOf(regex, *hit) : OwnedText();
+}
+
+OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, const ResolverLimits& limits) noexcept {
     NameValueList headers;
     RegexObject regex;  // initialises COM on this thread for the whole run
     JsonObject json;
     headers.Add("User-Agent", kDefaultUserAgent);
     OwnedText headerText = headers.ToHeaderText();
+    const WebRequestLimits exchangeLimits{.maxBodyBytes = limits.maxBodyBytes, .maxTotalMs = limits.maxExchangeMs};
 
-    // The share page.
-    OwnedByteSet sharePage;
-    (void)WebRequest({.url = shareUrl, .method = 0, .requestHeaders = headerText.get(), .noRedirect = true,
-                      .responseBytes = &sharePage});
-    const OwnedText page1 = PageText(sharePage);
-
-    // The download frame: the first src, or the second when the first is too short to be it.
-    if (!regex.Create(kFramePattern, page1.get(), {.caseSensitive = false, .multiline = false, .global = true})) {
-        ShowMessage(kRegexFailedMessage, kMbIconStop);
+    // The share page, and in it the download frame.
+    OwnedText frameUrl;
+    {
+        OwnedByteSet sharePage;
+        (void)WebRequest({.url = shareUrl, .method = 0, .requestHeaders = headerText.get(), .noRedirect = true,
+                          .responseBytes = &sharePage, .limits = exchangeLimits});
+        const OwnedText page1 = PageTextOfBody(std::move(sharePage));
+        const OwnedText frameSrc = FrameSourceOfPage(regex, page1.get());
+        frameUrl = ConcatTexts({serviceBaseUrl, frameSrc.get()});
     }
-    OwnedText frameSrc = regex.SubMatchText(1, 1);
-    frameSrc = TextByteLength(frameSrc.get()) < kMinimumValueLength ? regex.SubMatchText(2, 1) : regex.SubMatchText(1, 1);
-    const OwnedText frameUrl = ConcatTexts({serviceBaseUrl, frameSrc.get()});
 
-    // The frame page, fetched with itself as the referrer.
+    // The frame page, fetched with itself as the referrer, and its signing values.
     headers.Add("Referer", frameUrl.get());
     headerText = headers.ToHeaderText();
-    DelayWithEvents(kPauseMs);
-    OwnedByteSet framePage;
-    (void)WebRequest({.url = frameUrl.get(), .method = 0, .requestHeaders = headerText.get(), .responseBytes = &framePage});
-    DelayWithEvents(kPauseMs);
-    const OwnedText page2 = PageText(framePage);
-
-    // The signing values, by the first marker pair that gives a long enough one.
-    OwnedText signs;
-    OwnedText sign = Between(page2.get(), "var pdownload = '", "';");
-    if (TextByteLength(sign.get()) < kMinimumValueLength) {
-        sign = Between(page2.get(), "var ajaxdata = '", "';");
-        if (TextByteLength(sign.get()) < kMinimumValueLength) {
-            if (HoldsMoreThanSpaces(sign.get())) signs = OwnedText::CopyOf(sign.view());
-            sign = Between(page2.get(), "ajaxdata,'sign':'", "','ves'");
-            if (TextByteLength(sign.get()) < kMinimumValueLength) {
-                ShowMessage(kSignFailedMessage, kMbOk);
-                return OwnedText::StaticEmpty();
-            }
+    OwnedText postBody;
+    {
+        DelayWithEvents(kPauseMs);
+        OwnedByteSet framePage;
+        (void)WebRequest({.url = frameUrl.get(), .method = 0, .requestHeaders = headerText.get(),
+                          .responseBytes = &framePage, .limits = exchangeLimits});
+        DelayWithEvents(kPauseMs);
+        const OwnedText page2 = PageTextOfBody(std::move(framePage));
+        const SignValues values = ReadSignValues(page2.get());
+        if (!values.found) {
+            ShowMessage(kSignFailedMessage, kMbOk);
+            return OwnedText::StaticEmpty();
         }
+        postBody = FormBody(values);
     }
-    const OwnedText websignLeft = ConcatTexts({sign.get(), "','ves':1,'websign':'"});
-    const OwnedText websign = Between(page2.get(), websignLeft.get(), "' },");
 
-    // The download-process request; the values go in as they were scraped.
-    const OwnedText postBody =
-        HoldsMoreThanSpaces(signs.get())
-            ? ConcatTexts({"action=downprocess&signs=", signs.get(), "&&sign=", sign.get(), "&ves=1&websign=", websign.get()})
-            : ConcatTexts({"action=downprocess&sign=", sign.get(), "&ves=1"});
+    // The download-process request.
     const OwnedText endpoint = ConcatTexts({serviceBaseUrl, "/ajaxm.php"});
     OwnedByteSet answer;
     (void)WebRequest({.url = endpoint.get(), .method = 1, .postText = postBody.get(), .requestHeaders = headerText.get(),
-                      .responseBytes = &answer});
+                      .responseBytes = &answer, .limits = exchangeLimits});
 
     const OwnedText jsonText = ToText(TypedArg::ByteSetArg(answer.get()));
-    if (!json.Parse(jsonText.get())) {
-        ShowMessage(kJsonFailedMessage, kMbOk);
-        // Nothing came back to build a link from: "/file/" alone would pass for a result.
-        return OwnedText::StaticEmpty();
-    }
-    const OwnedText dom = json.GetText("dom");
-    const OwnedText path = json.GetText("url");
-    return ConcatTexts({dom.get(), "/file/", path.get()});
+    answer.Reset();
+    const bool parsed = json.Parse(jsonText.get());
+    if (!parsed) ShowMessage(kJsonFailedMessage, kMbOk);
+    const OwnedText dom = parsed ? json.GetText("dom") : OwnedText();
+    const OwnedText path = parsed ? json.GetText("url") : OwnedText();
+    return LinkOfAnswer(parsed, dom.get(), path.get());
 }
 
-OwnedText ShareLinkResolver(const char* shareUrl) noexcept { return ResolveShareLink(ServiceBaseUrl, shareUrl); }
+OwnedText ShareLinkResolver(const char* shareUrl) noexcept { return ResolveShareLink(ServiceBaseUrl, shareUrl, {}); }
 
 }  // namespace quenlark

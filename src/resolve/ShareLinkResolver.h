@@ -3,16 +3,33 @@
 // download-process endpoint's JSON answer.
 #pragma once
 
+#include <cstdint>
+
 #include "runtime/Owned.h"
 
 namespace quenlark {
+
+// What one exchange of the resolver may take: a real page is tens of KiB and comes in a
+// second; an answer over either limit counts as a failed exchange (an empty body).
+struct ResolverLimits {
+    std::uint64_t maxBodyBytes = std::uint64_t{16} << 20;
+    std::uint32_t maxExchangeMs = 60000;
+};
 
 // dom + "/file/" + url of the service's answer; the empty text when no signature can be
 // found or the answer cannot be parsed. Failures are shown to the user in message boxes.
 [[nodiscard]] OwnedText ShareLinkResolver(const char* shareUrl) noexcept;
 
-// The same against another origin of the service (tests run a stand-in on a loopback port).
-[[nodiscard]] OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl) noexcept;
+// The same against another origin of the service (tests run a stand-in on a loopback port),
+// and with other limits.
+[[nodiscard]] OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl,
+                                         const ResolverLimits& limits = {}) noexcept;
+
+class RegexObject;
+// The download frame's source on a share page (code page 936): the first match's of the frame
+// pattern, or the second's when the first is too short to be it; empty without one. In time
+// linear in the page. When the engine cannot be made, the user is told and there is none.
+[[nodiscard]] OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept;
 
 extern const char kRegexFailedMessage[];
 extern const char kSignFailedMessage[];

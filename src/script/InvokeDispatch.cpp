@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 
 #include "runtime/Memory.h"
@@ -172,7 +173,7 @@ HRESULT LookupDispId(IDispatch* dispatch, const char* name, DISPID& id) noexcept
     return dispatch->GetIDsOfNames(IID_NULL, names, 1, ::GetUserDefaultLCID(), &id);
 }
 
-CallShape ScanCallShape(IDispatch* dispatch, DISPID id, WORD kind, std::size_t argc) noexcept {
+CallShape ScanCallShape(IDispatch* dispatch, DISPID id, WORD kind, std::size_t argc) {
     CallShape shape{kind, std::vector<bool>(argc, false)};
     ComPtr<ITypeInfo> info;
     if (FAILED(dispatch->GetTypeInfo(0, 0, &info)) || !info) return shape;
@@ -203,8 +204,18 @@ CallShape ScanCallShape(IDispatch* dispatch, DISPID id, WORD kind, std::size_t a
 HRESULT InvokeDispatch(IDispatch* dispatch, DISPID id, WORD kind, VARIANT* result,
                        std::span<const TypedArg> args) noexcept {
     if (!dispatch) return E_POINTER;
-    CallShape shape = ScanCallShape(dispatch, id, kind, args.size());
-    CallArguments call(args.size());
+    // The shape and the arguments are small vectors, but a failed allocation must not end the
+    // host process: the call fails instead.
+    std::optional<CallShape> made;
+    std::optional<CallArguments> madeCall;
+    try {
+        made.emplace(ScanCallShape(dispatch, id, kind, args.size()));
+        madeCall.emplace(args.size());
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    CallShape& shape = *made;
+    CallArguments& call = *madeCall;
     for (std::size_t i = 0; i < args.size(); ++i) call.Convert(i, args[i], shape.byRef[i], shape.kind);
 
     // A put names its value; a put without any argument has no value to name.

@@ -27,7 +27,8 @@ struct CallShape {
 // and its invoke kind (a property put called without arguments is a get). Otherwise a
 // variable of that DISPID makes argument 0 by-reference when its type is, and a method call a
 // get. An object without type information gets every argument by value and the kind as asked.
-[[nodiscard]] CallShape ScanCallShape(IDispatch* dispatch, DISPID id, WORD kind, std::size_t argc) noexcept;
+// Throws only std::bad_alloc.
+[[nodiscard]] CallShape ScanCallShape(IDispatch* dispatch, DISPID id, WORD kind, std::size_t argc);
 
 // Calls the member with `args` (call order; DISPPARAMS holds them last to first, a property
 // put names its value DISPID_PROPERTYPUT). Each runtime value is converted for its parameter;

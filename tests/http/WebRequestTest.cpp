@@ -36,6 +36,7 @@ struct Outcome {
     OwnedByteSet bytes;
     std::string Status() const { return status.c_str(); }
     std::string Body() const { return std::string(bytes.view()); }
+    std::string Headers() const { return headers.c_str(); }
 };
 
 class WebRequestTest : public testing_support::ScriptedServerFixture {
@@ -214,6 +215,62 @@ TEST_F(WebRequestTest, ABrokenBodyKeepsWhatArrivedAndTheResponseStatus) {
     EXPECT_EQ(out.Status(), "200 OK");  // the read failure's 713 is replaced by the status text
     EXPECT_FALSE(body.empty());
     EXPECT_EQ(std::string("0123456789abcdefghij").rfind(body, 0), 0u) << body;
+}
+
+// ---- Limits ---------------------------------------------------------------------------
+
+TEST_F(WebRequestTest, ABodyOverTheLimitIsAFailedExchangeWithoutBody) {
+    const std::string url = Url("/big");
+    const WebRequestLimits limits{.maxBodyBytes = 1000};
+    // Announced and over: the exchange ends at the headers; exactly at the limit: delivered.
+    ASSERT_TRUE(server_->Generate(200, 1001));
+    Outcome out = Run({.url = url.c_str(), .limits = limits});
+    EXPECT_EQ(out.Status(), kStatusReadFailed);
+    EXPECT_EQ(out.bytes.get(), nullptr);
+    EXPECT_EQ(out.result.get(), nullptr);
+    EXPECT_EQ(out.Headers().rfind("HTTP/1.1 200 Generated\r\n", 0), 0u);  // the headers are still told
+    ASSERT_TRUE(server_->Generate(200, 1000));
+    out = Run({.url = url.c_str(), .limits = limits});
+    EXPECT_EQ(out.Status(), "200 Generated");
+    EXPECT_EQ(out.bytes.size(), 1000u);
+
+    // Not announced: the read stops where the limit is passed.
+    ASSERT_TRUE(server_->Script("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(5000, 'x'), "close"));
+    out = Run({.url = url.c_str(), .limits = limits});
+    EXPECT_EQ(out.Status(), kStatusReadFailed);
+    EXPECT_EQ(out.bytes.get(), nullptr);
+    EXPECT_EQ(out.result.get(), nullptr);
+}
+
+TEST_F(WebRequestTest, ABodyBeyondWhatAByteSetCountsIsAFailureNotASuccess) {
+    // More than 2 GiB announced: it could never be delivered whole, with or without limits.
+    ASSERT_TRUE(server_->Script("HTTP/1.1 200 OK\r\nContent-Length: 2147483648\r\n\r\nhead of a huge body", "close"));
+    const std::string url = Url("/huge");
+    const Outcome out = Run({.url = url.c_str()});
+    EXPECT_EQ(out.Status(), kStatusReadFailed);
+    EXPECT_EQ(out.bytes.get(), nullptr);
+    EXPECT_EQ(out.result.get(), nullptr);
+}
+
+TEST_F(WebRequestTest, ABodyThatTricklesPastTheTotalTimeIsAFailedExchange) {
+    // 200 bytes 50 ms apart would take 10 s; each byte alone is far within the 30 s time-out.
+    ASSERT_TRUE(server_->Script("HTTP/1.1 200 OK\r\nContent-Length: 200\r\n\r\n" + std::string(200, 'y'), "trickle=50"));
+    const std::string url = Url("/slow");
+    const Outcome out = Run({.url = url.c_str(), .limits = {.maxTotalMs = 700}});
+    EXPECT_EQ(out.Status(), kStatusReadFailed);
+    EXPECT_EQ(out.bytes.get(), nullptr);
+    EXPECT_EQ(out.result.get(), nullptr);
+
+    // A body that stops coming after the headers: the wait for it ends with the total time.
+    ASSERT_TRUE(server_->Script("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nlater", "delay=20000"));
+    const Outcome stalled = Run({.url = url.c_str(), .limits = {.maxTotalMs = 700}});
+    EXPECT_EQ(stalled.Status(), kStatusReadFailed);
+    EXPECT_EQ(stalled.bytes.get(), nullptr);
+
+    // Headers that come later than the total time: no response.
+    ASSERT_TRUE(server_->ScriptFile("landing.http", "stall=4000"));
+    const std::string status = Run({.url = url.c_str(), .limits = {.maxTotalMs = 500}}).Status();
+    EXPECT_TRUE(status == kStatusNoResponse || status == kStatusReadFailed) << status;
 }
 
 // ---- Failures -------------------------------------------------------------------------

@@ -155,6 +155,40 @@ TEST_F(ShareLinkResolverTest, AnUnreachableServiceEndsAtTheSignature) {
     EXPECT_EQ(boxes_[0].text, kSignFailedMessage);
 }
 
+TEST_F(ShareLinkResolverTest, AShareOrFramePageOverALimitCountsAsAFailedExchange) {
+    const std::string origin = Origin();
+    const std::string share = origin + "/i/abc123";
+    // A share page over the size limit is no page: the frame address is the origin alone.
+    std::string longShare = kSharePage + std::string(5000, ' ');
+    Serve(longShare, kFrameWithPdownload, kAnswer);
+    EXPECT_STREQ(ResolveShareLink(origin.c_str(), share.c_str(), {.maxBodyBytes = 4096}).c_str(),
+                 "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE");
+    auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(RequestLine(requests[1]), "GET / HTTP/1.1");
+
+    // A frame page that trickles past the time limit has no sign.
+    server_->Reset();
+    ASSERT_TRUE(server_->Script(Response(kSharePage)));
+    ASSERT_TRUE(server_->Script(Response(kFrameWithPdownload), "trickle=20"));
+    EXPECT_STREQ(ResolveShareLink(origin.c_str(), share.c_str(), {.maxExchangeMs = 1000}).c_str(), "");
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, kSignFailedMessage);
+    EXPECT_EQ(server_->Requests().size(), 2u);
+}
+
+TEST_F(ShareLinkResolverTest, AFrameLineThatMakesTheEngineBacktrackCostsNothing) {
+    // Openings without a border before the real frame: the engine alone would take hours.
+    std::string share = "<html><body>\n";
+    for (int i = 0; i < 4000; ++i) share += "<iframe name=\"ad\" src=\"/ad\" ";
+    share += "\n" + kSharePage;
+    Serve(share, kFrameWithPdownload, kAnswer);
+    EXPECT_EQ(Resolve(), "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE");
+    const auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(RequestLine(requests[1]), "GET /fn?AjQBbVQ4ADYFMA HTTP/1.1");
+}
+
 TEST(ShareLinkResolverTexts, MessagesAreCodePage936) {
     // 获取签名失败 at the start of the signature message, 解析json at the start of the other.
     EXPECT_EQ(std::string(kSignFailedMessage).rfind("\xBB\xF1\xC8\xA1\xC7\xA9\xC3\xFB\xCA\xA7\xB0\xDC,", 0), 0u);

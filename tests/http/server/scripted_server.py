@@ -14,10 +14,11 @@ Listeners (all on 127.0.0.1, ports chosen by the system):
 
 Every request that arrives on any listener is recorded raw (header block and body) and answered
 with the next scripted response, in order. Commands (replies are one line unless noted):
-  SCRIPT <hex> [close] [stall=MS] [cut=N] [pause=MS] [reset] [drop] [delay=MS]
+  SCRIPT <hex> [close] [stall=MS] [cut=N] [pause=MS] [reset] [drop] [delay=MS] [trickle=MS]
       queue a response given as raw bytes. close: close after it; stall=MS: wait before the first
       byte; cut=N: send only the first N bytes, wait pause=MS, then close (with reset: as a TCP
-      reset); drop: close without answering; delay=MS: pause between header block and body.
+      reset); drop: close without answering; delay=MS: pause between header block and body;
+      trickle=MS: send the body one byte at a time, MS apart.
   SCRIPTFILE <path> [options as above]
       the same with the bytes of a data file whose header part is written with LF line ends:
       the lines up to the first empty line are sent with CR LF, the rest as it stands.
@@ -59,6 +60,7 @@ class Script:
         self.cut = None
         self.delay_ms = 0
         self.pause_ms = 0
+        self.trickle_ms = 0
         for option in options:
             if option.startswith("stall="):
                 self.stall_ms = int(option[6:])
@@ -68,6 +70,8 @@ class Script:
                 self.delay_ms = int(option[6:])
             elif option.startswith("pause="):
                 self.pause_ms = int(option[6:])
+            elif option.startswith("trickle="):
+                self.trickle_ms = int(option[8:])
 
 
 class State:
@@ -237,7 +241,14 @@ def answer(conn, state, script, counter):
         if script.reset:
             conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
         return False
-    if script.delay_ms:
+    if script.trickle_ms:
+        head_end = data.find(b"\r\n\r\n") + 4
+        send_all(conn, data[:head_end], state.stopping, counter)
+        for at in range(head_end, len(data)):
+            if state.stopping.wait(script.trickle_ms / 1000.0):
+                break
+            send_all(conn, data[at:at + 1], state.stopping, counter)
+    elif script.delay_ms:
         head_end = data.find(b"\r\n\r\n") + 4
         send_all(conn, data[:head_end], state.stopping, counter)
         state.stopping.wait(script.delay_ms / 1000.0)

@@ -1,0 +1,173 @@
+// The resolver against share pages made to hurt it:
+//   frame    the frame pattern run by the system's engine over a whole page of frame openings
+//            without a border (as the resolver once did), at small sizes with the cubic fit
+//            extrapolated; then the resolver's frame search on pages of 1 MiB and 16 MiB of
+//            several hostile shapes.
+//   memory   private bytes at the peak of the share-page step (exchange, page text, frame)
+//            for a 16 MiB share page, done the old way and the resolver's way, and of a whole
+//            resolution of that page (scripted server).
+//
+//   build/windows-x64/wine-run.sh --start
+//   build/windows-x64/wine-run.sh build/windows-x64/bin/resolver_bench.exe frame|memory...
+//   build/windows-x64/wine-run.sh --stop
+#include <windows.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "http/WebRequest.h"
+#include "http/support/ScriptedServer.h"
+#include "resolve/ShareAnswers.h"
+#include "resolve/ShareLinkResolver.h"
+#include "runtime/Formatting.h"
+#include "script/RegexObject.h"
+#include "support/Measure.h"
+#include "support/ProcessUsage.h"
+#include "text/TextHelpers.h"
+
+namespace {
+
+using namespace quenlark;
+using quenlark::bench::kMiB;
+using quenlark::bench::NowMicros;
+using quenlark::testing_support::PeakPrivateBytes;
+using quenlark::testing_support::ScriptedServer;
+
+const char kPattern[] = "name=\".*\" src=\"(.*)\" frameborder=";
+constexpr RegexOptions kOptions{.caseSensitive = false, .multiline = false, .global = true};
+const std::string kOpening = "<iframe name=\"a\" src=\"b\" ";  // no border: the engine backtracks
+const std::string kFrame = "<iframe name=\"dl\" src=\"/fn?QuenlarkBench0123456789\" frameborder=\"0\"></iframe>";
+
+std::string Repeat(const std::string& unit, std::size_t size) {
+    std::string out;
+    out.reserve(size + unit.size());
+    while (out.size() < size) out += unit;
+    return out;
+}
+
+int Frame() {
+    // The engine over the whole page, as before.
+    std::vector<double> sizes, seconds;
+    for (const std::size_t size : {512u, 1024u, 2048u, 4096u}) {
+        const std::string page = Repeat(kOpening, size);
+        RegexObject regex;
+        const double start = NowMicros();
+        (void)regex.Create(kPattern, page.c_str(), kOptions);
+        const double s = (NowMicros() - start) / 1e6;
+        std::printf("engine over the whole page  %8zu bytes  %10.3f s\n", page.size(), s);
+        sizes.push_back(static_cast<double>(page.size()));
+        seconds.push_back(s);
+    }
+    // t = c * n^3 through the largest point; the exponent of the last doubling for comparison.
+    const double exponent = std::log(seconds[3] / seconds[2]) / std::log(sizes[3] / sizes[2]);
+    const double c = seconds[3] / std::pow(sizes[3], 3);
+    std::printf("last doubling exponent %.2f; cubic extrapolation: 1 MiB %.3g s (%.1f days), 16 MiB %.3g s (%.0f years)\n",
+                exponent, c * std::pow(kMiB, 3), c * std::pow(kMiB, 3) / 86400, c * std::pow(16 * kMiB, 3),
+                c * std::pow(16 * kMiB, 3) / 86400 / 365);
+
+    // The resolver's search.
+    struct Shape {
+        const char* name;
+        std::string (*make)(std::size_t);
+    };
+    const Shape shapes[] = {
+        {"openings on one line, no border", [](std::size_t n) { return Repeat(kOpening, n); }},
+        {"openings, a line each", [](std::size_t n) { return Repeat(kOpening + "\n", n); }},
+        {"a frame, then openings", [](std::size_t n) { return kFrame + Repeat(kOpening, n); }},
+        {"one match the whole line long", [](std::size_t n) { return Repeat(kOpening, n) + "\" frameborder=\"0\">"; }},
+        {"quotes and words without blanks", [](std::size_t n) { return Repeat("name=\"\"src=\"\"frameborder=", n); }},
+        {"openings, the frame at the end", [](std::size_t n) { return Repeat(kOpening, n) + "\n" + kFrame; }},
+    };
+    for (const Shape& shape : shapes) {
+        for (const std::size_t size : {std::size_t{1} << 20, std::size_t{16} << 20}) {
+            const std::string page = shape.make(size);
+            RegexObject regex;
+            const double start = NowMicros();
+            const OwnedText source = FrameSourceOfPage(regex, page.c_str());
+            const double s = (NowMicros() - start) / 1e6;
+            std::printf("frame search  %-34s %9zu bytes  %8.3f s  source %zu bytes\n", shape.name, page.size(), s,
+                        source.length());
+        }
+    }
+    return 0;
+}
+
+std::string Response(const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
+}
+
+// About `size` bytes of Chinese and ASCII rows with the frame near the end.
+std::string LargeSharePage(std::size_t size) {
+    // 中文 in UTF-8: E4 B8 AD E6 96 87.
+    std::string page = Repeat("<div class=\"row\"><span>\xE4\xB8\xAD\xE6\x96\x87 0123456789</span></div>\n", size);
+    return page + kFrame + "\n</body></html>\n";
+}
+
+int Memory() {
+    ScriptedServer server;
+    if (!server.Ready()) {
+        std::fprintf(stderr, "scripted server: %s\n", server.StartError().c_str());
+        return 1;
+    }
+    const std::string page = LargeSharePage(std::size_t{16} << 20);
+    const std::string share = Response(page);
+    const std::string url = server.HttpsUrl("/i/large");
+    { PeakPrivateBytes warm; }
+    auto report = [&](const char* what, auto step) {
+        server.Reset();
+        server.Script(share);
+        PeakPrivateBytes sampler;
+        const std::string source = step();
+        const std::size_t peak = sampler.Stop();
+        const double extra = (static_cast<double>(peak) - static_cast<double>(sampler.Baseline())) / kMiB;
+        std::printf("%-44s page %.1f MiB  peak +%.1f MiB (%.1f pages)  source %s\n", what, page.size() / kMiB, extra,
+                    extra * kMiB / static_cast<double>(page.size()), source.c_str());
+    };
+    report("share-page step, the old way", [&] {
+        RegexObject regex;
+        OwnedByteSet body;
+        (void)WebRequest({.url = url.c_str(), .method = 0, .noRedirect = true, .responseBytes = &body});
+        const OwnedText raw = ToText(TypedArg::ByteSetArg(body.get()));
+        const OwnedText text = Utf8ToAnsi(raw.get());
+        (void)regex.Create(kPattern, text.get(), kOptions);
+        return std::string(regex.SubMatchText(1, 1).c_str());
+    });
+    report("share-page step, the resolver's way", [&] {
+        RegexObject regex;
+        OwnedByteSet body;
+        (void)WebRequest({.url = url.c_str(), .method = 0, .noRedirect = true, .responseBytes = &body,
+                          .limits = {.maxBodyBytes = std::uint64_t{32} << 20}});
+        const OwnedText text = PageTextOfBody(std::move(body));
+        return std::string(FrameSourceOfPage(regex, text.get()).c_str());
+    });
+    // A whole resolution: the page at the size limit's doubled value so that it is read; the
+    // frame page and the answer come from the same server.
+    server.Reset();
+    server.Script(share);
+    server.Script(Response("<script>var pdownload = 'UDAHaVg2AjsBNwUzAT';</script>"));
+    server.Script("HTTP/1.1 200 OK\r\nContent-Length: 36\r\n\r\n{\"dom\":\"https://dl.test\",\"url\":\"?a\"}");
+    const std::string origin = server.HttpsUrl("");
+    PeakPrivateBytes sampler;
+    const OwnedText link =
+        ResolveShareLink(origin.c_str(), url.c_str(), {.maxBodyBytes = std::uint64_t{32} << 20});
+    const std::size_t peak = sampler.Stop();
+    const double extra = (static_cast<double>(peak) - static_cast<double>(sampler.Baseline())) / kMiB;
+    std::printf("%-44s page %.1f MiB  peak +%.1f MiB (%.1f pages)  link %s\n", "a whole resolution", page.size() / kMiB,
+                extra, extra * kMiB / static_cast<double>(page.size()), link.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int failed = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "frame") == 0) failed |= Frame();
+        if (std::strcmp(argv[i], "memory") == 0) failed |= Memory();
+    }
+    return failed;
+}

@@ -1,0 +1,149 @@
+// The resolver's reading of answers, fed with pages made of the words that matter and any
+// bytes: the frame search agrees with the pattern's backtracking order (tried by brute force
+// on short lines) and stays linear; the form body holds only values that stood between their
+// markers; the link is empty or dom + "/file/" + url.
+#include <algorithm>
+
+#include "FuzzSupport.h"
+#include "resolve/FrameSearch.h"
+#include "resolve/ShareAnswers.h"
+
+using namespace quenlark;
+using namespace quenlark::fuzz;
+
+namespace {
+
+const char* const kPieces[] = {
+    "name=\"", "NAME=\"", "\" src=\"", "\" Src=\"", "\" frameborder=", "\" FRAMEBORDER=", "\n", "\r", "\r\n",
+    "\x81n", "\xD6\xD0", "var pdownload = '", "var ajaxdata = '", "';", "ajaxdata,'sign':'", "','ves'",
+    "','ves':1,'websign':'", "' },", "0123456789", " ", "\xA1\xA1",
+};
+constexpr std::size_t kPieceCount = std::size(kPieces);
+
+// Each input byte below the piece count stands for a piece, any other for itself.
+std::string TakePage(FuzzedDataProvider& input, std::size_t maxBytes) {
+    std::string page;
+    const std::string raw = input.ConsumeRandomLengthString(maxBytes);
+    for (const char c : raw) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < kPieceCount) {
+            page += kPieces[b];
+        } else {
+            page += c;
+        }
+    }
+    return page;
+}
+
+std::size_t CharLength(const std::string& text, std::size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    return c >= 0x81 && c <= 0xFE && at + 1 < text.size() ? 2 : 1;
+}
+
+// The pattern's own order: leftmost start, then the longest first `.*`, then the longest group.
+std::optional<FrameMatch> BruteForce(const std::string& line) {
+    std::vector<std::size_t> names, sources, borders;
+    for (std::size_t at = 0; at < line.size(); at += CharLength(line, at)) {
+        if (MatchesAt(line, at, "name=\"", true)) names.push_back(at);
+        if (MatchesAt(line, at, "\" src=\"", true)) sources.push_back(at);
+        if (MatchesAt(line, at, "\" frameborder=", true)) borders.push_back(at);
+    }
+    for (const std::size_t s : names) {
+        for (auto b = sources.rbegin(); b != sources.rend(); ++b) {
+            if (*b < s + 6) continue;
+            for (auto c = borders.rbegin(); c != borders.rend(); ++c) {
+                if (*c >= *b + 7) return FrameMatch{s, *c + 14, *b + 7, *c};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void CheckFrameSearch(const std::string& page, LineEnds ends) {
+    FrameLines lines(page, ends);
+    std::size_t lineStart = 0;
+    while (const auto hit = lines.Next()) {
+        FUZZ_CHECK(hit->line.data() >= page.data() + lineStart);
+        lineStart = static_cast<std::size_t>(hit->line.data() - page.data()) + hit->line.size();
+        const FrameMatch& m = hit->match;
+        FUZZ_CHECK(m.begin < m.sourceBegin && m.sourceBegin <= m.sourceEnd && m.sourceEnd < m.end &&
+                   m.end <= hit->line.size());
+        // No line end at a character start (a lead byte takes whatever byte follows it).
+        const std::string line(hit->line);
+        for (std::size_t at = 0; at < line.size(); at += CharLength(line, at)) {
+            FUZZ_CHECK(line[at] != '\n' && !(ends.carriageReturn && line[at] == '\r'));
+        }
+        if (hit->line.size() <= 160) {
+            const std::optional<FrameMatch> expected = BruteForce(std::string(hit->line));
+            FUZZ_CHECK(expected && expected->begin == m.begin && expected->end == m.end &&
+                       expected->sourceBegin == m.sourceBegin && expected->sourceEnd == m.sourceEnd);
+        }
+    }
+    FUZZ_CHECK(lines.Work() <= 32 * (page.size() + 1));
+}
+
+bool StandsBetween(const std::string& page, const std::string& left, const std::string& value, const std::string& right) {
+    for (std::size_t at = 0; at + left.size() + value.size() + right.size() <= page.size(); ++at) {
+        if (MatchesAt(page, at, left, true) && page.compare(at + left.size(), value.size(), value) == 0 &&
+            MatchesAt(page, at + left.size() + value.size(), right, true)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CheckSigns(const std::string& page) {
+    const SignValues v = ReadSignValues(page.c_str());
+    const OwnedText body = FormBody(v);
+    CheckTextBlock(body);
+    if (!v.found) return;
+    const std::string sign = Str(v.sign);
+    FUZZ_CHECK(sign.size() >= 10);
+    FUZZ_CHECK(StandsBetween(page, "var pdownload = '", sign, "';") || StandsBetween(page, "var ajaxdata = '", sign, "';") ||
+               StandsBetween(page, "ajaxdata,'sign':'", sign, "','ves'"));
+    const std::string websign = Str(v.websign);
+    if (!websign.empty()) FUZZ_CHECK(StandsBetween(page, sign + "','ves':1,'websign':'", websign, "' },"));
+    if (v.signs.empty()) {
+        FUZZ_CHECK(Str(body) == "action=downprocess&sign=" + sign + "&ves=1");
+    } else {
+        const std::string signs = Str(v.signs);
+        FUZZ_CHECK(StandsBetween(page, "var ajaxdata = '", signs, "';"));
+        const bool blank = std::all_of(signs.begin(), signs.end(), [](char c) { return c == ' '; });
+        const std::string expected = blank ? "action=downprocess&sign=" + sign + "&ves=1"
+                                           : "action=downprocess&signs=" + signs + "&&sign=" + sign +
+                                                 "&ves=1&websign=" + websign;
+        // Ideographic spaces (A1 A1) also count as blank: then either form may be right.
+        FUZZ_CHECK(Str(body) == expected || signs.find("\xA1\xA1") != std::string::npos);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    const int step = input.ConsumeIntegralInRange(0, 3);
+    std::string page = TakePage(input, 4096);
+    if (step == 0) {
+        CheckFrameSearch(page, {.carriageReturn = false});
+        CheckFrameSearch(page, {.carriageReturn = true});
+    } else if (step == 1) {
+        for (char& c : page) {
+            if (c == '\0') c = ' ';
+        }
+        CheckSigns(page);
+    } else if (step == 2) {
+        // A body read as UTF-8 into code page 936, then searched.
+        const OwnedText text = PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size()));
+        CheckTextBlock(text);
+        FUZZ_CHECK(text.length() <= 2 * page.size());
+        CheckFrameSearch(Str(text), {});
+    } else {
+        const bool parsed = input.ConsumeBool();
+        const std::string dom = TakeText(input, 64);
+        const std::string url = TakeText(input, 64);
+        const OwnedText link = LinkOfAnswer(parsed, dom.c_str(), url.c_str());
+        CheckTextBlock(link);
+        FUZZ_CHECK(parsed ? Str(link) == dom + "/file/" + url : link.empty());
+    }
+    return 0;
+}
