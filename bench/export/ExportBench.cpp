@@ -14,7 +14,8 @@
 //   tools/standin/standin.py stop --port P
 //   build/windows-WIDTH/wine-run.sh --stop
 //
-// Options: --rounds N (resolve: timed rounds per client and step, default 30), --calls N
+// Options: --rounds N (resolve: timed rounds per client and step, default 30), --batch N
+// (resolve: calls per client in each paired round, default 10), --calls N
 // (soak: calls in all, default 10000), --share URL (a share link of the stand-in whose frame
 // carries "var pdownload"; default its /s/pdownload).
 #include <windows.h>
@@ -31,6 +32,8 @@
 #include "http/WebRequest.h"
 #include "http/support/ScriptedServer.h"
 #include "resolve/ServiceConstants.h"
+#include "resolve/ShareAnswers.h"
+#include "resolve/ShareLinkResolver.h"
 #include "runtime/Events.h"
 #include "script/JsonObject.h"
 #include "script/RegexObject.h"
@@ -193,6 +196,7 @@ void Breakdown(const std::string& shareUrl, int rounds) {
     const auto fetch = [](quenlark::WebRequestParams params) {
         OwnedByteSet body;
         params.responseBytes = &body;
+        params.decodeText = false;  // as the resolver asks: it reads the bytes only
         (void)quenlark::WebRequest(params);
     };
 
@@ -223,13 +227,11 @@ void Breakdown(const std::string& shareUrl, int rounds) {
              (void)Between(frame, "var pdownload = '", "';");
          }),
          TimeStep(rounds, [&] {
-             const OwnedText page1 = quenlark::Utf8ToAnsi(page.c_str());
              quenlark::RegexObject regex;
-             regex.Create("name=\".*\" src=\"(.*)\" frameborder=", page1.get(),
-                          {.caseSensitive = false, .multiline = false, .global = true});
-             (void)regex.SubMatchText(1, 1);
-             const OwnedText page2 = quenlark::Utf8ToAnsi(frame.c_str());
-             (void)quenlark::TextBetween(page2.get(), "var pdownload = '", "';", std::nullopt, true);
+             const OwnedText page1 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size()));
+             (void)quenlark::FrameSourceOfPage(regex, page1.get());
+             const OwnedText page2 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(frame.data(), frame.size()));
+             (void)quenlark::ReadSignValues(page2.get());
          })},
         {"JSON answer", TimeStep(rounds, [&] {
              (void)Unslash(Between(answer, "\"dom\":\"", "\""));
@@ -269,22 +271,25 @@ std::string BareHeaders(const std::string& url) {
     return std::string(wide.begin(), wide.begin() + size / sizeof(wchar_t));  // ASCII headers
 }
 
-// Rounds of the library's call and the bare client's, in alternating order; prints the medians
-// and the median of the rounds' ratios. False when either gives a result that `valid` refuses.
+// Rounds of `batch` library calls and as many of the bare client's, in alternating order; prints
+// the medians per call and the median of the rounds' ratios. False when either gives a result
+// that `valid` refuses.
 template <typename LibraryCall, typename BareCall, typename Valid>
-bool PairedRounds(const char* name, int rounds, LibraryCall libraryCall, BareCall bareCall, Valid valid) {
+bool PairedRounds(const char* name, int rounds, int batch, LibraryCall libraryCall, BareCall bareCall, Valid valid) {
     std::vector<double> library_ms, bare_ms, ratios;
     for (int round = 0; round < rounds; ++round) {
         double ms[2];
         for (int turn = 0; turn < 2; ++turn) {
             const bool bare = (turn == 0) == (round % 2 == 0);
             const double start = NowMicros();
-            const std::string result = bare ? bareCall() : libraryCall();
-            ms[bare] = (NowMicros() - start) / 1e3;
-            if (!valid(result)) {
-                std::fprintf(stderr, "round %d: %s gave \"%s\"\n", round, bare ? "bare" : name, result.c_str());
-                return false;
+            for (int call = 0; call < batch; ++call) {
+                const std::string result = bare ? bareCall() : libraryCall();
+                if (!valid(result)) {
+                    std::fprintf(stderr, "round %d: %s gave \"%s\"\n", round, bare ? "bare" : name, result.c_str());
+                    return false;
+                }
             }
+            ms[bare] = (NowMicros() - start) / 1e3 / batch;
         }
         library_ms.push_back(ms[0]);
         bare_ms.push_back(ms[1]);
@@ -294,7 +299,7 @@ bool PairedRounds(const char* name, int rounds, LibraryCall libraryCall, BareCal
         std::sort(v.begin(), v.end());
         return std::pair{v.front(), v[v.size() * 9 / 10]};
     };
-    std::printf("%s against the bare client, %d paired rounds\n", name, rounds);
+    std::printf("%s against the bare client, %d paired rounds of %d calls each\n", name, rounds, batch);
     std::printf("%-22s %10s %10s %10s\n", "client", "median ms", "min ms", "p90 ms");
     for (const auto& [client, values] : {std::pair{name, &library_ms}, std::pair{"bare WinHTTP", &bare_ms}}) {
         const auto [low, p90] = spread(*values);
@@ -306,7 +311,7 @@ bool PairedRounds(const char* name, int rounds, LibraryCall libraryCall, BareCal
     return true;
 }
 
-int Resolve(Library& library, const std::string& shareUrl, int rounds) {
+int Resolve(Library& library, const std::string& shareUrl, int rounds, int batch) {
     // Warm-up, and a check that both reach a link.
     for (int i = 0; i < 3; ++i) {
         const std::string link = Text(library.resolve(shareUrl.c_str()));
@@ -317,14 +322,14 @@ int Resolve(Library& library, const std::string& shareUrl, int rounds) {
             return 1;
         }
     }
-    if (!PairedRounds("HttpGetUrl", rounds, [&] { return Text(library.resolve(shareUrl.c_str())); },
+    if (!PairedRounds("HttpGetUrl", rounds, batch, [&] { return Text(library.resolve(shareUrl.c_str())); },
                       [&] { return BareResolve(shareUrl); }, IsDirectLink)) {
         return 1;
     }
     // The location probe of the direct link: one exchange without redirection, its Location line.
     const std::string link = BareResolve(shareUrl);
     const auto isFileAddress = [](const std::string& target) { return target.find("/dl/") != std::string::npos; };
-    if (!PairedRounds("Quenlark_Location", rounds, [&] { return Text(library.location(link.c_str())); },
+    if (!PairedRounds("Quenlark_Location", rounds, batch, [&] { return Text(library.location(link.c_str())); },
                       [&] { return Between(BareHeaders(link), "\r\nLocation: ", "\r\n"); }, isFileAddress)) {
         return 1;
     }
@@ -435,6 +440,7 @@ int SoakControl(const std::string& shareUrl, int rounds) {
 struct Options {
     std::vector<std::string> sections;
     int rounds = 30;
+    int batch = 10;
     int calls = 10000;
     std::string share = std::string(quenlark::ServiceBaseUrl) + "/s/pdownload";
 };
@@ -447,6 +453,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.sections.push_back(arg);
         } else if (arg == "--rounds" && hasValue) {
             options.rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--batch" && hasValue) {
+            options.batch = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--calls" && hasValue) {
             options.calls = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--share" && hasValue) {
@@ -473,7 +481,7 @@ int main(int argc, char** argv) {
     }
     for (const std::string& section : options.sections) {
         if (section == "location-large" && LocationLarge(library) != 0) return 1;
-        if (section == "resolve" && Resolve(library, options.share, options.rounds) != 0) return 1;
+        if (section == "resolve" && Resolve(library, options.share, options.rounds, options.batch) != 0) return 1;
         if (section == "soak" && Soak(library, options.share, options.calls) != 0) return 1;
         if (section == "soak-control") return SoakControl(options.share, options.calls);
         std::printf("\n");

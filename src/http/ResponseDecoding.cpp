@@ -65,6 +65,7 @@ std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t co
 
 OwnedText ResponseDecoder::Decode(const OwnedByteSet& body) noexcept {
     OwnedText result = ToText(TypedArg::ByteSetArg(body.get()));
+    if (result.empty()) return result;  // no text, no meta tag to read
     ComApartmentUse com;
     com.Enter();
 

@@ -289,7 +289,10 @@ OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {
     OwnedText& status = p.status ? *p.status : ownStatus;
     OwnedByteSet& responseBytes = p.responseBytes ? *p.responseBytes : ownBytes;
 
-    ResponseDecoder decoder;  // made at entry: it initialises COM on this thread
+    // Made at entry: it initialises COM on this thread. A caller that reads only the bytes
+    // needs neither the decoder nor COM.
+    std::optional<ResponseDecoder> decoder;
+    if (p.decodeText.value_or(true) && bodyMode == ResponseBody::Read) decoder.emplace();
     const Limits limits(p.limits);
     OwnedText result;
     bool pumpAtExit = true;
@@ -316,7 +319,7 @@ OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {
                 } else {
                     // Decoded before the bytes are handed out, so the body is never held three times.
                     OwnedByteSet body = buffer.TakeByteSet();
-                    result = decoder.Decode(body);
+                    if (decoder) result = decoder->Decode(body);
                     responseBytes = std::move(body);
                 }
             }

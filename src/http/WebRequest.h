@@ -1,6 +1,7 @@
 // One synchronous HTTP or HTTPS exchange through WinHTTP: the only code that touches the
 // network. Returns the response body decoded to a code page 936 text, or the empty text when
-// the exchange fails before the body is taken. Failures are reported in `status` only.
+// the exchange fails before the body is taken (or the caller asks for no text). Failures are
+// reported in `status` only.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,8 @@ struct WebRequestParams {
     const void* postBytes = nullptr;              // ByteSet body; wins over postText when not empty
     std::optional<bool> normalizeHeaders{};         // default true
     WebRequestLimits limits{};                      // default: no limits beyond the byte-set's
+    std::optional<bool> decodeText{};               // default true; false: the result stays empty
+                                                    // (for callers that read only responseBytes)
 };
 
 // How far the exchange goes once the response has arrived.

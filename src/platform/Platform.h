@@ -53,7 +53,8 @@ std::size_t Utf16ToMultiByte(std::uint32_t codePage, const char16_t* source, std
 // Calling thread's window messages: see ProcessEvents in runtime/Events.h.
 int PeekForMessage(bool* isQuit) noexcept;  // 0: queue empty; else 1 and *isQuit
 void DispatchNextMessage() noexcept;
-std::uint32_t TickCount() noexcept;
+// A monotonic clock in microseconds (its start is arbitrary).
+std::uint64_t MicrosecondCount() noexcept;
 // Blocks until a message arrives for the thread (after it last looked at its queue) or
 // `milliseconds` pass.
 void WaitForMessage(std::uint32_t milliseconds) noexcept;

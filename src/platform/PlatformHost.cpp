@@ -85,10 +85,10 @@ int PeekForMessage(bool* isQuit) noexcept {
 
 void DispatchNextMessage() noexcept {}
 
-std::uint32_t TickCount() noexcept {
+std::uint64_t MicrosecondCount() noexcept {
     timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000u;
 }
 
 void WaitForMessage(std::uint32_t milliseconds) noexcept {

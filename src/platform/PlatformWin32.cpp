@@ -99,7 +99,15 @@ void DispatchNextMessage() noexcept {
     }
 }
 
-std::uint32_t TickCount() noexcept { return ::GetTickCount(); }
+std::uint64_t MicrosecondCount() noexcept {
+    // The counter's frequency is fixed at boot; split the product so that it cannot overflow.
+    LARGE_INTEGER frequency{}, count{};
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&count);
+    const auto ticks = static_cast<std::uint64_t>(count.QuadPart);
+    const auto perSecond = static_cast<std::uint64_t>(frequency.QuadPart);
+    return ticks / perSecond * 1000000u + ticks % perSecond * 1000000u / perSecond;
+}
 
 void WaitForMessage(std::uint32_t milliseconds) noexcept {
     // Only input that arrived since the thread last looked at its queue wakes the wait: a

@@ -84,7 +84,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     {
         OwnedByteSet sharePage;
         (void)WebRequest({.url = shareUrl, .method = 0, .requestHeaders = headerText.get(), .noRedirect = true,
-                          .responseBytes = &sharePage, .limits = exchangeLimits});
+                          .responseBytes = &sharePage, .limits = exchangeLimits, .decodeText = false});
         const OwnedText page1 = PageTextOfBody(std::move(sharePage));
         const OwnedText frameSrc = FrameSourceOfPage(regex, page1.get());
         frameUrl = ConcatTexts({serviceBaseUrl, frameSrc.get()});
@@ -98,7 +98,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
         DelayWithEvents(kPauseMs);
         OwnedByteSet framePage;
         (void)WebRequest({.url = frameUrl.get(), .method = 0, .requestHeaders = headerText.get(),
-                          .responseBytes = &framePage, .limits = exchangeLimits});
+                          .responseBytes = &framePage, .limits = exchangeLimits, .decodeText = false});
         DelayWithEvents(kPauseMs);
         const OwnedText page2 = PageTextOfBody(std::move(framePage));
         const SignValues values = ReadSignValues(page2.get());
@@ -113,7 +113,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     const OwnedText endpoint = ConcatTexts({serviceBaseUrl, "/ajaxm.php"});
     OwnedByteSet answer;
     (void)WebRequest({.url = endpoint.get(), .method = 1, .postText = postBody.get(), .requestHeaders = headerText.get(),
-                      .responseBytes = &answer, .limits = exchangeLimits});
+                      .responseBytes = &answer, .limits = exchangeLimits, .decodeText = false});
 
     const OwnedText jsonText = ToText(TypedArg::ByteSetArg(answer.get()));
     answer.Reset();

@@ -24,8 +24,8 @@ void DelayWithEvents(std::int32_t milliseconds) noexcept {
     if (milliseconds <= 0) return;
     // The support library's own command: it reaches the dispatch loop through the service
     // entry, and sleeps on the message queue between checks instead of spinning.
-    WaitTicksDispatching(
-        static_cast<std::uint32_t>(milliseconds), [] { return platform::TickCount(); },
+    WaitDispatching(
+        static_cast<std::uint32_t>(milliseconds), [] { return platform::MicrosecondCount(); },
         [] { CallSystemService(kDispatchService, 0, 0); }, [](std::uint32_t ms) { platform::WaitForMessage(ms); });
 }
 

@@ -10,10 +10,10 @@ namespace quenlark {
 // Returns 0 when the queue was emptied, non-zero when it stopped at a quit message.
 int ProcessEvents() noexcept;
 
-// Waits `milliseconds` of tick count while dispatching the thread's messages (through the
-// support library's service entry, service 2018). Sleeps on the message queue between
-// checks rather than spinning; ends once more than `milliseconds` ticks have passed, also
-// across a wrap of the tick count. Returns at once for 0 or less.
+// Waits `milliseconds` while dispatching the thread's messages (through the support library's
+// service entry, service 2018). Sleeps on the message queue between checks rather than
+// spinning; ends once more than `milliseconds` have passed on the system's monotonic clock
+// (no tick count to wrap). Returns at once for 0 or less.
 void DelayWithEvents(std::int32_t milliseconds) noexcept;
 
 }  // namespace quenlark

@@ -1,25 +1,27 @@
 // The timed wait behind DelayWithEvents, with its clock, its message dispatch and its idle
-// wait passed in, so that a test can run it across a wrap of the 32-bit tick count.
+// wait passed in, so that a test can drive it with a clock of its own.
 #pragma once
 
 #include <cstdint>
 
 namespace quenlark {
 
-// Dispatches twice, returns once more than `milliseconds` ticks have passed, dispatches twice
-// more and idles until a message arrives or the time is up; again. Time passed is the
-// unsigned difference from the first reading, so a wrap of the tick count changes nothing.
-template <typename Now, typename Dispatch, typename Idle>
-void WaitTicksDispatching(std::uint32_t milliseconds, Now now, Dispatch dispatch, Idle idle) noexcept {
-    const std::uint32_t begin = now();
+// Dispatches twice, returns once more than `milliseconds` have passed on a microsecond clock,
+// dispatches twice more and idles until a message arrives or the time left (rounded up to
+// whole milliseconds) is up; again. Measured in microseconds, a pause of 5 ms lasts 5 ms: a
+// millisecond tick count would stretch it to 6, as more than 5 of its ticks means 6.
+template <typename NowMicros, typename Dispatch, typename Idle>
+void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch dispatch, Idle idle) noexcept {
+    const std::uint64_t begin = nowMicros();
+    const std::uint64_t length = std::uint64_t{milliseconds} * 1000u;
     for (;;) {
         dispatch();
         dispatch();
-        const std::uint32_t passed = now() - begin;
-        if (passed > milliseconds) return;
+        const std::uint64_t passed = nowMicros() - begin;
+        if (passed > length) return;
         dispatch();
         dispatch();
-        idle(milliseconds - passed + 1);
+        idle(static_cast<std::uint32_t>((length - passed + 999u) / 1000u));
     }
 }
 

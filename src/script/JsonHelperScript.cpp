@@ -2,9 +2,8 @@
 
 namespace quenlark {
 
-// The first three functions are called by the JSON object's statements and are kept exactly as
-// they expect them (the script text holds '\r\n', the script's own escape for CR LF). The JSON
-// part is plain script; its pieces run only where the engine lacks them.
+// The three functions are called by the JSON object's statements and are kept exactly as they
+// expect them (the script text holds '\r\n', the script's own escape for CR LF).
 const char HelperScript[] =
     "function get__count(c){var obj=Object.prototype.toString.call(c);if(obj=='[object Array]'){return c.length}else{"
     "return 0}}"
@@ -16,6 +15,10 @@ const char HelperScript[] =
     "typeof target[obj];if(str_obj=='string'||str_obj=='boolean'||str_obj=='undefined'){target[obj]=source[obj]}"
     "else if(str_obj=='number'){target=target.concat(source)}else if(str_obj=='object'){target[obj]=get__extend("
     "target[obj],source[obj])}}return target}}"
+;
+
+// Plain script; its pieces run only where the engine lacks them.
+const char JsonScript[] =
     R"js(if (typeof JSON !== 'object' || JSON === null) { JSON = {}; }
 (function () {
     var classOf = Object.prototype.toString, owns = Object.prototype.hasOwnProperty;

@@ -1,12 +1,15 @@
-// The script that every JSON object adds to its engine (AddCode) before any statement runs.
+// The scripts that a JSON object adds to its engine (AddCode): the helpers before any statement
+// runs, the JSON functions before the first statement that needs them (compiling them costs
+// more than the rest of a short parse).
 #pragma once
 
 namespace quenlark {
 
-// In this order: get__count(value) (an array's length, else 0); get__name_All(value) (a plain
-// object's own non-function member names joined by CR LF, else ""); get__extend(target,
-// source) (the merge behind SetMember with JSON); then a JSON object with stringify and parse,
-// and Object.prototype.toJSONString / parseJSON, each defined only where the engine lacks it.
+// HelperScript, in this order: get__count(value) (an array's length, else 0);
+// get__name_All(value) (a plain object's own non-function member names joined by CR LF, else
+// ""); get__extend(target, source) (the merge behind SetMember with JSON).
+// JsonScript: a JSON object with stringify and parse, and Object.prototype.toJSONString /
+// parseJSON, each defined only where the engine lacks it.
 //
 // JSON.stringify writes compact text unless given an indent: names and strings in double
 // quotes; \b \t \n \f \r \" \\ as two-character escapes; \u followed by four hex digits for the
@@ -16,5 +19,6 @@ namespace quenlark {
 // Everything else, U+2400 included, is written as it stands. JSON.parse reads strict JSON
 // and builds the value itself; it evaluates nothing.
 extern const char HelperScript[];
+extern const char JsonScript[];
 
 }  // namespace quenlark

@@ -74,16 +74,21 @@ bool IsEvaluableJson(const char* text) noexcept {
 JsonObject::JsonObject() noexcept : variableName_(OwnedText::CopyOf(kVariableName)) { InitEngine(); }
 
 JsonObject::JsonObject(Shared, const JsonObject& source) noexcept
-    : variableName_(OwnedText::CopyOf(source.variableName_.view())) {
+    : variableName_(OwnedText::CopyOf(source.variableName_.view())), hasJsonScript_(source.hasJsonScript_) {
     // The copy holds the engine of this thread's apartment as well, so it keeps COM
     // initialised for as long as it lives, whichever instance ends first.
     com_.Enter();
     AssignObject(*engine_, *source.engine_);
 }
 
-JsonObject JsonObject::Copy() const noexcept { return JsonObject(Shared{}, *this); }
+JsonObject JsonObject::Copy() const noexcept {
+    fresh_ = false;  // the copy can change the engine behind this instance's back
+    return JsonObject(Shared{}, *this);
+}
 
 void JsonObject::InitEngine() noexcept {
+    fresh_ = false;
+    hasJsonScript_ = false;
     com_.Enter();
     if (!CreateScriptControl(*engine_, kEngineProgId)) return;  // the system control, else the in-library one
     SetProperty(*engine_, "Language", {TypedArg::TextArg("JavaScript")});
@@ -91,13 +96,17 @@ void JsonObject::InitEngine() noexcept {
     const OwnedText setup = ConcatTexts(
         {"var ", VariableName(), " = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')"});
     CallMethod(*engine_, "Eval", {TypedArg::TextArg(setup.get())});
+    fresh_ = true;
 }
 
 bool JsonObject::Parse(const char* json) noexcept {
     if (IsObjectEmpty(*engine_)) return false;
-    ClearObject(*engine_);
-    InitEngine();  // every parse starts in a fresh engine
-    if (IsObjectEmpty(*engine_)) return false;
+    if (!fresh_) {
+        ClearObject(*engine_);
+        InitEngine();  // every parse starts in a fresh engine
+        if (IsObjectEmpty(*engine_)) return false;
+    }
+    fresh_ = false;
     const OwnedText reset = ConcatTexts({"var ", VariableName(), " = null"});
     CallMethod(*engine_, "Eval", {TypedArg::TextArg(reset.get())});
     // Line breaks inside strings become escapes; between tokens they make the text no JSON.
@@ -116,6 +125,7 @@ bool JsonObject::Clear() noexcept {
 }
 
 OwnedText JsonObject::Serialize() noexcept {
+    AddJsonScript();
     const OwnedText statement = ReadStatement(VariableName(), true);
     return EvalText(statement.get());
 }
@@ -173,6 +183,7 @@ std::int32_t JsonObject::MemberType(const char* key) noexcept {
 }
 
 OwnedText JsonObject::GetText(const char* key, bool asJson) noexcept {
+    if (asJson) AddJsonScript();
     const OwnedText path = PathOf(key);
     const OwnedText statement = ReadStatement(path.get(), asJson);
     return EvalText(statement.get());
@@ -213,6 +224,7 @@ JsonObject JsonObject::GetElementObject(std::int32_t index, const char* key) noe
 }
 
 OwnedText JsonObject::GetElementText(std::int32_t index, const char* key, bool asJson) noexcept {
+    if (asJson) AddJsonScript();
     const OwnedText path = PathOf(key);
     const OwnedText element = ElementPath(path.get(), index);
     const OwnedText statement = ReadStatement(element.get(), asJson);
@@ -255,6 +267,8 @@ double JsonObject::GetNumber(const char* key) noexcept {
 OwnedText JsonObject::GetJsonText(const char* key) noexcept { return GetText(key, true); }
 
 OwnedAutomationObject JsonObject::Engine() const noexcept {
+    fresh_ = false;  // the caller can run anything in it
+    AddJsonScript();
     OwnedAutomationObject shared = OwnedAutomationObject::New();
     AssignObject(*shared, *engine_);
     return shared;
@@ -269,18 +283,28 @@ OwnedText JsonObject::PathOf(const char* key) noexcept {
 }
 
 bool JsonObject::EvalBool(const char* statement) noexcept {
+    fresh_ = false;
     return CallBoolMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
 }
 
 OwnedText JsonObject::EvalText(const char* statement) noexcept {
+    fresh_ = false;
     return CallTextMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
 }
 
 double JsonObject::EvalNumber(const char* statement) noexcept {
+    fresh_ = false;
     return CallNumberMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
 }
 
+void JsonObject::AddJsonScript() const noexcept {
+    if (hasJsonScript_ || IsObjectEmpty(*engine_)) return;
+    (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(JsonScript)});
+    hasJsonScript_ = true;
+}
+
 JsonObject JsonObject::ObjectOf(const char* expression) noexcept {
+    AddJsonScript();
     // A parse of the member's JSON in an engine of its own: the new instance shares nothing.
     JsonObject parsed;
     const OwnedText statement = ReadStatement(expression, true);

@@ -109,12 +109,19 @@ private:
     bool EvalBool(const char* statement) noexcept;
     OwnedText EvalText(const char* statement) noexcept;
     double EvalNumber(const char* statement) noexcept;
+    // Adds JsonScript to the engine unless it is there.
+    void AddJsonScript() const noexcept;
     // A new instance parsed from the JSON of `expression` in this engine.
     JsonObject ObjectOf(const char* expression) noexcept;
 
     ComApartmentUse com_;  // first member: released last, after the engine
     OwnedText variableName_;
     OwnedAutomationObject engine_ = OwnedAutomationObject::New();
+    // True from InitEngine until the engine runs anything else or is shared: a parse then
+    // needs no new engine, since the one it would make is the same.
+    mutable bool fresh_ = false;
+    // Whether JsonScript is in the engine.
+    mutable bool hasJsonScript_ = false;
 };
 
 }  // namespace quenlark

@@ -84,6 +84,16 @@ TEST_F(WebRequestTest, DeliversEveryOutputOfASuccessfulExchange) {
     EXPECT_EQ(out.location.get(), nullptr);  // no Location line: never written
 }
 
+TEST_F(WebRequestTest, ACallerThatReadsOnlyTheBytesGetsThemWithoutAText) {
+    ASSERT_TRUE(server_->ScriptFile("ok-sets-cookies.http"));
+    const std::string url = Url("/");
+    const Outcome out = Run({.url = url.c_str(), .decodeText = false});
+    EXPECT_EQ(out.Status(), "200 OK");
+    EXPECT_EQ(out.Body(), "hello");
+    EXPECT_STREQ(out.cookies.c_str(), "a=1; session=s1");
+    EXPECT_EQ(out.result.get(), nullptr);
+}
+
 TEST_F(WebRequestTest, ANothingAfterTheHostIsRequestedAsTheRoot) {
     ASSERT_TRUE(server_->ScriptFile("landing.http"));
     const std::string url = "http://127.0.0.1:" + std::to_string(server_->HttpPort());

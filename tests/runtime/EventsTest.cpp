@@ -11,18 +11,39 @@
 namespace quenlark {
 namespace {
 
-TEST(TimedWait, EndsOnlyAfterTheTimeHasPassedAcrossATickWrap) {
-    std::uint32_t now = 0xFFFFFFFDu;  // the end lies past 2^32
-    int dispatches = 0;
+// A fake clock in microseconds that moves only while the wait idles: by `wake(ms)`.
+template <typename Wake>
+std::vector<std::uint32_t> IdlesOfWait(std::uint32_t ms, std::uint64_t& now, int& dispatches, Wake wake) {
     std::vector<std::uint32_t> idles;
-    // The clock moves only while the wait idles, by the whole time asked.
-    WaitTicksDispatching(5, [&] { return now; }, [&] { ++dispatches; }, [&](std::uint32_t ms) {
-        idles.push_back(ms);
-        now += ms;
+    WaitDispatching(ms, [&] { return now; }, [&] { ++dispatches; }, [&](std::uint32_t asked) {
+        idles.push_back(asked);
+        now += wake(asked);
     });
-    EXPECT_EQ(now, 3u);  // 6 ticks later: more than 5 have passed
-    EXPECT_EQ(idles, (std::vector<std::uint32_t>{6}));
+    return idles;
+}
+
+TEST(TimedWait, EndsOnceMoreThanTheTimeHasPassedWithoutRoundingUpToTheNextTick) {
+    std::uint64_t now = 0xFFFFFFFFull * 1000u;  // far past where a 32-bit tick count wraps
+    const std::uint64_t begin = now;
+    int dispatches = 0;
+    // The system wakes a little late, as it does.
+    EXPECT_EQ(IdlesOfWait(5, now, dispatches, [](std::uint32_t asked) { return asked * 1000u + 40u; }),
+              (std::vector<std::uint32_t>{5}));
+    EXPECT_EQ(now - begin, 5040u);
     EXPECT_EQ(dispatches, 6);
+
+    // Woken early by messages: each idle asks for what is left, rounded up.
+    now = 0;
+    dispatches = 0;
+    EXPECT_EQ(IdlesOfWait(5, now, dispatches, [](std::uint32_t asked) { return asked == 5 ? 1200u : asked * 1000u; }),
+              (std::vector<std::uint32_t>{5, 4}));
+    EXPECT_EQ(now, 5200u);
+
+    // Exactly the time is not more than it: one more look, without waiting long.
+    now = 0;
+    EXPECT_EQ(IdlesOfWait(5, now, dispatches, [](std::uint32_t asked) { return asked ? asked * 1000u : 1u; }),
+              (std::vector<std::uint32_t>{5, 0}));
+    EXPECT_EQ(now, 5001u);
 }
 
 std::vector<std::int32_t> g_serviceCodes;
@@ -36,9 +57,9 @@ TEST(DelayWithEvents, DispatchesThroughTheServiceEntryUntilTheTicksHavePassed) {
     DelayWithEvents(0);
     DelayWithEvents(-5);
     EXPECT_TRUE(g_serviceCodes.empty());
-    const std::uint32_t begin = platform::TickCount();
+    const std::uint64_t begin = platform::MicrosecondCount();
     DelayWithEvents(30);
-    EXPECT_GT(platform::TickCount() - begin, 30u);
+    EXPECT_GT(platform::MicrosecondCount() - begin, 30000u);
     EXPECT_GE(g_serviceCodes.size(), 4u);
     EXPECT_EQ(g_serviceCodes, std::vector<std::int32_t>(g_serviceCodes.size(), 2018));
     LibraryNotify(kNotifyAttach, reinterpret_cast<std::intptr_t>(&SystemService), 0);

@@ -208,6 +208,37 @@ TEST_F(JsonObjectTest, ACopySharesTheEngine) {
     EXPECT_FALSE(IsObjectEmpty(*engine));
 }
 
+TEST_F(JsonObjectTest, EveryParseStartsInAFreshEngineWhoeverUsedItBefore) {
+    // A new object's engine is reused by its first parse only while nothing else ran in it.
+    {
+        OwnedAutomationObject engine = json_.Engine();
+        CallMethod(*engine, "Eval", {TypedArg::TextArg("var leftover = 1")});
+    }
+    ASSERT_TRUE(json_.Parse(kAnswer));
+    EXPECT_EQ(TypeOfGlobal("leftover"), "undefined");
+
+    JsonObject other;
+    JsonObject copy = other.Copy();
+    copy.SetMember("stale", "1");
+    ASSERT_TRUE(other.Parse("{\"a\":1}"));
+    EXPECT_EQ(other.MemberType("stale"), kJsonMissing);
+    EXPECT_EQ(copy.MemberType("stale"), kJsonString);  // the copy keeps the engine it shared
+}
+
+TEST_F(JsonObjectTest, JsonFunctionsAreThereWheneverAStatementOrTheCallerNeedsThem) {
+    ASSERT_TRUE(json_.Parse(kAnswer));
+    EXPECT_EQ(Str(json_.GetText("arr", true)), "[1,\"x\",{\"k\":true}]");
+    JsonObject fresh;
+    EXPECT_EQ(Str(fresh.Serialize()), "{}");
+    JsonObject parsed;
+    ASSERT_TRUE(parsed.Parse(kAnswer));
+    EXPECT_EQ(Str(parsed.GetElementText(2, "arr", true)), "{\"k\":true}");
+    EXPECT_EQ(parsed.GetObject("obj").ArrayLength("a.b"), 3);
+    JsonObject handedOut;
+    OwnedAutomationObject engine = handedOut.Engine();
+    EXPECT_EQ(Str(CallTextMethod(*engine, "Eval", {TypedArg::TextArg("typeof JSON.stringify")})), "function");
+}
+
 TEST(JsonObjectCom, LeavesTheThreadsComStateAsItFoundIt) {
     {
         JsonObject json;

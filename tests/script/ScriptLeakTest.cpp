@@ -107,7 +107,7 @@ TEST(ScriptObjectsDoNotLeak, JsonObjectsAddNothingToTheEnginesOwnCost) {
     ComApartmentUse com;
     com.Enter();
     const Growth platform = Measure("script controls running the same statements", 20, kJsonRounds, [&] {
-        bareEngine({kSetUp});  // the object's first engine
+        // A parse right after construction keeps the object's first engine.
         bareEngine({kSetUp, "var da = null", parse.c_str(), "da != null", "da.dom != null",
                     "da.dom.replace(str_reg, '\\\\')", "da.url != null", "da.url.replace(str_reg, '\\\\')"});
     });
