@@ -3,8 +3,10 @@
 // instruction set for the 32-bit build (whose compiler assumes no SSE2 unless told).
 //
 //   build/windows-WIDTH/wine-run.sh --start
-//   build/windows-WIDTH/wine-run.sh build/windows-WIDTH/bin/search_bench.exe [rounds]
+//   build/windows-WIDTH/wine-run.sh build/windows-WIDTH/bin/search_bench.exe [--rounds N]
+// (other options are ignored: scripts/bench hands every benchmark the same ones)
 //   build/windows-WIDTH/wine-run.sh --stop
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,7 +54,10 @@ double Throughput(const std::string& text, int rounds, Search search) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    int rounds = 15;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[i + 1]));
+    }
 #if defined(__SSE2__)
     const char* instructions = "SSE2";
 #else
