@@ -3,12 +3,22 @@
 #include "export/ExportCall.h"
 #include "resolve/LocationProbe.h"
 #include "resolve/ShareLinkResolver.h"
+#include "runtime/Trace.h"
 
 namespace quenlark {
 
 namespace {
 ResultSlot g_locationResult;
 ResultSlot g_directLinkResult;
+
+// The worker inside its trace span.
+template <typename Worker>
+OwnedText Traced(const char* exportName, const OwnedText& argument, Worker worker) noexcept {
+    trace::CallScope call(exportName, argument.get());
+    OwnedText result = worker(argument.get());
+    call.Result(result.get());
+    return result;
+}
 }  // namespace
 
 void ReleaseResults() noexcept {
@@ -20,10 +30,12 @@ void ReleaseResults() noexcept {
 
 extern "C" char* __stdcall Quenlark_Location(const char* url) noexcept {
     using namespace quenlark;
-    return CallExport(g_locationResult, url, [](const OwnedText& copy) { return LocationProbe(copy.get()); });
+    return CallExport(g_locationResult, url,
+                      [](const OwnedText& copy) { return Traced("Quenlark_Location", copy, LocationProbe); });
 }
 
 extern "C" char* __stdcall HttpGetUrl(const char* shareUrl) noexcept {
     using namespace quenlark;
-    return CallExport(g_directLinkResult, shareUrl, [](const OwnedText& copy) { return ShareLinkResolver(copy.get()); });
+    return CallExport(g_directLinkResult, shareUrl,
+                      [](const OwnedText& copy) { return Traced("HttpGetUrl", copy, ShareLinkResolver); });
 }

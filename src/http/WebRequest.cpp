@@ -14,9 +14,11 @@
 #include "http/ResponseBodyBuffer.h"
 #include "http/ResponseDecoding.h"
 #include "http/WinHttpText.h"
+#include "platform/Platform.h"
 #include "platform/UniqueHandle.h"
 #include "runtime/Events.h"
 #include "runtime/TextCommands.h"
+#include "runtime/Trace.h"
 #include "runtime/Values.h"
 
 namespace quenlark {
@@ -89,6 +91,85 @@ enum class BodyRead {
     OverLimit,  // the body is larger, or takes longer, than allowed: it is not delivered
 };
 
+// Where an exchange failed, for the trace: the WinHTTP function and the error it left, or
+// what a limit stopped.
+struct StepFailure {
+    const char* function = nullptr;
+    DWORD error = 0;
+    const char* limit = nullptr;
+};
+
+// Records the failing function and its error; returns the status text.
+const char* Failed(StepFailure& failure, const char* status, const char* function) {
+    failure.error = ::GetLastError();
+    failure.function = function;
+    return status;
+}
+
+// The names of the WinHTTP errors an exchange meets most, for systems without their texts.
+struct ErrorName {
+    DWORD code;
+    const char* name;
+};
+constexpr ErrorName kWinHttpErrorNames[] = {
+    {ERROR_WINHTTP_TIMEOUT, "ERROR_WINHTTP_TIMEOUT"},
+    {ERROR_WINHTTP_INTERNAL_ERROR, "ERROR_WINHTTP_INTERNAL_ERROR"},
+    {ERROR_WINHTTP_INVALID_URL, "ERROR_WINHTTP_INVALID_URL"},
+    {ERROR_WINHTTP_UNRECOGNIZED_SCHEME, "ERROR_WINHTTP_UNRECOGNIZED_SCHEME"},
+    {ERROR_WINHTTP_NAME_NOT_RESOLVED, "ERROR_WINHTTP_NAME_NOT_RESOLVED"},
+    {ERROR_WINHTTP_OPERATION_CANCELLED, "ERROR_WINHTTP_OPERATION_CANCELLED"},
+    {ERROR_WINHTTP_CANNOT_CONNECT, "ERROR_WINHTTP_CANNOT_CONNECT"},
+    {ERROR_WINHTTP_CONNECTION_ERROR, "ERROR_WINHTTP_CONNECTION_ERROR"},
+    {ERROR_WINHTTP_INVALID_SERVER_RESPONSE, "ERROR_WINHTTP_INVALID_SERVER_RESPONSE"},
+    {ERROR_WINHTTP_REDIRECT_FAILED, "ERROR_WINHTTP_REDIRECT_FAILED"},
+    {ERROR_WINHTTP_SECURE_FAILURE, "ERROR_WINHTTP_SECURE_FAILURE"},
+    {ERROR_WINHTTP_HEADER_NOT_FOUND, "ERROR_WINHTTP_HEADER_NOT_FOUND"},
+    {ERROR_WINHTTP_INVALID_HEADER, "ERROR_WINHTTP_INVALID_HEADER"},
+    {ERROR_WINHTTP_INCORRECT_HANDLE_STATE, "ERROR_WINHTTP_INCORRECT_HANDLE_STATE"},
+};
+
+// The system's text for a WinHTTP or system error code, in code page 936; the code's name
+// where the system has no text for it.
+OwnedText ErrorText(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    HMODULE winhttp = ::GetModuleHandleW(L"winhttp.dll");
+    DWORD length = winhttp ? ::FormatMessageW(flags | FORMAT_MESSAGE_FROM_HMODULE, winhttp, error, 0,
+                                              reinterpret_cast<wchar_t*>(&text), 0, nullptr)
+                           : 0;
+    if (length == 0) {
+        length = ::FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    }
+    std::wstring_view view(text ? text : L"", length);
+    while (!view.empty() && (view.back() == L'\r' || view.back() == L'\n' || view.back() == L' ')) view.remove_suffix(1);
+    OwnedText result = WideToCp936(view);
+    ::LocalFree(text);
+    if (result.empty()) {
+        for (const ErrorName& known : kWinHttpErrorNames) {
+            if (known.code == error) return OwnedText::CopyOf(known.name);
+        }
+    }
+    return result;
+}
+
+// The trace line of a finished exchange.
+void TraceExchange(const WebRequestParams& p, const OwnedText& status, const StepFailure& failure, std::size_t bodyBytes,
+                   std::uint64_t startMicros) {
+    const char* verb = RequestVerb(p.method.value_or(0));
+    const char* url = p.url ? p.url : "";
+    const double ms = static_cast<double>(platform::MicrosecondCount() - startMicros) / 1000.0;
+    if (failure.function) {
+        const OwnedText text = ErrorText(failure.error);
+        trace::Line("failure", "%s %s: \"%s\" at %s, error %lu: %s (%.1f ms)", verb, url, status.c_str(),
+                    failure.function, static_cast<unsigned long>(failure.error), text.c_str(), ms);
+    } else if (failure.limit) {
+        trace::Line("failure", "%s %s: \"%s\", %s (%.1f ms)", verb, url, status.c_str(), failure.limit, ms);
+    } else {
+        trace::Line("exchange", "%s %s -> \"%s\", %lu body bytes, %.1f ms", verb, url, status.c_str(),
+                    static_cast<unsigned long>(bodyBytes), ms);
+    }
+}
+
 // What the request phase produced; the response phase runs only when `request` is open.
 struct Exchange {
     UniqueInternetHandle session;
@@ -111,16 +192,17 @@ DWORD StepTimeoutMs(const WebRequestParams& p) {
 
 // Steps up to the response: returns the failure text, or null when the response has arrived.
 // `pumpAtExit` is cleared for the failures after which no messages are dispatched.
-const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exchange& x, bool& pumpAtExit) {
+const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exchange& x, bool& pumpAtExit,
+                            StepFailure& failure) {
     const std::int32_t method = p.method.value_or(0);
 
-    if (!::WinHttpCheckPlatform()) return kStatusNoWinHttp;
+    if (!::WinHttpCheckPlatform()) return Failed(failure, kStatusNoWinHttp, "WinHttpCheckPlatform");
 
     std::wstring url = Wide(p.url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return kStatusBadUrl;
+    if (!::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return Failed(failure, kStatusBadUrl, "WinHttpCrackUrl");
 
     // The host makes a round trip through a code page 936 text, as every text of the library does.
     const OwnedText host = WideToCp936(std::wstring_view(parts.lpszHostName, parts.dwHostNameLength));
@@ -135,18 +217,18 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
     const DWORD accessType = HasBytes(p.proxy) ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY;
     const std::wstring proxyName = ProxyNameFor(p.proxy, secure);
     x.session.reset(::WinHttpOpen(nullptr, accessType, proxyName.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!x.session) return kStatusNoSession;
+    if (!x.session) return Failed(failure, kStatusNoSession, "WinHttpOpen");
 
     const int t = static_cast<int>(limits.Cap(StepTimeoutMs(p)));
-    if (!::WinHttpSetTimeouts(x.session.get(), t, t, t, t)) return kStatusTimeouts;
+    if (!::WinHttpSetTimeouts(x.session.get(), t, t, t, t)) return Failed(failure, kStatusTimeouts, "WinHttpSetTimeouts");
 
     x.connection.reset(::WinHttpConnect(x.session.get(), Wide(host.get()).c_str(), parts.nPort, 0));
-    if (!x.connection) return kStatusNoConnection;
+    if (!x.connection) return Failed(failure, kStatusNoConnection, "WinHttpConnect");
 
     const std::wstring verb = Wide(RequestVerb(method));
     x.request.reset(::WinHttpOpenRequest(x.connection.get(), verb.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                          WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!x.request) return kStatusNoRequest;
+    if (!x.request) return Failed(failure, kStatusNoRequest, "WinHttpOpenRequest");
     HINTERNET request = x.request.get();
     // Waiting for the response headers has a time-out of its own, which WinHttpSetTimeouts
     // does not set everywhere (90 seconds by default): without this a silent server holds the
@@ -157,21 +239,21 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
     if (HasBytes(p.userName) && HasBytes(p.password) &&
         !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC, Wide(p.userName).c_str(),
                                  Wide(p.password).c_str(), nullptr)) {
-        return kStatusCredentials;
+        return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
     }
     if (HasBytes(p.proxyUser) && HasBytes(p.proxyPassword) &&
         !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC, Wide(p.proxyUser).c_str(),
                                  Wide(p.proxyPassword).c_str(), nullptr)) {
-        return kStatusCredentials;
+        return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
     }
-    if (!SetDwordOption(request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors)) return kStatusCertificateOptions;
+    if (!SetDwordOption(request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors)) return Failed(failure, kStatusCertificateOptions, "WinHttpSetOption");
     const bool cookieSwitch = HasBytes(p.sendCookies)
                                   ? SetDwordOption(request, kOptionEnableFeature, kFeatureValueOne)
                                   : SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
-    if (!cookieSwitch) return kStatusCookieSwitch;
+    if (!cookieSwitch) return Failed(failure, kStatusCookieSwitch, "WinHttpSetOption");
     if (p.noRedirect.value_or(false) &&
         !SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS)) {
-        return kStatusRedirectSwitch;
+        return Failed(failure, kStatusRedirectSwitch, "WinHttpSetOption");
     }
     pumpAtExit = true;
 
@@ -182,7 +264,7 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
         const std::wstring wideBlock = Wide(block.get());
         if (!::WinHttpAddRequestHeaders(request, wideBlock.c_str(), static_cast<DWORD>(wideBlock.size()),
                                         WINHTTP_ADDREQ_FLAG_ADD)) {
-            return kStatusHeaders;
+            return Failed(failure, kStatusHeaders, "WinHttpAddRequestHeaders");
         }
     }
 
@@ -198,11 +280,11 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
     }
     if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<void*>(body), bodyLength, bodyLength,
                               0)) {
-        return kStatusSendFailed;
+        return Failed(failure, kStatusSendFailed, "WinHttpSendRequest");
     }
     // What is left of the exchange's time after sending.
     if (limits.hasDeadline) SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, limits.Cap(static_cast<DWORD>(t)));
-    if (!::WinHttpReceiveResponse(request, nullptr)) return kStatusNoResponse;
+    if (!::WinHttpReceiveResponse(request, nullptr)) return Failed(failure, kStatusNoResponse, "WinHttpReceiveResponse");
     return nullptr;
 }
 
@@ -224,26 +306,43 @@ std::optional<std::uint64_t> AnnouncedLength(HINTERNET request) {
 }
 
 // Reads the body in chunks of the size announced each time, within the limits.
-BodyRead ReadBody(HINTERNET request, const Limits& limits, DWORD timeoutMs, ResponseBodyBuffer& body) {
+BodyRead ReadBody(HINTERNET request, const Limits& limits, DWORD timeoutMs, ResponseBodyBuffer& body,
+                  StepFailure& failure) {
+    constexpr const char* kTooLarge = "the body is larger than allowed";
+    constexpr const char* kTooSlow = "the exchange took longer than allowed";
     const std::optional<std::uint64_t> length = AnnouncedLength(request);
-    if (length && *length > limits.maxBodyBytes) return BodyRead::OverLimit;
+    if (length && *length > limits.maxBodyBytes) {
+        failure.limit = kTooLarge;
+        return BodyRead::OverLimit;
+    }
     // With the length known the chunks land in the final block: a large body is then written
     // once instead of twice.
     if (length) body.ExpectSize(*length);
     for (;;) {
-        if (limits.Passed()) return BodyRead::OverLimit;
+        if (limits.Passed()) {
+            failure.limit = kTooSlow;
+            return BodyRead::OverLimit;
+        }
         // However slowly the bytes come, no wait outlasts the exchange's time.
         if (limits.hasDeadline) SetDwordOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, limits.Cap(timeoutMs));
         DWORD available = 0;
         if (!::WinHttpQueryDataAvailable(request, &available) || available < 1) {
-            return limits.Passed() ? BodyRead::OverLimit : BodyRead::Whole;
+            if (!limits.Passed()) return BodyRead::Whole;  // a failed query ends the body as well
+            failure.limit = kTooSlow;
+            return BodyRead::OverLimit;
         }
-        if (available > limits.maxBodyBytes - body.size()) return BodyRead::OverLimit;
+        if (available > limits.maxBodyBytes - body.size()) {
+            failure.limit = kTooLarge;
+            return BodyRead::OverLimit;
+        }
         char* chunk = body.NextChunk(available);
         DWORD read = 0;
         if (!::WinHttpReadData(request, chunk, available, &read)) {
+            (void)Failed(failure, nullptr, "WinHttpReadData");
             body.Commit(0);
-            return limits.Passed() ? BodyRead::OverLimit : BodyRead::Failed;
+            if (!limits.Passed()) return BodyRead::Failed;
+            failure = {.limit = kTooSlow};
+            return BodyRead::OverLimit;
         }
         body.Commit(read);
     }
@@ -296,14 +395,17 @@ OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {
     const Limits limits(p.limits);
     OwnedText result;
     bool pumpAtExit = true;
+    const std::uint64_t startMicros = trace::On() ? platform::MicrosecondCount() : 0;
+    StepFailure failure;
+    std::size_t bodyBytes = 0;
     {
         Exchange x;
-        if (const char* failure = RunRequestPhase(p, limits, x, pumpAtExit)) {
-            status = OwnedText::CopyOf(failure);
+        if (const char* failed = RunRequestPhase(p, limits, x, pumpAtExit, failure)) {
+            status = OwnedText::CopyOf(failed);
         } else {
             ResponseBodyBuffer buffer;
             const BodyRead read = bodyMode == ResponseBody::Read
-                                      ? ReadBody(x.request.get(), limits, StepTimeoutMs(p), buffer)
+                                      ? ReadBody(x.request.get(), limits, StepTimeoutMs(p), buffer, failure)
                                       : BodyRead::Whole;
             if (read != BodyRead::Whole) status = OwnedText::CopyOf(kStatusReadFailed);
             OwnedText headers;
@@ -319,6 +421,7 @@ OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {
                 } else {
                     // Decoded before the bytes are handed out, so the body is never held three times.
                     OwnedByteSet body = buffer.TakeByteSet();
+                    bodyBytes = body.size();
                     if (decoder) result = decoder->Decode(body);
                     responseBytes = std::move(body);
                 }
@@ -326,6 +429,7 @@ OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {
         }
         if (pumpAtExit) ProcessEvents();
     }
+    if (trace::On()) TraceExchange(p, status, failure, bodyBytes, startMicros);
     return result;
 }
 

@@ -35,6 +35,12 @@ int ShowMessage(void* owner, const char* text, const char* caption, unsigned fla
 void InitializeCom() noexcept;
 void UninitializeCom() noexcept;
 
+// The value of an environment variable into `buffer` (NUL-terminated); its length, 0 when it
+// is unset or empty, `size` or more when it does not fit.
+std::size_t EnvironmentValue(const char* name, char* buffer, std::size_t size) noexcept;
+// A line for the debugger (OutputDebugString; standard error natively).
+void DebugOutput(const char* line) noexcept;
+
 // Path of the host executable into `buffer` (NUL-terminated); returns its length, 0 on failure.
 std::size_t ModuleFileName(char* buffer, std::size_t size) noexcept;
 // The process command line as the system keeps it.

@@ -78,6 +78,18 @@ const char* CommandLine() noexcept {
     return line.c_str();
 }
 
+std::size_t EnvironmentValue(const char* name, char* buffer, std::size_t size) noexcept {
+    if (size) buffer[0] = '\0';
+    const char* value = std::getenv(name);
+    if (!value || !*value) return 0;
+    const std::size_t length = std::strlen(value);
+    if (length >= size) return length + 1;
+    std::memcpy(buffer, value, length + 1);
+    return length;
+}
+
+void DebugOutput(const char* line) noexcept { std::fputs(line, stderr); }
+
 int PeekForMessage(bool* isQuit) noexcept {
     *isQuit = false;
     return 0;

@@ -84,6 +84,13 @@ std::size_t ModuleFileName(char* buffer, std::size_t size) noexcept {
 
 const char* CommandLine() noexcept { return ::GetCommandLineA(); }
 
+std::size_t EnvironmentValue(const char* name, char* buffer, std::size_t size) noexcept {
+    if (size) buffer[0] = '\0';
+    return ::GetEnvironmentVariableA(name, buffer, static_cast<DWORD>(size));
+}
+
+void DebugOutput(const char* line) noexcept { ::OutputDebugStringA(line); }
+
 int PeekForMessage(bool* isQuit) noexcept {
     MSG msg;
     if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) return 0;

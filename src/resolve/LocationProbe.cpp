@@ -2,6 +2,7 @@
 
 #include "http/WebRequest.h"
 #include "resolve/ServiceConstants.h"
+#include "runtime/Trace.h"
 #include "text/NameValueList.h"
 #include "text/TextHelpers.h"
 
@@ -21,7 +22,9 @@ OwnedText LocationProbe(const char* url) noexcept {
 
     // Only a line that begins with the name counts ("Content-Location: " must not match); the
     // block starts with the status line, so every header line follows a CR LF.
-    return TextBetween(responseHeaders.get(), "\r\nLocation: ", "\r\n", std::nullopt, true);
+    OwnedText location = TextBetween(responseHeaders.get(), "\r\nLocation: ", "\r\n", std::nullopt, true);
+    if (location.empty() && !responseHeaders.empty()) trace::Line("failure", "the response has no Location line");
+    return location;
 }
 
 }  // namespace quenlark

@@ -5,6 +5,7 @@
 
 #include "platform/Platform.h"
 #include "runtime/TextCommands.h"
+#include "runtime/Trace.h"
 #include "runtime/Values.h"
 #include "text/TextHelpers.h"
 
@@ -60,15 +61,42 @@ OwnedText PageTextOfBody(OwnedByteSet body) noexcept {
     return page;
 }
 
+namespace {
+
+// Whether a sign read between `left` and `right` is long enough; says why not in the trace.
+bool LongEnough(const OwnedText& sign, const char* left, const char* right) {
+    if (TextByteLength(sign.get()) >= kMinimumSignLength) {
+        trace::Line("resolve", "sign between \"%s\" and \"%s\": \"%s\"", left, right, sign.c_str());
+        return true;
+    }
+    if (trace::On()) {
+        trace::Line("resolve", "nothing of %d bytes or more between \"%s\" and \"%s\" (found \"%s\")",
+                    kMinimumSignLength, left, right, sign.c_str());
+    }
+    return false;
+}
+
+OwnedText SignBetween(const char* framePage, const char* left, const char* right, bool& longEnough) {
+    OwnedText sign = Between(framePage, left, right);
+    longEnough = LongEnough(sign, left, right);
+    return sign;
+}
+
+}  // namespace
+
 SignValues ReadSignValues(const char* framePage) noexcept {
     SignValues values;
-    values.sign = Between(framePage, "var pdownload = '", "';");
-    if (TextByteLength(values.sign.get()) < kMinimumSignLength) {
-        values.sign = Between(framePage, "var ajaxdata = '", "';");
-        if (TextByteLength(values.sign.get()) < kMinimumSignLength) {
+    bool found = false;
+    values.sign = SignBetween(framePage, "var pdownload = '", "';", found);
+    if (!found) {
+        values.sign = SignBetween(framePage, "var ajaxdata = '", "';", found);
+        if (!found) {
             if (HoldsMoreThanSpaces(values.sign.get())) values.signs = OwnedText::CopyOf(values.sign.view());
-            values.sign = Between(framePage, "ajaxdata,'sign':'", "','ves'");
-            if (TextByteLength(values.sign.get()) < kMinimumSignLength) return values;
+            values.sign = SignBetween(framePage, "ajaxdata,'sign':'", "','ves'", found);
+            if (!found) {
+                trace::Line("failure", "no sign on the frame page (%d bytes)", TextByteLength(framePage));
+                return values;
+            }
         }
     }
     values.found = true;

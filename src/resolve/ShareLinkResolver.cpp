@@ -10,6 +10,7 @@
 #include "runtime/Events.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
+#include "runtime/Trace.h"
 #include "runtime/Values.h"
 #include "script/JsonObject.h"
 #include "script/RegexObject.h"
@@ -39,6 +40,7 @@ constexpr std::int32_t kMbOk = 0;
 constexpr RegexOptions kFrameOptions{.caseSensitive = false, .multiline = false, .global = true};
 
 void ShowMessage(const char* text, std::int32_t flags) {
+    trace::Line("failure", "message box \"%s\"", text);
     ShowMessageBox(TypedArg::TextArg(text), TypedArg::Int(flags));
 }
 
@@ -87,6 +89,11 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
                           .responseBytes = &sharePage, .limits = exchangeLimits, .decodeText = false});
         const OwnedText page1 = PageTextOfBody(std::move(sharePage));
         const OwnedText frameSrc = FrameSourceOfPage(regex, page1.get());
+        if (frameSrc.empty()) {
+            trace::Line("failure", "no download frame on the share page (%d bytes of text)", TextByteLength(page1.get()));
+        } else {
+            trace::Line("resolve", "download frame \"%s\"", frameSrc.c_str());
+        }
         frameUrl = ConcatTexts({serviceBaseUrl, frameSrc.get()});
     }
 
@@ -118,9 +125,13 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     const OwnedText jsonText = ToText(TypedArg::ByteSetArg(answer.get()));
     answer.Reset();
     const bool parsed = json.Parse(jsonText.get());
-    if (!parsed) ShowMessage(kJsonFailedMessage, kMbOk);
+    if (!parsed) {
+        trace::Line("failure", "the answer is no JSON object the engine takes: \"%.200s\"", jsonText.c_str());
+        ShowMessage(kJsonFailedMessage, kMbOk);
+    }
     const OwnedText dom = parsed ? json.GetText("dom") : OwnedText();
     const OwnedText path = parsed ? json.GetText("url") : OwnedText();
+    if (parsed) trace::Line("resolve", "answer: dom \"%s\", url \"%s\"", dom.c_str(), path.c_str());
     return LinkOfAnswer(parsed, dom.get(), path.get());
 }
 

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "runtime/Memory.h"
+#include "runtime/Trace.h"
 #include "script/ComOwners.h"
 #include "script/InvokeDispatch.h"
 #include "script/WideText.h"
@@ -52,6 +53,40 @@ std::span<const TypedArg> PassedArguments(MemberArgs args) noexcept {
     return passed;
 }
 
+// Set while the trace asks an object about its own failure: failures of those questions are
+// not traced in turn.
+thread_local bool t_askingAboutFailure = false;
+
+// A failed member call in the trace, with the script error the callee described; where it
+// described none, what a script control's Error object says (description and position).
+void TraceFailedMember(AutomationObject& obj, const char* name, HRESULT hr, EXCEPINFO& exception) noexcept {
+    if (exception.pfnDeferredFillIn) (void)exception.pfnDeferredFillIn(&exception);
+    OwnedText description = WideToText(BstrView(exception.bstrDescription));
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrHelpFile);
+    std::int64_t line = 0;
+    std::int64_t column = 0;
+    if (description.empty() && hr == DISP_E_EXCEPTION) {
+        t_askingAboutFailure = true;
+        OwnedAutomationObject error = GetObjectProperty(obj, "Error");
+        if (!IsObjectEmpty(*error)) {
+            description = GetTextProperty(*error, "Description");
+            line = static_cast<std::int64_t>(GetNumberProperty(*error, "Line"));
+            column = static_cast<std::int64_t>(GetNumberProperty(*error, "Column"));
+        }
+        t_askingAboutFailure = false;
+    }
+    if (line > 0) {
+        trace::Line("script", "%s failed, 0x%08lx: %s (line %lld, column %lld)", name ? name : "",
+                    static_cast<unsigned long>(hr), description.c_str(), static_cast<long long>(line),
+                    static_cast<long long>(column));
+    } else {
+        trace::Line("script", "%s failed, 0x%08lx%s%s", name ? name : "", static_cast<unsigned long>(hr),
+                    description.empty() ? "" : ": ", description.c_str());
+    }
+}
+
 // The common steps of every property and method operation. `result` (may be null) is VT_EMPTY
 // unless the call succeeded: a callee that fills it and then fails does not count.
 void InvokeMember(AutomationObject& obj, const char* name, WORD kind, VARIANT* result, MemberArgs args) noexcept {
@@ -65,7 +100,11 @@ void InvokeMember(AutomationObject& obj, const char* name, WORD kind, VARIANT* r
     DISPID id = DISPID_UNKNOWN;
     obj.lastResult = LookupDispId(dispatch.Get(), name, id);
     if (obj.lastResult != S_OK) return;
-    obj.lastResult = InvokeDispatch(dispatch.Get(), id, kind, result, PassedArguments(args));
+    // Only a traced call asks for the exception's description, which the callee then allocates.
+    EXCEPINFO exception{};
+    const bool traced = trace::On() && !t_askingAboutFailure;
+    obj.lastResult = InvokeDispatch(dispatch.Get(), id, kind, result, PassedArguments(args), traced ? &exception : nullptr);
+    if (traced && FAILED(obj.lastResult)) TraceFailedMember(obj, name, obj.lastResult, exception);
     if (FAILED(obj.lastResult) && result) {
         ::VariantClear(result);
         ::VariantInit(result);

@@ -202,7 +202,7 @@ CallShape ScanCallShape(IDispatch* dispatch, DISPID id, WORD kind, std::size_t a
 }
 
 HRESULT InvokeDispatch(IDispatch* dispatch, DISPID id, WORD kind, VARIANT* result,
-                       std::span<const TypedArg> args) noexcept {
+                       std::span<const TypedArg> args, EXCEPINFO* exception) noexcept {
     if (!dispatch) return E_POINTER;
     // The shape and the arguments are small vectors, but a failed allocation must not end the
     // host process: the call fails instead.
@@ -223,7 +223,7 @@ HRESULT InvokeDispatch(IDispatch* dispatch, DISPID id, WORD kind, VARIANT* resul
     const bool named = (shape.kind & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0 && !args.empty();
     DISPPARAMS params{call.data(), named ? &putId : nullptr, static_cast<UINT>(args.size()), named ? 1u : 0u};
     UINT argError = static_cast<UINT>(-1);
-    const HRESULT hr = dispatch->Invoke(id, IID_NULL, 0, shape.kind, &params, result, nullptr, &argError);
+    const HRESULT hr = dispatch->Invoke(id, IID_NULL, 0, shape.kind, &params, result, exception, &argError);
     call.WriteBack();
     return hr;
 }

@@ -34,8 +34,9 @@ struct CallShape {
 // put names its value DISPID_PROPERTYPUT). Each runtime value is converted for its parameter;
 // a text variable passed by reference (TC_TEXT | TC_BYREF) to a by-reference parameter gets
 // the callee's string back afterwards. Object arguments passed by value are borrowed. Returns
-// Invoke's HRESULT; `result` may be null when none is wanted.
+// Invoke's HRESULT; `result` may be null when none is wanted. With `exception`, an exception
+// the callee raises is described there (the caller frees its strings).
 [[nodiscard]] HRESULT InvokeDispatch(IDispatch* dispatch, DISPID id, WORD kind, VARIANT* result,
-                                     std::span<const TypedArg> args) noexcept;
+                                     std::span<const TypedArg> args, EXCEPINFO* exception = nullptr) noexcept;
 
 }  // namespace quenlark

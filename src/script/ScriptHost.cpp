@@ -5,6 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/Owned.h"
+#include "runtime/Trace.h"
+#include "script/WideText.h"
+
 namespace quenlark {
 
 using Microsoft::WRL::ComPtr;
@@ -90,6 +94,11 @@ public:
         }
         DWORD context = 0;
         (void)error->GetSourcePosition(&context, &record.line, &record.column);
+        if (trace::On()) {
+            const OwnedText message = WideToText(BstrView(record.message.get()));
+            trace::Line("script", "script error 0x%08lx at line %lu, column %ld: %s", static_cast<unsigned long>(record.code),
+                        static_cast<unsigned long>(record.line) + 1, static_cast<long>(record.column) + 1, message.c_str());
+        }
         lastError_ = std::move(record);
         return S_OK;  // reported: the engine stops the piece of script and fails the call
     }

@@ -2,6 +2,8 @@
 // the resolver (tools/standin/sharesite.py lists them), with its message boxes recorded.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <regex>
 
 #include "e2e/support/EndToEnd.h"
@@ -13,6 +15,43 @@ namespace {
 using Strings = std::vector<std::string>;
 
 class ShareLinkEndToEnd : public EndToEnd {};
+
+// QUENLARK_TRACE pointed at a fresh file of the test's own while it lives; unset afterwards.
+class TraceFile {
+public:
+    explicit TraceFile(const char* path) : path_(path) {
+        std::remove(path_.c_str());
+        ::SetEnvironmentVariableA("QUENLARK_TRACE", path_.c_str());
+    }
+    ~TraceFile() {
+        ::SetEnvironmentVariableA("QUENLARK_TRACE", nullptr);
+        std::remove(path_.c_str());
+    }
+    // The lines written so far; empty when the file does not exist.
+    Strings Lines() const {
+        Strings lines;
+        std::ifstream in(path_, std::ios::binary);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    // The lines that match `pattern` (std::regex, whole line).
+    Strings Matching(const std::string& pattern) const {
+        Strings found;
+        const std::regex expression(pattern);
+        for (const std::string& line : Lines()) {
+            if (std::regex_match(line, expression)) found.push_back(line);
+        }
+        return found;
+    }
+
+private:
+    std::string path_;
+};
+
+// Escapes a text for use inside a std::regex pattern.
+std::string Literal(const std::string& text) {
+    return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+}
 
 // The form with the sign alone, and the one that also carries the short ajaxdata value and the
 // websign (the doubled ampersand is the resolver's own).
@@ -116,6 +155,33 @@ TEST_F(ShareLinkEndToEnd, EscapedCharactersOfTheAnswerArriveInCodePage936) {
     EXPECT_EQ(link, Origin() + "/file/" + token + "/\xBC\xBE\xB6\xC8\xB1\xA8\xB8\xE6.xlsx");  // 季度报告.xlsx
 }
 
+TEST_F(ShareLinkEndToEnd, TheTraceTellsEachExchangeAndWhatTheResolverReadWithoutChangingTheResult) {
+    const TraceFile trace("trace-resolution.log");
+    const std::string link = Resolve(ShareUrl("websign"));
+    ASSERT_FALSE(link.empty());
+    const Strings lines = trace.Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front(), "[Quenlark] call: HttpGetUrl \"" + ShareUrl("websign") + "\"");
+    EXPECT_EQ(lines.back(), "[Quenlark] result: HttpGetUrl gives \"" + link + "\"");
+    const std::string ok = R"( -> "200 OK", [1-9][0-9]* body bytes, [0-9.]+ ms)";
+    EXPECT_EQ(trace.Matching(R"(\[Quenlark\] exchange: GET )" + Literal(ShareUrl("websign")) + ok).size(), 1u);
+    EXPECT_EQ(trace.Matching(R"(\[Quenlark\] exchange: GET )" + Literal(Origin()) + "/fn\\?.*" + ok).size(), 1u);
+    EXPECT_EQ(trace.Matching(R"(\[Quenlark\] exchange: POST )" + Literal(Origin()) + "/ajaxm\\.php" + ok).size(), 1u);
+    EXPECT_EQ(trace.Matching(R"(\[Quenlark\] resolve: download frame "/fn\?.+")").size(), 1u);
+    EXPECT_EQ(trace.Matching(R"(\[Quenlark\] resolve: sign between ".*" and ".*": "[A-Za-z0-9_-]{60}")").size(), 1u);
+    EXPECT_EQ(trace.Matching(R"(\[Quenlark\] resolve: answer: dom ".+", url ".+")").size(), 1u);
+    EXPECT_TRUE(trace.Matching(R"(\[Quenlark\] failure: .*)").empty());
+
+    // An answer that is no JSON: the trace says so before the box.
+    const TraceFile second("trace-not-json.log");
+    EXPECT_EQ(Resolve(ShareUrl("not-json")), "");
+    const Strings failures = second.Matching(R"(\[Quenlark\] failure: .*)");
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_TRUE(failures[0].starts_with("[Quenlark] failure: the answer is no JSON object the engine takes: ")) << failures[0];
+    EXPECT_EQ(failures[1], std::string("[Quenlark] failure: message box \"") + kJsonBoxText + "\"");
+    ExpectOneBox(Boxes(), kJsonBoxText);
+}
+
 // The same DLL with nothing listening on the service's origin.
 class WithTheServiceDown : public LoadedDll {
 protected:
@@ -128,6 +194,25 @@ protected:
 TEST_F(WithTheServiceDown, ResolvingShowsOneSignatureBoxAndGivesNothing) {
     EXPECT_EQ(Resolve(ShareUrl("pdownload")), "");
     ExpectOneBox(Boxes(), kSignatureBoxText);
+}
+
+TEST_F(WithTheServiceDown, TheTraceNamesTheFailingFunctionAndItsErrorAndIsOffUnlessAsked) {
+    {
+        const TraceFile off("trace-off.log");
+        ::SetEnvironmentVariableA("QUENLARK_TRACE", "0");
+        EXPECT_EQ(Location(Origin() + "/file/abc"), "");
+        EXPECT_TRUE(off.Lines().empty());
+    }
+    const TraceFile trace("trace-service-down.log");
+    EXPECT_EQ(Resolve(ShareUrl("pdownload")), "");
+    ExpectOneBox(Boxes(), kSignatureBoxText);  // the same box as without the trace
+    const Strings failures = trace.Matching(R"(\[Quenlark\] failure: .*)");
+    ASSERT_FALSE(failures.empty());
+    // The first failure is the cause: the share page's exchange, with its function and error.
+    EXPECT_TRUE(std::regex_match(failures.front(), std::regex(R"(\[Quenlark\] failure: GET )" + Literal(ShareUrl("pdownload")) +
+                                                              R"(: "711 .+" at WinHttpSendRequest, error 12029: .+ \([0-9.]+ ms\))")))
+        << failures.front();
+    EXPECT_EQ(trace.Lines().back(), "[Quenlark] result: HttpGetUrl gives \"\" (no result)");
 }
 
 TEST_F(WithTheServiceDown, TheProbeGivesNothingAndShowsNoBox) {

@@ -2,7 +2,13 @@
 // the invoke-kind rule, code page 936 texts and the result rules as real objects answer.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <string>
+
 #include "runtime/Owned.h"
+#include "runtime/Trace.h"
 #include "script/AutomationObject.h"
 #include "script/support/ComTest.h"
 
@@ -127,6 +133,30 @@ TEST_F(AutomationObjectTest, ScriptResultsFollowTheTextNumberAndBoolRules) {
     // A script error fails the call.
     EXPECT_EQ(Eval(*script, "no such thing").get(), nullptr);
     EXPECT_EQ(script->lastResult, DISP_E_EXCEPTION);
+}
+
+TEST_F(AutomationObjectTest, AFailedCallIsTracedWithTheScriptErrorOnlyWhileACallIsTraced) {
+    OwnedAutomationObject script = Script();
+    const char* path = "trace-automation.log";
+    std::remove(path);
+    ::SetEnvironmentVariableA("QUENLARK_TRACE", path);
+    {
+        const trace::CallScope call("HttpGetUrl", "x");
+        EXPECT_EQ(Eval(*script, "no such thing").get(), nullptr);
+    }
+    EXPECT_EQ(Eval(*script, "no such thing").get(), nullptr);  // outside a call: not traced
+    ::SetEnvironmentVariableA("QUENLARK_TRACE", nullptr);
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    std::vector<std::string> failed;
+    while (std::getline(in, line)) {
+        if (line.starts_with("[Quenlark] script: Eval failed, 0x80020009: ")) failed.push_back(line);
+    }
+    in.close();
+    std::remove(path);
+    ASSERT_EQ(failed.size(), 1u);
+    // The engine's message and where in the statement it stopped.
+    EXPECT_TRUE(std::regex_match(failed[0], std::regex(R"(.*: .+ \(line 1, column [0-9]+\))"))) << failed[0];
 }
 
 TEST_F(AutomationObjectTest, ObjectResultsAreNewRecordsOnTheSameObjects) {
