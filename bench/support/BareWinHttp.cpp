@@ -22,12 +22,12 @@ bool OpenBareExchange(const std::string& url, const char* verb, const std::strin
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
     const std::wstring path = std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) +
                               std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    exchange.session.reset(
+    exchange.session.Reset(
         ::WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!exchange.session || !::WinHttpSetTimeouts(exchange.session.get(), 30000, 30000, 30000, 30000)) return false;
-    exchange.connection.reset(::WinHttpConnect(exchange.session.get(), host.c_str(), parts.nPort, 0));
+    exchange.connection.Reset(::WinHttpConnect(exchange.session.get(), host.c_str(), parts.nPort, 0));
     if (!exchange.connection) return false;
-    exchange.request.reset(::WinHttpOpenRequest(exchange.connection.get(), Wide(verb).c_str(), path.c_str(), nullptr,
+    exchange.request.Reset(::WinHttpOpenRequest(exchange.connection.get(), Wide(verb).c_str(), path.c_str(), nullptr,
                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                 parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     HINTERNET request = exchange.request.get();

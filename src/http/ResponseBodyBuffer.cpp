@@ -15,15 +15,13 @@ constexpr std::uint64_t kMaxByteSetBytes = INT32_MAX;
 
 }  // namespace
 
-void ResponseBodyBuffer::HeapFree::operator()(unsigned char* block) const noexcept { RtFree(block); }
-
 char* ResponseBodyBuffer::InBlock(std::size_t size) noexcept {
     if (!chunks_.empty()) return nullptr;  // once spilled, the order of the bytes is the chunks'
     if (!block_ && expected_ >= size && expected_ <= kMaxByteSetBytes) {
         // Allocated at the first chunk, so that a response without a body costs nothing. A
         // length the heap cannot serve (a lying server, a 32-bit host) must not end the
         // process: the chunks take over.
-        block_.reset(static_cast<unsigned char*>(
+        block_.Reset(static_cast<unsigned char*>(
             platform::HeapAllocate(kByteSetHeader + static_cast<std::size_t>(expected_), false)));
         capacity_ = block_ ? static_cast<std::size_t>(expected_) : 0;
         expected_ = 0;
@@ -60,10 +58,10 @@ OwnedByteSet ResponseBodyBuffer::TakeByteSet() noexcept {
     if (!block_) {
         out = static_cast<unsigned char*>(RtAllocRaw(kByteSetHeader + total_));
     } else if (total_ == capacity_) {
-        out = block_.release();  // the announced length, exactly: the usual case
+        out = block_.Release();  // the announced length, exactly: the usual case
     } else {
         // Cut short (shrinks in place) or run long (grows, once, by what was spilled).
-        out = static_cast<unsigned char*>(RtRealloc(block_.release(), kByteSetHeader + total_));
+        out = static_cast<unsigned char*>(RtRealloc(block_.Release(), kByteSetHeader + total_));
     }
     WriteInt32(out, 1);
     WriteInt32(out + 4, static_cast<std::int32_t>(total_));
@@ -78,7 +76,7 @@ OwnedByteSet ResponseBodyBuffer::TakeByteSet() noexcept {
 }
 
 void ResponseBodyBuffer::Clear() noexcept {
-    block_.reset();
+    block_.Reset();
     capacity_ = blockUsed_ = total_ = 0;
     lastInBlock_ = false;
     chunks_.clear();

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "runtime/Memory.h"
+#include "runtime/UniqueResource.h"
 #include "runtime/Owned.h"
 
 namespace quenlark {
@@ -29,9 +31,6 @@ public:
     [[nodiscard]] OwnedByteSet TakeByteSet() noexcept;
 
 private:
-    struct HeapFree {
-        void operator()(unsigned char* block) const noexcept;
-    };
     struct Chunk {
         std::unique_ptr<char[]> bytes;
         std::size_t used = 0;
@@ -41,7 +40,7 @@ private:
 
     std::uint64_t expected_ = 0;
     // A byte-set block of `capacity_` bytes, its header written when it is taken.
-    std::unique_ptr<unsigned char, HeapFree> block_;
+    UniqueResource<unsigned char*, &RtFree> block_;
     std::size_t capacity_ = 0;
     std::size_t blockUsed_ = 0;
     bool lastInBlock_ = false;

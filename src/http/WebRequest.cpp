@@ -177,9 +177,9 @@ struct Exchange {
     UniqueInternetHandle request;
     // Closed request first, then connection, then session.
     ~Exchange() {
-        request.reset();
-        connection.reset();
-        session.reset();
+        request.Reset();
+        connection.Reset();
+        session.Reset();
     }
 };
 
@@ -216,17 +216,17 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
     // Only a proxy that the caller names is used; the system's settings are never consulted.
     const DWORD accessType = HasBytes(p.proxy) ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY;
     const std::wstring proxyName = ProxyNameFor(p.proxy, secure);
-    x.session.reset(::WinHttpOpen(nullptr, accessType, proxyName.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
+    x.session.Reset(::WinHttpOpen(nullptr, accessType, proxyName.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
     if (!x.session) return Failed(failure, kStatusNoSession, "WinHttpOpen");
 
     const int t = static_cast<int>(limits.Cap(StepTimeoutMs(p)));
     if (!::WinHttpSetTimeouts(x.session.get(), t, t, t, t)) return Failed(failure, kStatusTimeouts, "WinHttpSetTimeouts");
 
-    x.connection.reset(::WinHttpConnect(x.session.get(), Wide(host.get()).c_str(), parts.nPort, 0));
+    x.connection.Reset(::WinHttpConnect(x.session.get(), Wide(host.get()).c_str(), parts.nPort, 0));
     if (!x.connection) return Failed(failure, kStatusNoConnection, "WinHttpConnect");
 
     const std::wstring verb = Wide(RequestVerb(method));
-    x.request.reset(::WinHttpOpenRequest(x.connection.get(), verb.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
+    x.request.Reset(::WinHttpOpenRequest(x.connection.get(), verb.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                          WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
     if (!x.request) return Failed(failure, kStatusNoRequest, "WinHttpOpenRequest");
     HINTERNET request = x.request.get();

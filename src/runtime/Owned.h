@@ -9,38 +9,15 @@
 #include <utility>
 
 #include "runtime/Memory.h"
+#include "runtime/UniqueResource.h"
 #include "runtime/Value.h"
 
 namespace quenlark {
 
-// Base of the three owners: one block pointer, freed on destruction.
-template <typename Derived, typename Pointer>
-class OwnedBlockBase {
-public:
-    OwnedBlockBase() noexcept = default;
-    OwnedBlockBase(const OwnedBlockBase&) = delete;
-    OwnedBlockBase& operator=(const OwnedBlockBase&) = delete;
-    OwnedBlockBase(OwnedBlockBase&& other) noexcept : p_(other.Release()) {}
-    OwnedBlockBase& operator=(OwnedBlockBase&& other) noexcept {
-        if (this != &other) Reset(other.Release());
-        return *this;
-    }
-    ~OwnedBlockBase() { Derived::Free(p_); }
-
-    [[nodiscard]] Pointer get() const noexcept { return p_; }
-    [[nodiscard]] Pointer Release() noexcept { return std::exchange(p_, nullptr); }
-    void Reset(Pointer p = nullptr) noexcept {
-        Derived::Free(std::exchange(p_, p));
-    }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
-
-protected:
-    explicit OwnedBlockBase(Pointer p) noexcept : p_(p) {}
-    Pointer p_ = nullptr;
-};
+void FreeTextArray(void* block) noexcept;  // every element, then the array
 
 // A Text: null, the static empty text, or a heap block of length + 1 bytes.
-class OwnedText : public OwnedBlockBase<OwnedText, char*> {
+class OwnedText : public UniqueResource<char*, &RtFree> {
 public:
     OwnedText() noexcept = default;
     [[nodiscard]] static OwnedText Adopt(char* text) noexcept { return OwnedText(text); }
@@ -54,14 +31,12 @@ public:
     [[nodiscard]] std::size_t length() const noexcept { return view().size(); }
     [[nodiscard]] bool empty() const noexcept { return !p_ || !*p_; }
 
-    static void Free(char* p) noexcept { RtFree(p); }
-
 private:
-    explicit OwnedText(char* p) noexcept : OwnedBlockBase(p) {}
+    explicit OwnedText(char* p) noexcept : UniqueResource(p) {}
 };
 
 // A ByteSet {1, n, bytes}; null is the empty byte-set.
-class OwnedByteSet : public OwnedBlockBase<OwnedByteSet, void*> {
+class OwnedByteSet : public UniqueResource<void*, &RtFree> {
 public:
     OwnedByteSet() noexcept = default;
     [[nodiscard]] static OwnedByteSet Adopt(void* block) noexcept { return OwnedByteSet(block); }
@@ -74,14 +49,12 @@ public:
         return p_ ? std::string_view(reinterpret_cast<const char*>(data()), size()) : std::string_view();
     }
 
-    static void Free(void* p) noexcept { RtFree(p); }
-
 private:
-    explicit OwnedByteSet(void* p) noexcept : OwnedBlockBase(p) {}
+    explicit OwnedByteSet(void* p) noexcept : UniqueResource(p) {}
 };
 
 // A one-dimensional RtArray of Text elements, each owned by the array (FreeArrayDeep).
-class OwnedTextArray : public OwnedBlockBase<OwnedTextArray, void*> {
+class OwnedTextArray : public UniqueResource<void*, &FreeTextArray> {
 public:
     OwnedTextArray() noexcept = default;
     [[nodiscard]] static OwnedTextArray Adopt(void* block) noexcept { return OwnedTextArray(block); }
@@ -99,10 +72,8 @@ public:
     void RemoveAt(std::size_t index) noexcept;
     [[nodiscard]] OwnedTextArray DeepCopy() const noexcept;
 
-    static void Free(void* p) noexcept;
-
 private:
-    explicit OwnedTextArray(void* p) noexcept : OwnedBlockBase(p) {}
+    explicit OwnedTextArray(void* p) noexcept : UniqueResource(p) {}
 };
 
 }  // namespace quenlark

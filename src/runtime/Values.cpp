@@ -216,6 +216,6 @@ OwnedTextArray OwnedTextArray::DeepCopy() const noexcept {
     return copy;
 }
 
-void OwnedTextArray::Free(void* p) noexcept { FreeArrayDeep(p); }
+void FreeTextArray(void* block) noexcept { FreeArrayDeep(block); }
 
 }  // namespace quenlark

@@ -152,23 +152,12 @@ OwnedAutomationObject InvokeForObject(AutomationObject& obj, const char* name, W
 // ---- Owner ---------------------------------------------------------------------------------
 
 OwnedAutomationObject OwnedAutomationObject::New() noexcept {
-    OwnedAutomationObject owner;
-    owner.r_ = static_cast<AutomationObject*>(RtAlloc(sizeof(AutomationObject)));
-    return owner;
+    return OwnedAutomationObject(static_cast<AutomationObject*>(RtAlloc(sizeof(AutomationObject))));
 }
 
-OwnedAutomationObject& OwnedAutomationObject::operator=(OwnedAutomationObject&& other) noexcept {
-    if (this != &other) {
-        OwnedAutomationObject old(std::move(*this));
-        r_ = std::exchange(other.r_, nullptr);
-    }
-    return *this;
-}
-
-OwnedAutomationObject::~OwnedAutomationObject() {
-    if (!r_) return;
-    ClearObject(*r_);
-    RtFree(r_);
+void FreeAutomationRecord(AutomationObject* record) noexcept {
+    ClearObject(*record);
+    RtFree(record);
 }
 
 // ---- Object operations ----------------------------------------------------------------------

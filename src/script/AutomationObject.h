@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "runtime/UniqueResource.h"
 #include "runtime/Owned.h"
 #include "runtime/Value.h"
 #include "script/VariantValue.h"
@@ -29,26 +30,22 @@ struct AutomationObject {
 };
 static_assert(offsetof(AutomationObject, unknown) == 0 && offsetof(AutomationObject, lastResult) == sizeof(void*));
 
-// Move-only owner of one record: ClearObject, then RtFree, when it ends.
-class OwnedAutomationObject {
+// ClearObject, then RtFree.
+void FreeAutomationRecord(AutomationObject* record) noexcept;
+
+// Move-only owner of one record.
+class OwnedAutomationObject : public UniqueResource<AutomationObject*, &FreeAutomationRecord> {
 public:
     OwnedAutomationObject() noexcept = default;
     // A new, empty record.
     [[nodiscard]] static OwnedAutomationObject New() noexcept;
 
-    OwnedAutomationObject(OwnedAutomationObject&& other) noexcept : r_(std::exchange(other.r_, nullptr)) {}
-    OwnedAutomationObject& operator=(OwnedAutomationObject&& other) noexcept;
-    OwnedAutomationObject(const OwnedAutomationObject&) = delete;
-    OwnedAutomationObject& operator=(const OwnedAutomationObject&) = delete;
-    ~OwnedAutomationObject();
-
-    [[nodiscard]] AutomationObject* get() const noexcept { return r_; }
-    AutomationObject* operator->() const noexcept { return r_; }
-    AutomationObject& operator*() const noexcept { return *r_; }
-    [[nodiscard]] TypedArg Arg() const noexcept { return {TC_OBJECT, 0, r_}; }
+    AutomationObject* operator->() const noexcept { return p_; }
+    AutomationObject& operator*() const noexcept { return *p_; }
+    [[nodiscard]] TypedArg Arg() const noexcept { return {TC_OBJECT, 0, p_}; }
 
 private:
-    AutomationObject* r_ = nullptr;
+    explicit OwnedAutomationObject(AutomationObject* record) noexcept : UniqueResource(record) {}
 };
 
 // ---- Object operations ----------------------------------------------------------------------

@@ -1,6 +1,6 @@
 // Owners of the OLE Automation resources that the bridge and the script objects create:
-// BSTRs, VARIANTs, SAFEARRAYs and the calling thread's COM initialisation. Interfaces are
-// held by Microsoft::WRL::ComPtr. Adopt takes ownership; nothing here copies.
+// BSTRs and SAFEARRAYs (UniqueResource), VARIANTs and the calling thread's COM initialisation.
+// Interfaces are held by Microsoft::WRL::ComPtr. Adopt takes ownership; nothing here copies.
 #pragma once
 
 #include <windows.h>
@@ -10,36 +10,11 @@
 
 #include <utility>
 
+#include "runtime/UniqueResource.h"
+
 namespace quenlark {
 
-class UniqueBstr {
-public:
-    UniqueBstr() noexcept = default;
-    [[nodiscard]] static UniqueBstr Adopt(BSTR s) noexcept {
-        UniqueBstr owner;
-        owner.s_ = s;
-        return owner;
-    }
-    UniqueBstr(UniqueBstr&& other) noexcept : s_(other.Release()) {}
-    UniqueBstr& operator=(UniqueBstr&& other) noexcept {
-        if (this != &other) Reset(other.Release());
-        return *this;
-    }
-    UniqueBstr(const UniqueBstr&) = delete;
-    UniqueBstr& operator=(const UniqueBstr&) = delete;
-    ~UniqueBstr() { Reset(); }
-
-    [[nodiscard]] BSTR get() const noexcept { return s_; }
-    // The slot itself, for a callee that receives VT_BYREF | VT_BSTR: by the COM rule it frees
-    // what it replaces, so the owner then holds the callee's string.
-    [[nodiscard]] BSTR* Address() noexcept { return &s_; }
-    [[nodiscard]] BSTR Release() noexcept { return std::exchange(s_, nullptr); }
-    void Reset(BSTR s = nullptr) noexcept { ::SysFreeString(std::exchange(s_, s)); }
-    explicit operator bool() const noexcept { return s_ != nullptr; }
-
-private:
-    BSTR s_ = nullptr;
-};
+using UniqueBstr = UniqueResource<BSTR, &::SysFreeString>;
 
 // A ComPtr that takes over the reference the caller holds. mingw-w64's ComPtr::Attach adds a
 // reference of its own (unlike the documented one), so an attached new object would never end.
@@ -85,35 +60,8 @@ private:
     VARIANT v_;
 };
 
-class UniqueSafeArray {
-public:
-    UniqueSafeArray() noexcept = default;
-    [[nodiscard]] static UniqueSafeArray Adopt(SAFEARRAY* a) noexcept {
-        UniqueSafeArray owner;
-        owner.a_ = a;
-        return owner;
-    }
-    UniqueSafeArray(UniqueSafeArray&& other) noexcept : a_(other.Release()) {}
-    UniqueSafeArray& operator=(UniqueSafeArray&& other) noexcept {
-        if (this != &other) {
-            if (a_) ::SafeArrayDestroy(a_);
-            a_ = other.Release();
-        }
-        return *this;
-    }
-    UniqueSafeArray(const UniqueSafeArray&) = delete;
-    UniqueSafeArray& operator=(const UniqueSafeArray&) = delete;
-    ~UniqueSafeArray() {
-        if (a_) ::SafeArrayDestroy(a_);
-    }
-
-    [[nodiscard]] SAFEARRAY* get() const noexcept { return a_; }
-    [[nodiscard]] SAFEARRAY* Release() noexcept { return std::exchange(a_, nullptr); }
-    explicit operator bool() const noexcept { return a_ != nullptr; }
-
-private:
-    SAFEARRAY* a_ = nullptr;
-};
+inline void DestroySafeArray(SAFEARRAY* array) noexcept { (void)::SafeArrayDestroy(array); }
+using UniqueSafeArray = UniqueResource<SAFEARRAY*, &DestroySafeArray>;
 
 // SafeArrayAccessData for one scope; data() is null when access failed.
 class SafeArrayAccess {

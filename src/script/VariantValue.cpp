@@ -60,30 +60,20 @@ ElementSlot SlotOf(const SafeArrayAccess& access, SAFEARRAY* a, std::size_t posi
 
 OwnedVariantValue OwnedVariantValue::New() noexcept {
     OwnedVariantValue owner = Adopt(VARIANT{});
-    owner.v_->vt = VT_I4;
-    owner.v_->lVal = 0;
+    owner->vt = VT_I4;
+    owner->lVal = 0;
     return owner;
 }
 
 OwnedVariantValue OwnedVariantValue::Adopt(VARIANT contents) noexcept {
-    OwnedVariantValue owner;
-    owner.v_ = static_cast<VariantValue*>(RtAlloc(sizeof(VariantValue)));
-    *owner.v_ = contents;
+    OwnedVariantValue owner(static_cast<VariantValue*>(RtAlloc(sizeof(VariantValue))));
+    *owner.p_ = contents;
     return owner;
 }
 
-OwnedVariantValue& OwnedVariantValue::operator=(OwnedVariantValue&& other) noexcept {
-    if (this != &other) {
-        OwnedVariantValue old(std::move(*this));
-        v_ = std::exchange(other.v_, nullptr);
-    }
-    return *this;
-}
-
-OwnedVariantValue::~OwnedVariantValue() {
-    if (!v_) return;
-    ClearVariant(v_);
-    RtFree(v_);
+void FreeVariantRecord(VariantValue* record) noexcept {
+    ClearVariant(record);
+    RtFree(record);
 }
 
 // ---- Scalars ---------------------------------------------------------------------------------

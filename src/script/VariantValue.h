@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "runtime/UniqueResource.h"
 #include "runtime/Owned.h"
 #include "runtime/Value.h"
 #include "script/ComOwners.h"
@@ -14,8 +15,11 @@ namespace quenlark {
 
 using VariantValue = VARIANT;
 
-// Move-only owner of one VariantValue block: ClearVariant, then RtFree, when it ends.
-class OwnedVariantValue {
+// ClearVariant, then RtFree.
+void FreeVariantRecord(VariantValue* record) noexcept;
+
+// Move-only owner of one VariantValue block.
+class OwnedVariantValue : public UniqueResource<VariantValue*, &FreeVariantRecord> {
 public:
     OwnedVariantValue() noexcept = default;
     // A variant as the program creates it: VT_I4 0.
@@ -23,18 +27,11 @@ public:
     // A zero-filled block (VT_EMPTY) that takes over `contents` as it is.
     [[nodiscard]] static OwnedVariantValue Adopt(VARIANT contents) noexcept;
 
-    OwnedVariantValue(OwnedVariantValue&& other) noexcept : v_(std::exchange(other.v_, nullptr)) {}
-    OwnedVariantValue& operator=(OwnedVariantValue&& other) noexcept;
-    OwnedVariantValue(const OwnedVariantValue&) = delete;
-    OwnedVariantValue& operator=(const OwnedVariantValue&) = delete;
-    ~OwnedVariantValue();
-
-    [[nodiscard]] VariantValue* get() const noexcept { return v_; }
-    VariantValue* operator->() const noexcept { return v_; }
-    [[nodiscard]] TypedArg Arg() const noexcept { return {TC_VARIANT, 0, v_}; }
+    VariantValue* operator->() const noexcept { return p_; }
+    [[nodiscard]] TypedArg Arg() const noexcept { return {TC_VARIANT, 0, p_}; }
 
 private:
-    VariantValue* v_ = nullptr;
+    explicit OwnedVariantValue(VariantValue* record) noexcept : UniqueResource(record) {}
 };
 
 // Clears the target (when present) and copies the source into it (when present). Copying a
