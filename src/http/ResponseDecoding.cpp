@@ -6,12 +6,13 @@
 #include <string>
 
 #include "http/CharsetLabels.h"
+#include "platform/Platform.h"
 #include "runtime/Events.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
 #include "script/ComOwners.h"
-#include "script/WideText.h"
+#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -37,11 +38,11 @@ std::wstring ToUtf16(std::string_view bytes, std::uint32_t codePage) {
     // two-byte part of GB 18030 is code page 936, logical-order Hebrew is ISO 8859-8.
     if (codePage == kCodePageGb18030 && !::IsValidCodePage(codePage)) codePage = 936;
     if (codePage == kCodePageHebrewLogical && !::IsValidCodePage(codePage)) codePage = 28598;
-    if (bytes.size() > INT_MAX) return wide;
-    const int units = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    if (units <= 0) return wide;
-    wide.resize(static_cast<std::size_t>(units));
-    ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), units);
+    const std::size_t units = platform::MultiByteToUtf16(codePage, bytes.data(), bytes.size(), nullptr, 0);
+    if (units == 0) return wide;
+    wide.resize(units);
+    wide.resize(platform::MultiByteToUtf16(codePage, bytes.data(), bytes.size(), reinterpret_cast<char16_t*>(wide.data()),
+                                           units));
     return wide;
 }
 
@@ -53,7 +54,7 @@ std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t co
         const std::wstring wide = ToUtf16(bytes, codePage);
         if (wide.empty()) return std::nullopt;
         // As every text that comes out of an automation object.
-        OwnedText text = (toText ? toText : WideToText)(wide);
+        OwnedText text = (toText ? toText : WideToCp936)(wide);
         // Nothing came back from a text that holds characters before its first NUL: the
         // conversion failed, and the raw text is kept.
         if (text.empty() && wide.front() != L'\0') return std::nullopt;

@@ -13,7 +13,7 @@
 #include "http/RequestHeaders.h"
 #include "http/ResponseBodyBuffer.h"
 #include "http/ResponseDecoding.h"
-#include "http/WinHttpText.h"
+#include "platform/WideText.h"
 #include "platform/Platform.h"
 #include "platform/UniqueHandle.h"
 #include "runtime/Events.h"

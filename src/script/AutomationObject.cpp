@@ -9,7 +9,7 @@
 #include "runtime/Trace.h"
 #include "script/ComOwners.h"
 #include "script/InvokeDispatch.h"
-#include "script/WideText.h"
+#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -29,7 +29,7 @@ void DropInterface(AutomationObject& obj) noexcept {
 // A coclass named `progId` in the type library file, or null. Registers the library when the
 // file was named with a path (lastResult = RegisterTypeLib's HRESULT).
 ComPtr<IUnknown> CreateFromTypeLibrary(AutomationObject& obj, BSTR progId, const char* typeLibraryFile) noexcept {
-    UniqueBstr file = TextToWide(typeLibraryFile);
+    UniqueBstr file = Cp936ToBstr(typeLibraryFile);
     ComPtr<ITypeLib> library;
     if (!file || ::LoadTypeLib(file.get(), &library) != S_OK) return nullptr;
     // The hash only speeds the search up; it must be made for the platform that reads it.
@@ -61,7 +61,7 @@ thread_local bool t_askingAboutFailure = false;
 // described none, what a script control's Error object says (description and position).
 void TraceFailedMember(AutomationObject& obj, const char* name, HRESULT hr, EXCEPINFO& exception) noexcept {
     if (exception.pfnDeferredFillIn) (void)exception.pfnDeferredFillIn(&exception);
-    OwnedText description = WideToText(BstrView(exception.bstrDescription));
+    OwnedText description = WideToCp936(BstrView(exception.bstrDescription));
     ::SysFreeString(exception.bstrSource);
     ::SysFreeString(exception.bstrDescription);
     ::SysFreeString(exception.bstrHelpFile);
@@ -164,7 +164,7 @@ void FreeAutomationRecord(AutomationObject* record) noexcept {
 
 bool CreateObject(AutomationObject& obj, const char* progId, const char* typeLibraryFile) noexcept {
     DropInterface(obj);
-    UniqueBstr wideProgId = TextToWide(progId);
+    UniqueBstr wideProgId = Cp936ToBstr(progId);
     if (!wideProgId) {
         obj.lastResult = 0;
         return false;

@@ -1,5 +1,5 @@
 // Owners of the OLE Automation resources that the bridge and the script objects create:
-// BSTRs and SAFEARRAYs (UniqueResource), VARIANTs and the calling thread's COM initialisation.
+// BSTRs (platform/WideText.h) and SAFEARRAYs (UniqueResource), VARIANTs and the calling thread's COM initialisation.
 // Interfaces are held by Microsoft::WRL::ComPtr. Adopt takes ownership; nothing here copies.
 #pragma once
 
@@ -10,11 +10,10 @@
 
 #include <utility>
 
+#include "platform/WideText.h"
 #include "runtime/UniqueResource.h"
 
 namespace quenlark {
-
-using UniqueBstr = UniqueResource<BSTR, &::SysFreeString>;
 
 // A ComPtr that takes over the reference the caller holds. mingw-w64's ComPtr::Attach adds a
 // reference of its own (unlike the documented one), so an attached new object would never end.

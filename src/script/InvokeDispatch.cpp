@@ -11,7 +11,7 @@
 #include "script/AutomationObject.h"
 #include "script/ComOwners.h"
 #include "script/VariantValue.h"
-#include "script/WideText.h"
+#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -85,13 +85,13 @@ void CallArguments::Convert(std::size_t i, const TypedArg& arg, bool byRefParame
         case TC_TEXT: {
             const char* text = variable ? *static_cast<char**>(arg.ptr) : arg.TextValue();
             if (variable && byRefParameter) {
-                slot.text = TextToWide(text);
+                slot.text = Cp936ToBstr(text);
                 slot.textVariable = static_cast<char**>(arg.ptr);
                 v.vt = VT_BYREF | VT_BSTR;
                 v.pbstrVal = slot.text.Address();
             } else {
                 v.vt = VT_BSTR;
-                v.bstrVal = TextToWide(text).Release();
+                v.bstrVal = Cp936ToBstr(text).Release();
                 slot.owned = true;
             }
             return;
@@ -151,7 +151,7 @@ void CallArguments::Convert(std::size_t i, const TypedArg& arg, bool byRefParame
 void CallArguments::WriteBack() noexcept {
     for (Slot& slot : slots_) {
         if (slot.textVariable) {
-            OwnedText written = WideToText(BstrView(slot.text.get()));
+            OwnedText written = WideToCp936(BstrView(slot.text.get()));
             RtFree(*slot.textVariable);
             *slot.textVariable = written.Release();
         }
@@ -167,7 +167,7 @@ void CallArguments::WriteBack() noexcept {
 
 HRESULT LookupDispId(IDispatch* dispatch, const char* name, DISPID& id) noexcept {
     if (!dispatch) return E_POINTER;
-    UniqueBstr wide = TextToWide(name);
+    UniqueBstr wide = Cp936ToBstr(name);
     wchar_t empty[] = L"";
     LPOLESTR names[] = {wide ? wide.get() : empty};
     return dispatch->GetIDsOfNames(IID_NULL, names, 1, ::GetUserDefaultLCID(), &id);

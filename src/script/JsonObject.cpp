@@ -9,7 +9,7 @@
 #include "script/JsonHelperScript.h"
 #include "script/JsonSyntax.h"
 #include "script/ScriptControlStandIn.h"
-#include "script/WideText.h"
+#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -61,7 +61,7 @@ OwnedText EscapeForScriptString(const char* value) noexcept {
 // UTF-16 text that the engine receives. A bare string is refused too, because eval runs a
 // string's contents as script.
 bool IsEvaluableJson(const char* text) noexcept {
-    const UniqueBstr wide = TextToWide(text);
+    const UniqueBstr wide = Cp936ToBstr(text);
     const std::wstring_view units = BstrView(wide.get());
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
     const std::optional<JsonValueKind> kind =

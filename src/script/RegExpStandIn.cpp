@@ -10,7 +10,7 @@
 #include "script/NamedDispatch.h"
 #include "script/ScriptHost.h"
 #include "script/StandInObject.h"
-#include "script/WideText.h"
+#include "platform/WideText.h"
 
 namespace quenlark {
 

@@ -3,7 +3,7 @@
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
 #include "script/RegExpStandIn.h"
-#include "script/WideText.h"
+#include "platform/WideText.h"
 
 namespace quenlark {
 

@@ -7,7 +7,7 @@
 
 #include "runtime/Owned.h"
 #include "runtime/Trace.h"
-#include "script/WideText.h"
+#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -95,7 +95,7 @@ public:
         DWORD context = 0;
         (void)error->GetSourcePosition(&context, &record.line, &record.column);
         if (trace::On()) {
-            const OwnedText message = WideToText(BstrView(record.message.get()));
+            const OwnedText message = WideToCp936(BstrView(record.message.get()));
             trace::Line("script", "script error 0x%08lx at line %lu, column %ld: %s", static_cast<unsigned long>(record.code),
                         static_cast<unsigned long>(record.line) + 1, static_cast<long>(record.column) + 1, message.c_str());
         }

@@ -6,7 +6,7 @@
 #include "runtime/Memory.h"
 #include "runtime/Values.h"
 #include "script/AutomationObject.h"
-#include "script/WideText.h"
+#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -133,10 +133,10 @@ void ByteSetToVariant(const void* byteSet, VARIANT& out) noexcept {
 // ---- Text ------------------------------------------------------------------------------------
 
 OwnedText VariantBstrText(const VARIANT& v) noexcept {
-    if (v.vt == VT_BSTR) return WideToText(BstrView(v.bstrVal));
+    if (v.vt == VT_BSTR) return WideToCp936(BstrView(v.bstrVal));
     UniqueVariant text;
     if (::VariantChangeType(text.get(), const_cast<VARIANT*>(&v), 0, VT_BSTR) != S_OK) return {};
-    return WideToText(BstrView(text->bstrVal));
+    return WideToCp936(BstrView(text->bstrVal));
 }
 
 OwnedText VariantToText(const VariantValue* v, std::optional<std::int32_t> index) noexcept {
@@ -202,7 +202,7 @@ bool ValueToVariant(const TypedArg& value, UniqueVariant& out) noexcept {
             break;
         case TC_TEXT:
             made->vt = VT_BSTR;
-            made->bstrVal = TextToWide(value.TextValue()).Release();
+            made->bstrVal = Cp936ToBstr(value.TextValue()).Release();
             break;
         default:
             if (!ScalarVariantType(value.Base())) return false;
@@ -247,7 +247,7 @@ bool ArrayToSafeArray(const TypedArg& value, UniqueVariant& out) noexcept {
             if (vt == VT_BSTR) {
                 const char* text;
                 std::memcpy(&text, from, sizeof text);
-                reinterpret_cast<BSTR*>(access.data())[i] = TextToWide(text).Release();
+                reinterpret_cast<BSTR*>(access.data())[i] = Cp936ToBstr(text).Release();
             } else if (vt == VT_BOOL) {
                 reinterpret_cast<VARIANT_BOOL*>(access.data())[i] = ReadInt32(from) != 0 ? VARIANT_TRUE : VARIANT_FALSE;
             }

@@ -19,7 +19,7 @@
 #include "script/ScriptControlStandIn.h"
 #include "script/ScriptHost.h"
 #include "script/VariantValue.h"
-#include "script/WideText.h"
+#include "platform/WideText.h"
 
 namespace quenlark {
 namespace {
