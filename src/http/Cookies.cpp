@@ -10,10 +10,9 @@ namespace {
 
 constexpr const char* kSeparator = "; ";
 
-std::int32_t Length(const char* text) { return static_cast<std::int32_t>(TextLength(text)); }
 
 bool EndsWith(const char* text, const char* piece) {
-    return CompareTexts(TextRight(text, Length(piece)).get(), piece) == 0;
+    return CompareTexts(TextRight(text, TextByteLength(piece)).get(), piece) == 0;
 }
 
 // Blanks trimmed at both ends; a text that then ends with ";" gets its blank back.
@@ -38,7 +37,7 @@ void CollectSetCookies(const char* line, OwnedText& returnCookies) noexcept {
 
 void FinishCookies(OwnedText& returnCookies, const char* sendCookies, bool mergeCookies) noexcept {
     if (EndsWith(returnCookies.get(), kSeparator)) {
-        returnCookies = TextLeft(returnCookies.get(), Length(returnCookies.get()) - 2);
+        returnCookies = TextLeft(returnCookies.get(), TextByteLength(returnCookies.get()) - 2);
     }
     if (mergeCookies && sendCookies && *sendCookies) returnCookies = MergeCookies(sendCookies, returnCookies.get());
 }
@@ -63,7 +62,7 @@ OwnedText MergeCookies(const char* oldSet, const char* newSet) noexcept {
         if (EndsWith(entry, "=deleted")) continue;
         output = ConcatTexts({output.get(), entry, kSeparator});
     }
-    output = TextLeft(output.get(), Length(output.get()) - 2);
+    output = TextLeft(output.get(), TextByteLength(output.get()) - 2);
     return RemoveDuplicateEntries(output.get(), kSeparator);
 }
 
@@ -81,7 +80,7 @@ OwnedText RemoveDuplicateEntries(const char* text, const char* separator) noexce
         for (std::size_t j = 1; j < i && !seen; ++j) seen = CompareTexts(pieces.At(j), pieces.At(i)) == 0;
         if (!seen) output = ConcatTexts({output.get(), pieces.At(i), separator});
     }
-    return TextLeft(output.get(), Length(output.get()) - Length(separator));
+    return TextLeft(output.get(), TextByteLength(output.get()) - TextByteLength(separator));
 }
 
 }  // namespace quenlark

@@ -1,5 +1,6 @@
 #include "http/RequestHeaders.h"
 
+#include "text/TextHelpers.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
 
@@ -27,7 +28,6 @@ constexpr std::int32_t kMethodPost = 1;
 
 bool HasBytes(const char* text) { return text && *text; }
 
-std::int32_t Length(const char* text) { return static_cast<std::int32_t>(TextLength(text)); }
 
 }  // namespace
 
@@ -73,10 +73,10 @@ OwnedText NormalizeHeaderNames(const char* block) noexcept {
             newName = CapitalizeFirst(name.get());
         }
         // The rest is measured from the end with the new name's length.
-        const OwnedText rest = TextRight(line, Length(line) - Length(newName.get()));
+        const OwnedText rest = TextRight(line, TextByteLength(line) - TextByteLength(newName.get()));
         output = ConcatTexts({output.get(), newName.get(), rest.get(), "\r\n"});
     }
-    return TextLeft(output.get(), Length(output.get()) - 2);
+    return TextLeft(output.get(), TextByteLength(output.get()) - 2);
 }
 
 OwnedText CapitalizeFirst(const char* word) noexcept {
@@ -89,15 +89,15 @@ OwnedText CapitalizeFirst(const char* word) noexcept {
 
 OwnedText HeaderValue(const char* block, const char* name) noexcept {
     const OwnedTextArray lines = SplitText(block, "\r\n");
-    const std::int32_t nameLength = Length(name);
+    const std::int32_t nameLength = TextByteLength(name);
     const OwnedText marker = ConcatTexts({name, ": "});
     for (std::size_t i = 1; i <= lines.size(); ++i) {
         const char* line = lines.At(i);
         if (CompareTexts(TextLeft(line, nameLength).get(), name) != 0) continue;
         const std::int32_t at = FindText(line, marker.get());
         if (at == -1) return {};
-        const std::int32_t valueStart = at + Length(marker.get());
-        return TextMiddle(line, valueStart, Length(line) - valueStart + 1);
+        const std::int32_t valueStart = at + TextByteLength(marker.get());
+        return TextMiddle(line, valueStart, TextByteLength(line) - valueStart + 1);
     }
     return {};
 }

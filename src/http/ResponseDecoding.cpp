@@ -38,10 +38,10 @@ std::wstring ToUtf16(std::string_view bytes, std::uint32_t codePage) {
     // two-byte part of GB 18030 is code page 936, logical-order Hebrew is ISO 8859-8.
     if (codePage == kCodePageGb18030 && !::IsValidCodePage(codePage)) codePage = 936;
     if (codePage == kCodePageHebrewLogical && !::IsValidCodePage(codePage)) codePage = 28598;
-    const std::size_t units = platform::MultiByteToUtf16(codePage, bytes.data(), bytes.size(), nullptr, 0);
+    const std::size_t units = platform::DecodeToUtf16(codePage, bytes.data(), bytes.size(), nullptr, 0);
     if (units == 0) return wide;
     wide.resize(units);
-    wide.resize(platform::MultiByteToUtf16(codePage, bytes.data(), bytes.size(), reinterpret_cast<char16_t*>(wide.data()),
+    wide.resize(platform::DecodeToUtf16(codePage, bytes.data(), bytes.size(), reinterpret_cast<char16_t*>(wide.data()),
                                            units));
     return wide;
 }

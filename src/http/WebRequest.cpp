@@ -44,13 +44,12 @@ using UniqueInternetHandle = UniqueHandle<HINTERNET, &::WinHttpCloseHandle>;
 
 const char* const kVerbs[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 
-constexpr DWORD kIgnoreCertificateErrors = 0x3300;  // unknown CA, wrong usage, name mismatch, date
+constexpr DWORD kIgnoreCertificateErrors = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
+                                           SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+static_assert(kIgnoreCertificateErrors == 0x3300);
 constexpr DWORD kDefaultTimeoutMs = 30000;
-// WINHTTP_OPTION_ENABLE_FEATURE with 1 is WINHTTP_ENABLE_SSL_REVOCATION, not a cookie switch:
-// with cookies to send, certificate revocation checking is switched on and WinHTTP's own
-// cookie handling stays as it is.
-constexpr DWORD kOptionEnableFeature = 79;
-constexpr DWORD kFeatureValueOne = 1;
+// With cookies to send, certificate revocation checking is switched on (the feature that
+// WINHTTP_OPTION_ENABLE_FEATURE with 1 enables); WinHTTP's own cookie handling stays as it is.
 
 bool SetDwordOption(HINTERNET handle, DWORD option, DWORD value) {
     return ::WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
@@ -248,7 +247,7 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
     }
     if (!SetDwordOption(request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors)) return Failed(failure, kStatusCertificateOptions, "WinHttpSetOption");
     const bool cookieSwitch = HasBytes(p.sendCookies)
-                                  ? SetDwordOption(request, kOptionEnableFeature, kFeatureValueOne)
+                                  ? SetDwordOption(request, WINHTTP_OPTION_ENABLE_FEATURE, WINHTTP_ENABLE_SSL_REVOCATION)
                                   : SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
     if (!cookieSwitch) return Failed(failure, kStatusCookieSwitch, "WinHttpSetOption");
     if (p.noRedirect.value_or(false) &&

@@ -81,7 +81,7 @@ std::size_t Convert(const char* from, const char* to, const char* input, std::si
 
 }  // namespace
 
-std::size_t MultiByteToUtf16(std::uint32_t codePage, const char* source, std::size_t sourceBytes, char16_t* destination,
+std::size_t DecodeToUtf16(std::uint32_t codePage, const char* source, std::size_t sourceBytes, char16_t* destination,
                              std::size_t destinationUnits) noexcept {
     if (sourceBytes == 0) return 0;
     static const char kReplacement[] = "\xFD\xFF";  // U+FFFD, little-endian
@@ -98,7 +98,7 @@ std::size_t MultiByteToUtf16(std::uint32_t codePage, const char* source, std::si
     return count;
 }
 
-std::size_t Utf16ToMultiByte(std::uint32_t codePage, const char16_t* source, std::size_t sourceUnits, char* destination,
+std::size_t EncodeFromUtf16(std::uint32_t codePage, const char16_t* source, std::size_t sourceUnits, char* destination,
                              std::size_t destinationBytes) noexcept {
     if (sourceUnits == 0) return 0;
     std::size_t bytes;

@@ -27,6 +27,11 @@ bool IsInImage(const void* address) noexcept;
 // False when the first `size` bytes at the address cannot be read.
 bool IsReadable(const void* address, std::size_t size) noexcept;
 
+// Message box flags, the values of MB_OK and MB_ICONERROR (MB_ICONSTOP): the portable core
+// names them without <windows.h>.
+inline constexpr unsigned kMessageBoxOk = 0x00;
+inline constexpr unsigned kMessageBoxIconError = 0x10;
+
 // MessageBoxA, or the hook installed by a test (TestSeam.h).
 int ShowMessage(void* owner, const char* text, const char* caption, unsigned flags) noexcept;
 // Ends the process: tells the test hook first, then ExitProcess.
@@ -51,9 +56,9 @@ const char* CommandLine() noexcept;
 // become '?'. Code page 0 is the system's ANSI code page. With a null destination the size
 // needed is returned; otherwise the count written, 0 when it does not fit or the code page is
 // unknown.
-std::size_t MultiByteToUtf16(std::uint32_t codePage, const char* source, std::size_t sourceBytes, char16_t* destination,
+std::size_t DecodeToUtf16(std::uint32_t codePage, const char* source, std::size_t sourceBytes, char16_t* destination,
                              std::size_t destinationUnits) noexcept;
-std::size_t Utf16ToMultiByte(std::uint32_t codePage, const char16_t* source, std::size_t sourceUnits, char* destination,
+std::size_t EncodeFromUtf16(std::uint32_t codePage, const char16_t* source, std::size_t sourceUnits, char* destination,
                              std::size_t destinationBytes) noexcept;
 
 // Calling thread's window messages: see ProcessEvents in runtime/Events.h.

@@ -17,10 +17,10 @@ const char16_t* Units(std::wstring_view wide) noexcept {
 }  // namespace
 
 std::wstring Cp936ToWide(std::string_view text) {
-    const std::size_t units = platform::MultiByteToUtf16(kTextCodePage, text.data(), text.size(), nullptr, 0);
+    const std::size_t units = platform::DecodeToUtf16(kTextCodePage, text.data(), text.size(), nullptr, 0);
     if (units == 0) return {};
     std::wstring wide(units, L'\0');
-    const std::size_t written = platform::MultiByteToUtf16(kTextCodePage, text.data(), text.size(),
+    const std::size_t written = platform::DecodeToUtf16(kTextCodePage, text.data(), text.size(),
                                                            reinterpret_cast<char16_t*>(wide.data()), units);
     wide.resize(written);
     return wide;
@@ -28,10 +28,10 @@ std::wstring Cp936ToWide(std::string_view text) {
 
 UniqueBstr Cp936ToBstr(const char* text) noexcept {
     const std::size_t length = text ? std::strlen(text) : 0;
-    const std::size_t units = platform::MultiByteToUtf16(kTextCodePage, text, length, nullptr, 0);
+    const std::size_t units = platform::DecodeToUtf16(kTextCodePage, text, length, nullptr, 0);
     if (units == 0) return {};
     UniqueBstr wide = UniqueBstr::Adopt(::SysAllocStringLen(nullptr, static_cast<UINT>(units)));
-    if (!wide || platform::MultiByteToUtf16(kTextCodePage, text, length, reinterpret_cast<char16_t*>(wide.get()),
+    if (!wide || platform::DecodeToUtf16(kTextCodePage, text, length, reinterpret_cast<char16_t*>(wide.get()),
                                             units) != units) {
         return {};
     }
@@ -40,17 +40,17 @@ UniqueBstr Cp936ToBstr(const char* text) noexcept {
 
 OwnedText WideToCp936(std::wstring_view wide) noexcept {
     wide = wide.substr(0, wide.find(L'\0'));
-    const std::size_t bytes = platform::Utf16ToMultiByte(kTextCodePage, Units(wide), wide.size(), nullptr, 0);
+    const std::size_t bytes = platform::EncodeFromUtf16(kTextCodePage, Units(wide), wide.size(), nullptr, 0);
     if (bytes == 0) return {};
     auto* block = static_cast<char*>(RtAllocRaw(bytes + 1));
     OwnedText text = OwnedText::Adopt(block);
-    if (platform::Utf16ToMultiByte(kTextCodePage, Units(wide), wide.size(), block, bytes) != bytes) return {};
+    if (platform::EncodeFromUtf16(kTextCodePage, Units(wide), wide.size(), block, bytes) != bytes) return {};
     block[bytes] = '\0';
     return text;
 }
 
 std::size_t TextBytesOfWidePrefix(std::wstring_view wide, std::size_t units) noexcept {
-    return platform::Utf16ToMultiByte(kTextCodePage, Units(wide), std::min(units, wide.size()), nullptr, 0);
+    return platform::EncodeFromUtf16(kTextCodePage, Units(wide), std::min(units, wide.size()), nullptr, 0);
 }
 
 }  // namespace quenlark

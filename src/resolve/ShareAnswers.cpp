@@ -40,23 +40,23 @@ OwnedText PageTextOfBody(OwnedByteSet body) noexcept {
     const void* zero = bytes ? std::memchr(bytes, 0, body.size()) : nullptr;
     const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - bytes) : body.size();
     if (length == 0) return {};
-    const std::size_t units = platform::MultiByteToUtf16(kCodePageUtf8, bytes, length, nullptr, 0);
+    const std::size_t units = platform::DecodeToUtf16(kCodePageUtf8, bytes, length, nullptr, 0);
     if (units == 0 || units > SIZE_MAX / sizeof(char16_t)) return {};
     HeapBlock wide(units * sizeof(char16_t));
     if (!wide.at) return {};
     auto* text16 = static_cast<char16_t*>(wide.at);
-    if (platform::MultiByteToUtf16(kCodePageUtf8, bytes, length, text16, units) != units) return {};
+    if (platform::DecodeToUtf16(kCodePageUtf8, bytes, length, text16, units) != units) return {};
     body.Reset();
     // Up to the first zero unit (a NUL cannot come out of bytes without one, but be sure).
     std::size_t count = 0;
     while (count < units && text16[count] != u'\0') ++count;
     if (count == 0) return {};
-    const std::size_t size = platform::Utf16ToMultiByte(kCodePage936, text16, count, nullptr, 0);
+    const std::size_t size = platform::EncodeFromUtf16(kCodePage936, text16, count, nullptr, 0);
     if (size == 0 || size == SIZE_MAX) return {};
     auto* text = static_cast<char*>(platform::HeapAllocate(size + 1, false));
     if (!text) return {};
     OwnedText page = OwnedText::Adopt(text);
-    if (platform::Utf16ToMultiByte(kCodePage936, text16, count, text, size) != size) return {};
+    if (platform::EncodeFromUtf16(kCodePage936, text16, count, text, size) != size) return {};
     text[size] = '\0';
     return page;
 }

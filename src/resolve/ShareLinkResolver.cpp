@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "http/WebRequest.h"
+#include "platform/Platform.h"
 #include "resolve/FrameSearch.h"
 #include "resolve/ShareAnswers.h"
 #include "resolve/ServiceConstants.h"
@@ -35,13 +36,11 @@ constexpr std::size_t kEngineMatchLimit = 1024;
 // Shorter frame sources are not real ones.
 constexpr std::int32_t kMinimumValueLength = 10;
 constexpr std::int32_t kPauseMs = 5;
-constexpr std::int32_t kMbIconStop = 16;
-constexpr std::int32_t kMbOk = 0;
 constexpr RegexOptions kFrameOptions{.caseSensitive = false, .multiline = false, .global = true};
 
-void ShowMessage(const char* text, std::int32_t flags) {
+void ShowMessage(const char* text, unsigned flags) {
     trace::Line("failure", "message box \"%s\"", text);
-    ShowMessageBox(TypedArg::TextArg(text), TypedArg::Int(flags));
+    ShowMessageBox(TypedArg::TextArg(text), TypedArg::Int(static_cast<std::int32_t>(flags)));
 }
 
 // The group of one line's match.
@@ -61,7 +60,7 @@ OwnedText FrameSourceOf(RegexObject& regex, const FrameLines::Hit& hit) {
 // handed to the engine, so no page makes it backtrack for long.
 OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
     if (!regex.Create(kFramePattern, kCarriageReturnProbe, kFrameOptions)) {
-        ShowMessage(kRegexFailedMessage, kMbIconStop);
+        ShowMessage(kRegexFailedMessage, platform::kMessageBoxIconError);
         return {};  // no engine, no matches
     }
     FrameLines lines(page ? std::string_view(page) : std::string_view(), {.carriageReturn = regex.MatchCount() == 0});
@@ -110,7 +109,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
         const OwnedText page2 = PageTextOfBody(std::move(framePage));
         const SignValues values = ReadSignValues(page2.get());
         if (!values.found) {
-            ShowMessage(kSignFailedMessage, kMbOk);
+            ShowMessage(kSignFailedMessage, platform::kMessageBoxOk);
             return OwnedText::StaticEmpty();
         }
         postBody = FormBody(values);
@@ -127,7 +126,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     const bool parsed = json.Parse(jsonText.get());
     if (!parsed) {
         trace::Line("failure", "the answer is no JSON object the engine takes: \"%.200s\"", jsonText.c_str());
-        ShowMessage(kJsonFailedMessage, kMbOk);
+        ShowMessage(kJsonFailedMessage, platform::kMessageBoxOk);
     }
     const OwnedText dom = parsed ? json.GetText("dom") : OwnedText();
     const OwnedText path = parsed ? json.GetText("url") : OwnedText();

@@ -12,7 +12,6 @@ const char kRuntimeErrorCaption[] = "error";
 
 namespace {
 
-constexpr unsigned kMbIconError = 0x10;
 
 const char* const kRuntimeErrorTable[] = {
     "数组成员引用下标超出定义范围",
@@ -48,7 +47,7 @@ void FormatRuntimeError(char (&buffer)[256], std::uint32_t number, std::uint32_t
 void RaiseRuntimeError(std::uint32_t number, std::uint32_t place, std::uint32_t position) noexcept {
     char buffer[256];
     FormatRuntimeError(buffer, number, place, position);
-    platform::ShowMessage(nullptr, buffer, kRuntimeErrorCaption, kMbIconError);
+    platform::ShowMessage(nullptr, buffer, kRuntimeErrorCaption, platform::kMessageBoxIconError);
     RtExit(0);
 }
 

@@ -28,16 +28,12 @@ constexpr const char kFalse[] = "假";
 constexpr std::int64_t kDaysFrom1970To1899 = -25569;  // 1899-12-30 is day 0 of a date-time
 constexpr int kSecondsPerDay = 86400;
 
-std::string_view View(const char* text) noexcept { return {text ? text : "", TextLength(text)}; }
-
-OwnedText CopyOrNull(std::string_view bytes) noexcept { return bytes.empty() ? OwnedText() : OwnedText::CopyOf(bytes); }
-
 // Bytes read as characters up to the first zero byte.
 OwnedText TextUpToZero(const void* bytes, std::size_t size) noexcept {
     if (!bytes || !size) return {};
     const void* zero = std::memchr(bytes, 0, size);
     const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - static_cast<const char*>(bytes)) : size;
-    return CopyOrNull({static_cast<const char*>(bytes), length});
+    return OwnedText::CopyOrNull({static_cast<const char*>(bytes), length});
 }
 
 void FormatFixed(FormatBuffer& buffer, double value) noexcept {
@@ -185,11 +181,11 @@ OwnedText ToText(const TypedArg& value) noexcept {
         case TC_BYTESET:
             return value.ptr ? TextUpToZero(ByteSetBytes(value.ptr), static_cast<std::size_t>(ByteSetSize(value.ptr))) : OwnedText();
         case TC_TEXT:
-            return CopyOrNull(View(value.TextValue()));
+            return OwnedText::CopyOrNull(TextView(value.TextValue()));
         default: {
             FormatBuffer buffer;
             if (!FormatScalar(value, buffer)) return {};
-            return CopyOrNull(buffer);
+            return OwnedText::CopyOrNull(buffer);
         }
     }
 }
@@ -224,7 +220,7 @@ OwnedText HexText(std::int32_t value) noexcept {
 }
 
 OwnedText ToHalfWidth(const char* text) noexcept {
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     if (source.empty()) return {};
     // Mapped in place of the system's LCMapString, which would read the text in the ANSI code
     // page of the machine rather than in 936. Characters without an ASCII form stay as they are.
@@ -252,12 +248,12 @@ std::int32_t ShowMessageBox(const TypedArg& message, const TypedArg& flags, cons
     FormatBuffer buffer = "";
     const char* text = buffer;
     if (message.type == TC_TEXT) {
-        text = View(message.TextValue()).data();
+        text = TextView(message.TextValue()).data();
     } else if (!FormatScalar(message, buffer)) {
         buffer[0] = '\0';  // byte-sets, arrays and objects show an empty message
     }
     // Only a caption given as text is read as one; anything else keeps the default.
-    const char* title = caption.type == TC_TEXT ? View(caption.TextValue()).data() : kDefaultMessageBoxCaption;
+    const char* title = caption.type == TC_TEXT ? TextView(caption.TextValue()).data() : kDefaultMessageBoxCaption;
     // Window handles are 32-bit values (sign-extended on 64-bit Windows), so an int carries one.
     void* window = owner.type == TC_INT ? reinterpret_cast<void*>(static_cast<std::intptr_t>(owner.Low())) : nullptr;
     const auto style = flags.Given() ? static_cast<unsigned>(flags.Low()) : 0u;

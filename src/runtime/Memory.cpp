@@ -13,10 +13,9 @@ const char kOutOfMemoryCaption[] = "error";
 
 namespace {
 
-constexpr unsigned kMbIconError = 0x10;
 
 [[noreturn]] void OutOfMemory() noexcept {
-    platform::ShowMessage(nullptr, kOutOfMemoryText, kOutOfMemoryCaption, kMbIconError);
+    platform::ShowMessage(nullptr, kOutOfMemoryText, kOutOfMemoryCaption, platform::kMessageBoxIconError);
     RtExit(0);
 }
 

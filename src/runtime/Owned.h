@@ -23,6 +23,10 @@ public:
     [[nodiscard]] static OwnedText Adopt(char* text) noexcept { return OwnedText(text); }
     // A new block holding the bytes and a NUL (also for an empty view: an allocated "").
     [[nodiscard]] static OwnedText CopyOf(std::string_view bytes) noexcept;
+    // Null for no bytes (the commands' empty result), else as CopyOf.
+    [[nodiscard]] static OwnedText CopyOrNull(std::string_view bytes) noexcept {
+        return bytes.empty() ? OwnedText() : CopyOf(bytes);
+    }
     // The static empty text (a literal; nothing to free).
     [[nodiscard]] static OwnedText StaticEmpty() noexcept { return OwnedText(const_cast<char*>(EmptyTextLiteral)); }
 

@@ -17,7 +17,6 @@ const char kFatalServiceCaption[] = "ERROR";
 
 namespace {
 
-constexpr unsigned kMbIconError = 0x10;
 constexpr std::size_t kPathBuffer = 260;
 
 ServiceEntry g_serviceEntry = nullptr;
@@ -61,14 +60,14 @@ std::int32_t ValueRecordToInt(const unsigned char* record) noexcept {
 
 [[noreturn]] void FatalServiceError(const char* text) noexcept {
     const std::string message = std::string("Ravelstone RunTime Error:\r\n\r\n") + (text ? text : "");
-    platform::ShowMessage(nullptr, message.c_str(), kFatalServiceCaption, kMbIconError);
+    platform::ShowMessage(nullptr, message.c_str(), kFatalServiceCaption, platform::kMessageBoxIconError);
     RtExit(0);
 }
 
 std::intptr_t Unsupported(std::int32_t code) noexcept {
     char message[128];
     std::snprintf(message, sizeof message, "不支持系统功能函数%d. 请将此信息反馈给作者", static_cast<int>(code));
-    platform::ShowMessage(nullptr, message, kUnsupportedServiceCaption, kMbIconError);
+    platform::ShowMessage(nullptr, message, kUnsupportedServiceCaption, platform::kMessageBoxIconError);
     return 0;
 }
 

@@ -15,8 +15,6 @@ namespace {
 
 constexpr unsigned char kFullWidthSpaceByte = 0xA1;  // a full-width space is A1 A1
 
-std::string_view View(const char* text) noexcept { return {text ? text : "", TextLength(text)}; }
-
 std::int32_t Position(std::size_t offset) noexcept { return static_cast<std::int32_t>(offset + 1); }
 
 // The first character boundary at or after a start given as a 1-based position (starts of
@@ -35,12 +33,10 @@ std::size_t SpaceLengthAt(std::string_view text, std::size_t at) noexcept {
     return lead == kFullWidthSpaceByte && at + 1 < text.size() && static_cast<unsigned char>(text[at + 1]) == kFullWidthSpaceByte ? 2 : 0;
 }
 
-OwnedText CopyOrNull(std::string_view bytes) noexcept { return bytes.empty() ? OwnedText() : OwnedText::CopyOf(bytes); }
-
 }  // namespace
 
 std::int32_t FindText(const char* text, const char* sub, std::optional<std::int32_t> start, bool ignoreCase) noexcept {
-    const std::string_view haystack = View(text);
+    const std::string_view haystack = TextView(text);
     if (haystack.empty() || !sub) return -1;
     if (!*sub) return 1;
     const std::size_t from = BoundaryFrom(haystack, start);
@@ -53,7 +49,7 @@ std::int32_t FindText(const char* text, const char* sub, std::optional<std::int3
 
 std::int32_t FindTextReverse(const char* text, const char* sub, std::optional<std::int32_t> start,
                              bool ignoreCase) noexcept {
-    const std::string_view haystack = View(text);
+    const std::string_view haystack = TextView(text);
     if (haystack.empty() || !sub) return -1;
     if (!*sub) return 1;
     if (start && *start <= 0) return -1;
@@ -77,13 +73,13 @@ std::int32_t FindTextReverse(const char* text, const char* sub, std::optional<st
 }
 
 OwnedText ReplaceSubText(const char* text, const char* find, const ReplaceOptions& options) noexcept {
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     if (source.empty()) return {};
     const std::size_t from = BoundaryFrom(source, options.start);
-    const std::string_view needle = View(find);
+    const std::string_view needle = TextView(find);
     if (from == kNoMatch || needle.empty() || (options.count && *options.count <= 0)) return OwnedText::CopyOf(source);
     std::int32_t remaining = options.count.value_or(INT32_MAX);
-    const std::string_view replacement = View(options.replacement);
+    const std::string_view replacement = TextView(options.replacement);
 
     PieceList pieces;
     ByteMatcher matcher(source, needle, !options.caseSensitive);
@@ -103,9 +99,9 @@ OwnedText ReplaceSubText(const char* text, const char* find, const ReplaceOption
 
 OwnedTextArray SplitText(const char* text, std::optional<const char*> separator, std::optional<std::int32_t> count) noexcept {
     if (count && *count <= 0) return OwnedTextArray::NewEmpty();
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     if (source.empty()) return OwnedTextArray::NewEmpty();
-    const std::string_view cut = separator ? View(*separator) : std::string_view(",");
+    const std::string_view cut = separator ? TextView(*separator) : std::string_view(",");
     PieceList pieces;
     if (cut.empty()) {
         pieces.Add(source.data(), source.size());
@@ -127,7 +123,7 @@ OwnedTextArray SplitText(const char* text, std::optional<const char*> separator,
 }
 
 OwnedText TrimSpaces(const char* text) noexcept {
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     std::size_t at = 0;
     while (at < source.size()) {
         const std::size_t space = SpaceLengthAt(source, at);
@@ -141,11 +137,11 @@ OwnedText TrimSpaces(const char* text) noexcept {
         if (!SpaceLengthAt(source, at)) end = at + length;
         at += length;
     }
-    return CopyOrNull(source.substr(first, end - first));
+    return OwnedText::CopyOrNull(source.substr(first, end - first));
 }
 
 OwnedText RemoveAllSpaces(const char* text) noexcept {
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     if (source.empty()) return {};
     PieceList pieces;
     std::size_t at = 0;
@@ -164,22 +160,22 @@ OwnedText RemoveAllSpaces(const char* text) noexcept {
 }
 
 OwnedText TextLeft(const char* text, std::int32_t n) noexcept {
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     if (n <= 0) return {};
-    return CopyOrNull(source.substr(0, static_cast<std::size_t>(n)));
+    return OwnedText::CopyOrNull(source.substr(0, static_cast<std::size_t>(n)));
 }
 
 OwnedText TextRight(const char* text, std::int32_t n) noexcept {
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     if (n <= 0) return {};
     const std::size_t take = std::min(source.size(), static_cast<std::size_t>(n));
-    return CopyOrNull(source.substr(source.size() - take));
+    return OwnedText::CopyOrNull(source.substr(source.size() - take));
 }
 
 OwnedText TextMiddle(const char* text, std::int32_t start, std::int32_t n) noexcept {
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     if (start <= 0 || n <= 0 || static_cast<std::size_t>(start) > source.size()) return {};
-    return CopyOrNull(source.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(n)));
+    return OwnedText::CopyOrNull(source.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(n)));
 }
 
 std::int32_t CompareText(const char* a, const char* b, bool exact) noexcept {
@@ -193,14 +189,14 @@ std::int32_t CompareText(const char* a, const char* b, bool exact) noexcept {
 }
 
 bool TextStartsWith(const char* text, const char* prefix) noexcept {
-    const std::string_view source = View(text);
-    const std::string_view head = View(prefix);
+    const std::string_view source = TextView(text);
+    const std::string_view head = TextView(prefix);
     return !source.empty() && !head.empty() && source.starts_with(head);
 }
 
 std::int32_t CharCodeAt(const char* text, std::optional<std::int32_t> position) noexcept {
     const std::int32_t at = position.value_or(1);
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     if (at <= 0 || static_cast<std::size_t>(at) > source.size()) return 0;
     return static_cast<signed char>(source[static_cast<std::size_t>(at - 1)]);
 }
@@ -211,7 +207,7 @@ OwnedText CharFromCode(std::int32_t code) noexcept {
 }
 
 OwnedText ToUpperText(const char* text) noexcept {
-    const std::string_view source = View(text);
+    const std::string_view source = TextView(text);
     if (source.empty()) return {};
     OwnedText copy = OwnedText::CopyOf(source);
     char* bytes = copy.get();

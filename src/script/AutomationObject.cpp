@@ -17,10 +17,10 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER, and
-// the same without the remote server for systems that reject it with E_INVALIDARG.
-constexpr DWORD kAnyContext = 0x17;
-constexpr DWORD kLocalContext = 0x07;
+// Any server, and the same without the remote one for systems that reject it with E_INVALIDARG.
+constexpr DWORD kLocalContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
+constexpr DWORD kAnyContext = kLocalContext | CLSCTX_REMOTE_SERVER;
+static_assert(kAnyContext == 0x17 && kLocalContext == 0x07);
 
 void DropInterface(AutomationObject& obj) noexcept {
     if (IUnknown* old = std::exchange(obj.unknown, nullptr)) old->Release();

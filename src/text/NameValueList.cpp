@@ -13,7 +13,6 @@ namespace {
 // Names the index checks of this class in a runtime error box.
 constexpr std::uint32_t kPlaceNameValueList = 0x04000201;
 
-std::int32_t Length(const char* text) { return static_cast<std::int32_t>(TextLength(text)); }
 
 OwnedText Copy(const char* text) { return text ? OwnedText::CopyOf(text) : OwnedText(); }
 
@@ -59,7 +58,7 @@ void NameValueList::AddFormText(const char* text, bool toUtf8) noexcept {
             // Name before the first "=", value after the last one.
             const std::int32_t last = FindTextReverse(piece, "=");
             name = TextLeft(piece, first - 1);
-            value = TextRight(piece, Length(piece) - last);
+            value = TextRight(piece, TextByteLength(piece) - last);
         }
         Add(name.get(), value.get(), toUtf8);
     }
@@ -94,7 +93,7 @@ OwnedText NameValueList::ToFormText(bool escape) const noexcept {
             form = ConcatTexts({form.get(), name, "=", value, "&"});
         }
     }
-    return TextLeft(form.get(), Length(form.get()) - 1);
+    return TextLeft(form.get(), TextByteLength(form.get()) - 1);
 }
 
 OwnedText NameValueList::ToHeaderText(bool escape) const noexcept {
@@ -104,7 +103,7 @@ OwnedText NameValueList::ToHeaderText(bool escape) const noexcept {
         const OwnedText escaped = escape ? UrlEncode(value, true) : OwnedText();
         lines = ConcatTexts({lines.get(), At(names_, i, 8), ": ", escape ? escaped.get() : value, "\r\n"});
     }
-    return TextLeft(lines.get(), Length(lines.get()) - 2);
+    return TextLeft(lines.get(), TextByteLength(lines.get()) - 2);
 }
 
 void NameValueList::GetNames(OwnedTextArray& names) const noexcept { names = names_.DeepCopy(); }
@@ -141,12 +140,12 @@ OwnedText NameValueList::EscapeQuotes(const char* text) noexcept {
 }
 
 OwnedText NameValueList::TrimEnds(OwnedText& text, const char* piece) noexcept {
-    const std::int32_t pieceLength = Length(piece);
+    const std::int32_t pieceLength = TextByteLength(piece);
     if (pieceLength > 0) {
         if (CompareTexts(TextRight(text.get(), pieceLength).get(), piece) == 0) {
-            text = TextLeft(text.get(), Length(text.get()) - pieceLength);
+            text = TextLeft(text.get(), TextByteLength(text.get()) - pieceLength);
         }
-        if (TextStartsWith(text.get(), piece)) text = TextRight(text.get(), Length(text.get()) - pieceLength);
+        if (TextStartsWith(text.get(), piece)) text = TextRight(text.get(), TextByteLength(text.get()) - pieceLength);
     }
     return quenlark::Copy(text.get());
 }

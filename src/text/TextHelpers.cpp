@@ -17,7 +17,6 @@ namespace {
 constexpr std::uint32_t kCodePageUtf8 = 65001;
 constexpr std::uint32_t kCodePage936 = 936;
 
-std::int32_t Length(const char* text) { return static_cast<std::int32_t>(TextLength(text)); }
 
 // "#引号" in a marker stands for a double quote, so callers can write one inside a marker.
 OwnedText ExpandQuotePlaceholder(const char* marker) {
@@ -33,10 +32,10 @@ struct HeapFree {
 
 OwnedText UnitsToText(const char16_t* units, std::size_t count, std::uint32_t codePage) noexcept {
     if (count == 0) return {};
-    const std::size_t bytes = platform::Utf16ToMultiByte(codePage, units, count, nullptr, 0);
+    const std::size_t bytes = platform::EncodeFromUtf16(codePage, units, count, nullptr, 0);
     if (bytes == 0) return {};
     auto* block = static_cast<char*>(RtAllocRaw(bytes + 1));
-    platform::Utf16ToMultiByte(codePage, units, count, block, bytes);
+    platform::EncodeFromUtf16(codePage, units, count, block, bytes);
     block[bytes] = '\0';
     return OwnedText::Adopt(block);
 }
@@ -46,10 +45,10 @@ OwnedText UnitsToText(const char16_t* units, std::size_t count, std::uint32_t co
 OwnedText Recode(const char* text, std::uint32_t from, std::uint32_t to) noexcept {
     const std::size_t length = TextLength(text);
     if (length == 0) return {};
-    const std::size_t units = platform::MultiByteToUtf16(from, text, length, nullptr, 0);
+    const std::size_t units = platform::DecodeToUtf16(from, text, length, nullptr, 0);
     if (units == 0) return {};
     const std::unique_ptr<char16_t, HeapFree> wide(static_cast<char16_t*>(RtAllocRaw(units * sizeof(char16_t))));
-    if (platform::MultiByteToUtf16(from, text, length, wide.get(), units) != units) return {};
+    if (platform::DecodeToUtf16(from, text, length, wide.get(), units) != units) return {};
     return UnitsToText(wide.get(), units, to);
 }
 
@@ -61,7 +60,7 @@ OwnedText TextBetween(const char* text, const char* left, const char* right, std
     const OwnedText rightMarker = ExpandQuotePlaceholder(right);
     const std::int32_t found = FindText(text, leftMarker.c_str(), start, ignoreCase);
     if (found == -1) return OwnedText::StaticEmpty();
-    const std::int32_t valueStart = found + Length(leftMarker.get());
+    const std::int32_t valueStart = found + TextByteLength(leftMarker.get());
     const std::int32_t valueEnd = FindText(text, rightMarker.c_str(), valueStart, ignoreCase);
     if (valueEnd == -1) return OwnedText::StaticEmpty();
     return TextMiddle(text, valueStart, valueEnd - valueStart);
@@ -71,7 +70,7 @@ OwnedText TextBefore(const char* text, const char* marker, std::optional<std::in
     std::int32_t found;
     if (start && *start < 0) {
         // A negative start looks backwards, leaving out that many bytes at the end.
-        found = FindTextReverse(text, marker, Length(text) + *start + 1, ignoreCase);
+        found = FindTextReverse(text, marker, TextByteLength(text) + *start + 1, ignoreCase);
     } else {
         found = FindText(text, marker, start && *start > 0 ? *start : 1, ignoreCase);
     }
@@ -80,7 +79,7 @@ OwnedText TextBefore(const char* text, const char* marker, std::optional<std::in
 }
 
 OwnedText TextAfter(const char* text, const char* marker, std::optional<std::int32_t> start, bool ignoreCase) noexcept {
-    const std::int32_t length = Length(text);
+    const std::int32_t length = TextByteLength(text);
     std::int32_t found;
     if (start && *start < 0) {
         // A negative start searches forwards from that position.
@@ -91,7 +90,7 @@ OwnedText TextAfter(const char* text, const char* marker, std::optional<std::int
         found = FindTextReverse(text, marker, length - start.value_or(0) + 1, ignoreCase);
     }
     if (found == -1) return OwnedText::StaticEmpty();
-    return TextRight(text, length - Length(marker) - found + 1);
+    return TextRight(text, length - TextByteLength(marker) - found + 1);
 }
 
 OwnedText ReplacePairs(const char* text, std::initializer_list<ReplacePair> pairs,
@@ -115,12 +114,12 @@ OwnedByteSet MultiByteToUtf16(const char* text, std::uint32_t codePage) noexcept
     const std::size_t length = std::strlen(source) + 1;  // the NUL gives the terminating unit
     // Sized by the code page that converts: sizing by the system's ANSI code page made Chinese
     // texts fail or come out cut wherever that code page is not 936.
-    const std::size_t units = platform::MultiByteToUtf16(codePage, source, length, nullptr, 0);
+    const std::size_t units = platform::DecodeToUtf16(codePage, source, length, nullptr, 0);
     // A byte-set counts its bytes in 32 bits: more units than that cannot be held in one.
     if (units == 0 || units > kMaxByteSetUnits) return {};
     OwnedByteSet block = BlankByteSet(static_cast<std::int32_t>(units * 2));
     auto* out = reinterpret_cast<char16_t*>(ByteSetDataAddress(reinterpret_cast<void* const*>(&block)));
-    platform::MultiByteToUtf16(codePage, source, length, out, units);
+    platform::DecodeToUtf16(codePage, source, length, out, units);
     return block;
 }
 
@@ -140,6 +139,6 @@ OwnedText Utf8ToAnsi(const char* utf8) noexcept { return Recode(utf8, kCodePageU
 
 OwnedText AnsiToUtf8(const char* text) noexcept { return Recode(text, kCodePage936, kCodePageUtf8); }
 
-std::int32_t TextByteLength(const char* text) noexcept { return Length(text); }
+std::int32_t TextByteLength(const char* text) noexcept { return static_cast<std::int32_t>(TextLength(text)); }
 
 }  // namespace quenlark
