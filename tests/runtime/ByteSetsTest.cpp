@@ -102,15 +102,10 @@ TEST(ReadByteSetData, APositionVariableWalksThroughTheValues) {
 }
 
 TEST(ReadByteSetDataDeathTest, KindOutsideTheTableIsRuntimeError100) {
-    testing_support::ClearFatalRecord();
-    EXPECT_EXIT(
-        {
-            testing_support::RecordFatalPath();
-            OwnedByteSet one = Bytes("\x01");
-            (void)ReadByteSetData(one.get(), 11, TypedArg::Omitted());
-        },
-        ::testing::ExitedWithCode(0), "");
-    const auto record = testing_support::ReadFatalRecord();
+    const auto record = testing_support::ExpectFatalExit(0, [] {
+        OwnedByteSet one = Bytes("\x01");
+        (void)ReadByteSetData(one.get(), 11, TypedArg::Omitted());
+    });
     ASSERT_EQ(record.boxes.size(), 1u);
     // The first and the third line; the second, which holds table texts, is empty.
     EXPECT_EQ(record.boxes[0].text.rfind("program internal error number is 100. \r\n\r\n\xB4\xED\xCE\xF3\xCE\xBB\xD6\xC3:", 0), 0u);

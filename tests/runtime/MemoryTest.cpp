@@ -11,9 +11,7 @@
 namespace quenlark {
 namespace {
 
-using testing_support::ClearFatalRecord;
-using testing_support::ReadFatalRecord;
-using testing_support::RecordFatalPath;
+using testing_support::ExpectFatalExit;
 
 TEST(Memory, AllocZeroFillsAndReallocKeepsContent) {
     auto* block = static_cast<unsigned char*>(RtAlloc(64));
@@ -64,15 +62,10 @@ TEST(Memory, OutOfMemoryTextIsCodePage936) {
 }
 
 TEST(MemoryDeathTest, ExhaustedMemoryShowsTheBoxRunsShutdownAndExitsWithZero) {
-    ClearFatalRecord();
-    EXPECT_EXIT(
-        {
-            RecordFatalPath();
-            void* never = RtAlloc(std::numeric_limits<std::size_t>::max() / 2);
-            std::fprintf(stderr, "allocation returned %p\n", never);
-        },
-        ::testing::ExitedWithCode(0), "");
-    const auto record = ReadFatalRecord();
+    const auto record = ExpectFatalExit(0, [] {
+        void* never = RtAlloc(std::numeric_limits<std::size_t>::max() / 2);
+        std::fprintf(stderr, "allocation returned %p\n", never);
+    });
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, "\xC4\xDA\xB4\xE6\xB2\xBB\xD7\xE3");
     EXPECT_EQ(record.boxes[0].caption, "error");
@@ -82,16 +75,11 @@ TEST(MemoryDeathTest, ExhaustedMemoryShowsTheBoxRunsShutdownAndExitsWithZero) {
 }
 
 TEST(MemoryDeathTest, FailedReallocEndsTheSameWay) {
-    ClearFatalRecord();
-    EXPECT_EXIT(
-        {
-            RecordFatalPath();
-            void* block = RtAlloc(16);
-            block = RtRealloc(block, std::numeric_limits<std::size_t>::max() / 2);
-            std::fprintf(stderr, "realloc returned %p\n", block);
-        },
-        ::testing::ExitedWithCode(0), "");
-    const auto record = ReadFatalRecord();
+    const auto record = ExpectFatalExit(0, [] {
+        void* block = RtAlloc(16);
+        block = RtRealloc(block, std::numeric_limits<std::size_t>::max() / 2);
+        std::fprintf(stderr, "realloc returned %p\n", block);
+    });
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, kOutOfMemoryText);
     EXPECT_TRUE(record.shutdownRan);

@@ -13,9 +13,7 @@
 namespace quenlark {
 namespace {
 
-using testing_support::ClearFatalRecord;
-using testing_support::ReadFatalRecord;
-using testing_support::RecordFatalPath;
+using testing_support::ExpectFatalExit;
 using testing_support::RecordedBox;
 
 // Records message boxes in this process for the length of one test.
@@ -158,14 +156,7 @@ TEST(RuntimeErrorText, TableCoversOneToEleven) {
 }
 
 TEST(SystemServiceDeathTest, FatalServiceShowsTheRuntimeErrorTextAndExitsWithZero) {
-    ClearFatalRecord();
-    EXPECT_EXIT(
-        {
-            RecordFatalPath();
-            SystemService(2027, Address("broken invariant"), 0);
-        },
-        ::testing::ExitedWithCode(0), "");
-    const auto record = ReadFatalRecord();
+    const auto record = ExpectFatalExit(0, [] { SystemService(2027, Address("broken invariant"), 0); });
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, "Ravelstone RunTime Error:\r\n\r\nbroken invariant");
     EXPECT_EQ(record.boxes[0].caption, "ERROR");
@@ -174,30 +165,18 @@ TEST(SystemServiceDeathTest, FatalServiceShowsTheRuntimeErrorTextAndExitsWithZer
 }
 
 TEST(SystemServiceDeathTest, ExitServiceEndsWithTheGivenCodeAfterTheShutdownSequence) {
-    ClearFatalRecord();
-    EXPECT_EXIT(
-        {
-            RecordFatalPath();
-            SystemService(2028, 3, 0);
-        },
-        ::testing::ExitedWithCode(3), "");
-    const auto record = ReadFatalRecord();
+    const auto record = ExpectFatalExit(3, [] { SystemService(2028, 3, 0); });
     EXPECT_TRUE(record.boxes.empty());
     EXPECT_TRUE(record.shutdownRan);
     EXPECT_EQ(record.exitCode, 3);
 }
 
 TEST(ShutdownDeathTest, TheSequenceRunsOnceEvenWhenAskedTwice) {
-    ClearFatalRecord();
-    EXPECT_EXIT(
-        {
-            RecordFatalPath();
-            RunShutdownSequence();
-            RunShutdownSequence();  // as the detach after ExitProcess would
-            RtExit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
-    const auto record = ReadFatalRecord();
+    const auto record = ExpectFatalExit(0, [] {
+        RunShutdownSequence();
+        RunShutdownSequence();  // as the detach after ExitProcess would
+        RtExit(0);
+    });
     EXPECT_EQ(record.shutdownCount, 1);
     EXPECT_EQ(record.exitCode, 0);
 }

@@ -10,9 +10,7 @@
 namespace quenlark {
 namespace {
 
-using testing_support::ClearFatalRecord;
-using testing_support::ReadFatalRecord;
-using testing_support::RecordFatalPath;
+using testing_support::ExpectFatalExit;
 
 TEST(ConcatTexts, JoinsPartsAndAlwaysAllocates) {
     OwnedText joined = ConcatTexts({"ab", nullptr, "", "\xD6\xD0" /* 中 */, "c"});
@@ -113,16 +111,11 @@ TEST(Arrays, FreeArrayDeepIgnoresAnImageLiteral) {
 }
 
 TEST(ArraysDeathTest, IndexBelowOneIsRuntimeError4) {
-    ClearFatalRecord();
-    EXPECT_EXIT(
-        {
-            RecordFatalPath();
-            OwnedTextArray texts = OwnedTextArray::NewEmpty();
-            texts.Append(OwnedText::CopyOf("x"));
-            CheckArrayIndex(texts.get(), 0, 0x04000007, 3);
-        },
-        ::testing::ExitedWithCode(0), "");
-    const auto record = ReadFatalRecord();
+    const auto record = ExpectFatalExit(0, [] {
+        OwnedTextArray texts = OwnedTextArray::NewEmpty();
+        texts.Append(OwnedText::CopyOf("x"));
+        CheckArrayIndex(texts.get(), 0, 0x04000007, 3);
+    });
     ASSERT_EQ(record.boxes.size(), 1u);
     // 数组成员引用下标必须大于等于1 on the second line; place and position in decimal.
     EXPECT_EQ(record.boxes[0].text,
@@ -135,17 +128,12 @@ TEST(ArraysDeathTest, IndexBelowOneIsRuntimeError4) {
 }
 
 TEST(ArraysDeathTest, IndexAboveTheCountIsRuntimeError1) {
-    ClearFatalRecord();
-    EXPECT_EXIT(
-        {
-            RecordFatalPath();
-            OwnedTextArray texts = OwnedTextArray::NewEmpty();
-            texts.Append(OwnedText::CopyOf("x"));
-            CheckArrayIndex(texts.get(), 1, 1, 1);  // in range: nothing happens
-            CheckArrayIndex(texts.get(), 2, 1, 2);
-        },
-        ::testing::ExitedWithCode(0), "");
-    const auto record = ReadFatalRecord();
+    const auto record = ExpectFatalExit(0, [] {
+        OwnedTextArray texts = OwnedTextArray::NewEmpty();
+        texts.Append(OwnedText::CopyOf("x"));
+        CheckArrayIndex(texts.get(), 1, 1, 1);  // in range: nothing happens
+        CheckArrayIndex(texts.get(), 2, 1, 2);
+    });
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_NE(record.boxes[0].text.find("number is 1. \r\n\xCA\xFD\xD7\xE9\xB3\xC9\xD4\xB1\xD2\xFD\xD3\xC3\xCF\xC2\xB1\xEA\xB3\xAC\xB3\xF6"),
               std::string::npos);

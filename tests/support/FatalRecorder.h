@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <source_location>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,6 +95,21 @@ inline FatalRecord ReadFatalRecord() {
     in.close();
     std::remove(RecordFileName().c_str());
     return record;
+}
+
+// The whole death test: runs `body` in a child that records its fatal path, expects the child
+// to end with `exitCode`, and gives what it recorded. A failure names the caller's line.
+template <typename Body>
+FatalRecord ExpectFatalExit(int exitCode, Body&& body, std::source_location where = std::source_location::current()) {
+    const ::testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "fatal path run here");
+    ClearFatalRecord();
+    EXPECT_EXIT(
+        {
+            RecordFatalPath();
+            body();
+        },
+        ::testing::ExitedWithCode(exitCode), "");
+    return ReadFatalRecord();
 }
 
 }  // namespace quenlark::testing_support

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "support/FatalRecorder.h"
 #include "text/NameValueList.h"
 
 namespace quenlark {
