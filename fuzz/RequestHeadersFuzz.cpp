@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string lower = Str(block);
     for (char& c : lower) c = Fold(c);
     if (defaults) {
-        for (const char* probe : {"user-agent: ", "accept: ", "accept-encoding: ", "accept-language: ", "cache-control: "}) {
+        for (const char* probe :
+             {"user-agent: ", "accept: ", "accept-encoding: ", "accept-language: ", "cache-control: "}) {
             FUZZ_CHECK(lower.find(probe) != std::string::npos);
         }
         if (method == 1) FUZZ_CHECK(lower.find("content-type:") != std::string::npos);

@@ -14,9 +14,27 @@ using namespace quenlark::fuzz;
 namespace {
 
 const char* const kPieces[] = {
-    "name=\"", "NAME=\"", "\" src=\"", "\" Src=\"", "\" frameborder=", "\" FRAMEBORDER=", "\n", "\r", "\r\n",
-    "\x81n", "\xD6\xD0", "var pdownload = '", "var ajaxdata = '", "';", "ajaxdata,'sign':'", "','ves'",
-    "','ves':1,'websign':'", "' },", "0123456789", " ", "\xA1\xA1",
+    "name=\"",
+    "NAME=\"",
+    "\" src=\"",
+    "\" Src=\"",
+    "\" frameborder=",
+    "\" FRAMEBORDER=",
+    "\n",
+    "\r",
+    "\r\n",
+    "\x81n",
+    "\xD6\xD0",
+    "var pdownload = '",
+    "var ajaxdata = '",
+    "';",
+    "ajaxdata,'sign':'",
+    "','ves'",
+    "','ves':1,'websign':'",
+    "' },",
+    "0123456789",
+    " ",
+    "\xA1\xA1",
 };
 constexpr std::size_t kPieceCount = std::size(kPieces);
 
@@ -82,7 +100,8 @@ void CheckFrameSearch(const std::string& page, LineEnds ends) {
     FUZZ_CHECK(lines.Work() <= 32 * (page.size() + 1));
 }
 
-bool StandsBetween(const std::string& page, const std::string& left, const std::string& value, const std::string& right) {
+bool StandsBetween(const std::string& page, const std::string& left, const std::string& value,
+                   const std::string& right) {
     for (std::size_t at = 0; at + left.size() + value.size() + right.size() <= page.size(); ++at) {
         if (MatchesAt(page, at, left, true) && page.compare(at + left.size(), value.size(), value) == 0 &&
             MatchesAt(page, at + left.size() + value.size(), right, true)) {
@@ -99,7 +118,8 @@ void CheckSigns(const std::string& page) {
     if (!v.found) return;
     const std::string sign = Str(v.sign);
     FUZZ_CHECK(sign.size() >= 10);
-    FUZZ_CHECK(StandsBetween(page, "var pdownload = '", sign, "';") || StandsBetween(page, "var ajaxdata = '", sign, "';") ||
+    FUZZ_CHECK(StandsBetween(page, "var pdownload = '", sign, "';") ||
+               StandsBetween(page, "var ajaxdata = '", sign, "';") ||
                StandsBetween(page, "ajaxdata,'sign':'", sign, "','ves'"));
     const std::string websign = Str(v.websign);
     if (!websign.empty()) FUZZ_CHECK(StandsBetween(page, sign + "','ves':1,'websign':'", websign, "' },"));
@@ -109,9 +129,9 @@ void CheckSigns(const std::string& page) {
         const std::string signs = Str(v.signs);
         FUZZ_CHECK(StandsBetween(page, "var ajaxdata = '", signs, "';"));
         const bool blank = std::all_of(signs.begin(), signs.end(), [](char c) { return c == ' '; });
-        const std::string expected = blank ? "action=downprocess&sign=" + sign + "&ves=1"
-                                           : "action=downprocess&signs=" + signs + "&&sign=" + sign +
-                                                 "&ves=1&websign=" + websign;
+        const std::string expected =
+            blank ? "action=downprocess&sign=" + sign + "&ves=1"
+                  : "action=downprocess&signs=" + signs + "&&sign=" + sign + "&ves=1&websign=" + websign;
         // Ideographic spaces (A1 A1) also count as blank: then either form may be right.
         FUZZ_CHECK(Str(body) == expected || signs.find("\xA1\xA1") != std::string::npos);
     }

@@ -24,9 +24,11 @@ void CheckFind(const std::string& text, const std::string& sub, std::optional<st
     FUZZ_CHECK(found == ReferenceFind(text, sub, from, ignoreCase));
 }
 
-void CheckFindReverse(const std::string& text, const std::string& sub, std::optional<std::int32_t> start, bool ignoreCase) {
+void CheckFindReverse(const std::string& text, const std::string& sub, std::optional<std::int32_t> start,
+                      bool ignoreCase) {
     const std::int32_t found = FindTextReverse(text.c_str(), sub.c_str(), start, ignoreCase);
-    if (text.empty() || (start && *start <= 0)) FUZZ_CHECK_RETURN(found == -1 || (sub.empty() && !text.empty() && found == 1));
+    if (text.empty() || (start && *start <= 0))
+        FUZZ_CHECK_RETURN(found == -1 || (sub.empty() && !text.empty() && found == 1));
     if (sub.empty()) FUZZ_CHECK_RETURN(found == 1);
     if (found == -1) return;
     // A real match that lies inside the text.
@@ -34,14 +36,16 @@ void CheckFindReverse(const std::string& text, const std::string& sub, std::opti
     FUZZ_CHECK(MatchesAt(text, static_cast<std::size_t>(found - 1), sub, ignoreCase));
     if (!start) {
         // Without a start it is the last match anywhere.
-        for (std::size_t at = static_cast<std::size_t>(found); at < text.size(); ++at) FUZZ_CHECK(!MatchesAt(text, at, sub, ignoreCase));
+        for (std::size_t at = static_cast<std::size_t>(found); at < text.size(); ++at)
+            FUZZ_CHECK(!MatchesAt(text, at, sub, ignoreCase));
     }
 }
 
-void CheckReplace(const std::string& text, const std::string& find, const std::string& with, std::optional<std::int32_t> start,
-                  std::optional<std::int32_t> count, bool caseSensitive) {
-    const OwnedText result = ReplaceSubText(text.c_str(), find.c_str(),
-                                            {.replacement = with.c_str(), .start = start, .count = count, .caseSensitive = caseSensitive});
+void CheckReplace(const std::string& text, const std::string& find, const std::string& with,
+                  std::optional<std::int32_t> start, std::optional<std::int32_t> count, bool caseSensitive) {
+    const OwnedText result =
+        ReplaceSubText(text.c_str(), find.c_str(),
+                       {.replacement = with.c_str(), .start = start, .count = count, .caseSensitive = caseSensitive});
     CheckTextBlock(result);
     if (text.empty()) FUZZ_CHECK_RETURN(result.get() == nullptr);
     FUZZ_CHECK(result.get() != nullptr);
@@ -62,7 +66,9 @@ void CheckReplace(const std::string& text, const std::string& find, const std::s
     if (from < text.size()) FUZZ_CHECK(Str(result).compare(0, from, text, 0, from) == 0);
     // Putting each match back as it was, exactly, changes nothing.
     if (caseSensitive) {
-        const OwnedText same = ReplaceSubText(text.c_str(), find.c_str(), {.replacement = find.c_str(), .start = start, .count = count, .caseSensitive = true});
+        const OwnedText same =
+            ReplaceSubText(text.c_str(), find.c_str(),
+                           {.replacement = find.c_str(), .start = start, .count = count, .caseSensitive = true});
         FUZZ_CHECK(Str(same) == text);
     }
 }

@@ -37,11 +37,11 @@
 #include "runtime/Events.h"
 #include "script/JsonObject.h"
 #include "script/RegexObject.h"
-#include "text/NameValueList.h"
-#include "text/TextHelpers.h"
 #include "support/BareWinHttp.h"
 #include "support/Measure.h"
 #include "support/ProcessUsage.h"
+#include "text/NameValueList.h"
+#include "text/TextHelpers.h"
 
 namespace {
 
@@ -140,7 +140,8 @@ constexpr DWORD kPauseMs = 5;
 std::string BareResolve(const std::string& shareUrl, std::string* answerOut = nullptr) {
     const std::string agent = std::string("User-Agent: ") + quenlark::kDefaultUserAgent + "\r\n";
     const std::string page = BareFetch(shareUrl, "GET", agent, {}, true);
-    const std::string frameUrl = std::string(quenlark::ServiceBaseUrl) + Between(page, " src=\"/fn?", "\"").insert(0, "/fn?");
+    const std::string frameUrl =
+        std::string(quenlark::ServiceBaseUrl) + Between(page, " src=\"/fn?", "\"").insert(0, "/fn?");
     ::Sleep(kPauseMs);
     const std::string frame = BareFetch(frameUrl, "GET", agent + "Referer: " + frameUrl + "\r\n");
     ::Sleep(kPauseMs);
@@ -148,8 +149,8 @@ std::string BareResolve(const std::string& shareUrl, std::string* answerOut = nu
     if (sign.empty()) return {};
     const std::string answer =
         BareFetch(std::string(quenlark::ServiceBaseUrl) + "/ajaxm.php", "POST",
-                     agent + "Referer: " + frameUrl + "\r\nContent-Type: application/x-www-form-urlencoded\r\n",
-                     "action=downprocess&sign=" + sign + "&ves=1");
+                  agent + "Referer: " + frameUrl + "\r\nContent-Type: application/x-www-form-urlencoded\r\n",
+                  "action=downprocess&sign=" + sign + "&ves=1");
     if (answerOut) *answerOut = answer;
     const std::string dom = Unslash(Between(answer, "\"dom\":\"", "\""));
     const std::string url = Unslash(Between(answer, "\"url\":\"", "\""));
@@ -207,42 +208,58 @@ void Breakdown(const std::string& shareUrl, int rounds) {
     };
     const Row rows[] = {
         {"share page (GET)", TimeStep(rounds, [&] { BareFetch(shareUrl, "GET", agent, {}, true); }),
-         TimeStep(rounds, [&] { fetch({.url = shareUrl.c_str(), .requestHeaders = agentBlock.get(), .noRedirect = true}); })},
+         TimeStep(rounds,
+                  [&] { fetch({.url = shareUrl.c_str(), .requestHeaders = agentBlock.get(), .noRedirect = true}); })},
         {"frame page (GET)", TimeStep(rounds, [&] { BareFetch(frameUrl, "GET", agent + refererLine); }),
          TimeStep(rounds, [&] { fetch({.url = frameUrl.c_str(), .requestHeaders = refererBlock.get()}); })},
-        {"download process (POST)", TimeStep(rounds, [&] { BareFetch(ajax, "POST", agent + refererLine + formType, form); }),
-         TimeStep(rounds, [&] {
-             fetch({.url = ajax.c_str(), .method = 1, .postText = form.c_str(), .requestHeaders = refererBlock.get()});
-         })},
-        {"two pauses of 5 ms", TimeStep(rounds, [] {
-             ::Sleep(kPauseMs);
-             ::Sleep(kPauseMs);
-         }),
-         TimeStep(rounds, [] {
-             quenlark::DelayWithEvents(5);
-             quenlark::DelayWithEvents(5);
-         })},
-        {"pages: text, frame, sign", TimeStep(rounds, [&] {
-             (void)Between(page, " src=\"/fn?", "\"");
-             (void)Between(frame, "var pdownload = '", "';");
-         }),
-         TimeStep(rounds, [&] {
-             quenlark::RegexObject regex;
-             const OwnedText page1 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size()));
-             (void)quenlark::FrameSourceOfPage(regex, page1.get());
-             const OwnedText page2 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(frame.data(), frame.size()));
-             (void)quenlark::ReadSignValues(page2.get());
-         })},
-        {"JSON answer", TimeStep(rounds, [&] {
-             (void)Unslash(Between(answer, "\"dom\":\"", "\""));
-             (void)Unslash(Between(answer, "\"url\":\"", "\""));
-         }),
-         TimeStep(rounds, [&] {
-             quenlark::JsonObject json;
-             json.Parse(answer.c_str());
-             (void)json.GetText("dom");
-             (void)json.GetText("url");
-         })},
+        {"download process (POST)",
+         TimeStep(rounds, [&] { BareFetch(ajax, "POST", agent + refererLine + formType, form); }),
+         TimeStep(rounds,
+                  [&] {
+                      fetch({.url = ajax.c_str(),
+                             .method = 1,
+                             .postText = form.c_str(),
+                             .requestHeaders = refererBlock.get()});
+                  })},
+        {"two pauses of 5 ms",
+         TimeStep(rounds,
+                  [] {
+                      ::Sleep(kPauseMs);
+                      ::Sleep(kPauseMs);
+                  }),
+         TimeStep(rounds,
+                  [] {
+                      quenlark::DelayWithEvents(5);
+                      quenlark::DelayWithEvents(5);
+                  })},
+        {"pages: text, frame, sign",
+         TimeStep(rounds,
+                  [&] {
+                      (void)Between(page, " src=\"/fn?", "\"");
+                      (void)Between(frame, "var pdownload = '", "';");
+                  }),
+         TimeStep(rounds,
+                  [&] {
+                      quenlark::RegexObject regex;
+                      const OwnedText page1 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size()));
+                      (void)quenlark::FrameSourceOfPage(regex, page1.get());
+                      const OwnedText page2 =
+                          quenlark::PageTextOfBody(OwnedByteSet::CopyOf(frame.data(), frame.size()));
+                      (void)quenlark::ReadSignValues(page2.get());
+                  })},
+        {"JSON answer",
+         TimeStep(rounds,
+                  [&] {
+                      (void)Unslash(Between(answer, "\"dom\":\"", "\""));
+                      (void)Unslash(Between(answer, "\"url\":\"", "\""));
+                  }),
+         TimeStep(rounds,
+                  [&] {
+                      quenlark::JsonObject json;
+                      json.Parse(answer.c_str());
+                      (void)json.GetText("dom");
+                      (void)json.GetText("url");
+                  })},
     };
     std::printf("\nThe steps one by one (median ms of %d runs each; the library's steps made by its own parts)\n",
                 rounds);
@@ -264,8 +281,9 @@ std::string BareHeaders(const std::string& url) {
     ::WinHttpQueryHeaders(exchange.request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                           WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
     std::wstring wide(size / sizeof(wchar_t), L'\0');
-    if (size == 0 || !::WinHttpQueryHeaders(exchange.request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF,
-                                            WINHTTP_HEADER_NAME_BY_INDEX, wide.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+    if (size == 0 ||
+        !::WinHttpQueryHeaders(exchange.request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                               wide.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
         return {};
     }
     return std::string(wide.begin(), wide.begin() + size / sizeof(wchar_t));  // ASCII headers
@@ -322,15 +340,17 @@ int Resolve(Library& library, const std::string& shareUrl, int rounds, int batch
             return 1;
         }
     }
-    if (!PairedRounds("HttpGetUrl", rounds, batch, [&] { return Text(library.resolve(shareUrl.c_str())); },
-                      [&] { return BareResolve(shareUrl); }, IsDirectLink)) {
+    if (!PairedRounds(
+            "HttpGetUrl", rounds, batch, [&] { return Text(library.resolve(shareUrl.c_str())); },
+            [&] { return BareResolve(shareUrl); }, IsDirectLink)) {
         return 1;
     }
     // The location probe of the direct link: one exchange without redirection, its Location line.
     const std::string link = BareResolve(shareUrl);
     const auto isFileAddress = [](const std::string& target) { return target.find("/dl/") != std::string::npos; };
-    if (!PairedRounds("Quenlark_Location", rounds, batch, [&] { return Text(library.location(link.c_str())); },
-                      [&] { return Between(BareHeaders(link), "\r\nLocation: ", "\r\n"); }, isFileAddress)) {
+    if (!PairedRounds(
+            "Quenlark_Location", rounds, batch, [&] { return Text(library.location(link.c_str())); },
+            [&] { return Between(BareHeaders(link), "\r\nLocation: ", "\r\n"); }, isFileAddress)) {
         return 1;
     }
     Breakdown(shareUrl, rounds);
@@ -399,13 +419,15 @@ int Soak(Library& library, const std::string& shareUrl, int calls) {
     double platform = 0;
     long long platformHandles = 0;
     const auto at = output.find("CONTROL ");
-    if (at == std::string::npos || std::sscanf(output.c_str() + at, "CONTROL %lf %lld", &platform, &platformHandles) != 2) {
+    if (at == std::string::npos ||
+        std::sscanf(output.c_str() + at, "CONTROL %lf %lld", &platform, &platformHandles) != 2) {
         std::fprintf(stderr, "the control run failed: %s\n", output.c_str());
         return 1;
     }
-    std::printf("control in a fresh process, %d rounds of the bare client's three exchanges and a JSON object on\n"
-                "the answer: private bytes %+.2f MiB (%.1f KiB per round), handles %+lld\n",
-                resolutions, platform, platform * 1024 / resolutions, platformHandles);
+    std::printf(
+        "control in a fresh process, %d rounds of the bare client's three exchanges and a JSON object on\n"
+        "the answer: private bytes %+.2f MiB (%.1f KiB per round), handles %+lld\n",
+        resolutions, platform, platform * 1024 / resolutions, platformHandles);
     std::printf("growth of the exports' calls beyond the control's: %+.2f MiB\n",
                 last.privateMiB - first.privateMiB - platform);
     return misses == 0 ? 0 : 1;

@@ -13,9 +13,9 @@
 // (MiB), --https, --text (printable body, which WebRequest also returns as text), --no-com
 // (no apartment on the thread beforehand), --no-memory. The memory runs start this program
 // again with --peak BYTES.
+#include <objbase.h>
 #include <windows.h>
 #include <winhttp.h>
-#include <objbase.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -103,11 +103,10 @@ Download BareDownload(const std::string& url, bool keep) {
 Download LibraryDownload(const std::string& url, bool text) {
     OwnedText status;
     OwnedByteSet bytes;
-    const OwnedText result =
-        quenlark::WebRequest({.url = url.c_str(), .status = &status, .responseBytes = &bytes});
+    const OwnedText result = quenlark::WebRequest({.url = url.c_str(), .status = &status, .responseBytes = &bytes});
     // A printable body must also come back whole as the result text.
-    const bool ok = std::strcmp(status.c_str(), "200 Generated") == 0 &&
-                    (!text || std::strlen(result.c_str()) == bytes.size());
+    const bool ok =
+        std::strcmp(status.c_str(), "200 Generated") == 0 && (!text || std::strlen(result.c_str()) == bytes.size());
     return {ok, bytes.size()};
 }
 
@@ -154,8 +153,7 @@ int PeakChild(const Options& options) {
     {
         OwnedText status;
         OwnedByteSet bytes;
-        const OwnedText result =
-            quenlark::WebRequest({.url = url.c_str(), .status = &status, .responseBytes = &bytes});
+        const OwnedText result = quenlark::WebRequest({.url = url.c_str(), .status = &status, .responseBytes = &bytes});
         held = quenlark::testing_support::ReadPrivateBytes();
         ok = bytes.size() == options.peakSize;
     }
@@ -175,8 +173,8 @@ bool MeasurePeak(const Options& options, std::uint64_t size, std::size_t& baseli
     const std::string output = quenlark::bench::RunThisProgram(arguments);
     unsigned long long values[3];
     const auto at = output.find("PEAK ");
-    if (at == std::string::npos || std::sscanf(output.c_str() + at, "PEAK %llu %llu %llu", &values[0], &values[1],
-                                               &values[2]) != 3) {
+    if (at == std::string::npos ||
+        std::sscanf(output.c_str() + at, "PEAK %llu %llu %llu", &values[0], &values[1], &values[2]) != 3) {
         std::fprintf(stderr, "memory run for %s failed: %s\n", SizeName(size).c_str(), output.c_str());
         return false;
     }
@@ -203,8 +201,8 @@ bool TimeSize(ScriptedServer& server, const Options& options, std::uint64_t size
             const auto client = static_cast<Client>((turn + round + 1) % kClients);
             if (!Queue(server, size, options)) return false;
             const double start = NowMicros();
-            const Download got = client == kWebRequest ? LibraryDownload(url, options.text)
-                                                       : BareDownload(url, client == kBareKept);
+            const Download got =
+                client == kWebRequest ? LibraryDownload(url, options.text) : BareDownload(url, client == kBareKept);
             const double seconds = (NowMicros() - start) / 1e6;
             if (!got.ok || got.bytes != size) {
                 std::fprintf(stderr, "%s download of %s failed (%llu bytes)\n", kClientNames[client],
@@ -262,8 +260,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr,
-                     "usage: download_bench [--rounds N] [--sizes MiB,MiB,...] [--https] [--text] [--no-com] [--no-memory]\n");
+        std::fprintf(
+            stderr,
+            "usage: download_bench [--rounds N] [--sizes MiB,MiB,...] [--https] [--text] [--no-com] [--no-memory]\n");
         return 2;
     }
     // The library initialises COM on the thread that loads it, so the exports usually run in
@@ -272,10 +271,11 @@ int main(int argc, char** argv) {
     if (options.com) ::CoInitialize(nullptr);
     if (options.peakSize) return PeakChild(options);
 
-    std::printf("Downloads from loopback %s, %s body, COM %s on the thread, %d timed rounds per client and size "
-                "(medians)\n\n",
-                options.https ? "https" : "http", options.text ? "printable" : "binary",
-                options.com ? "initialised" : "not initialised", options.rounds);
+    std::printf(
+        "Downloads from loopback %s, %s body, COM %s on the thread, %d timed rounds per client and size "
+        "(medians)\n\n",
+        options.https ? "https" : "http", options.text ? "printable" : "binary",
+        options.com ? "initialised" : "not initialised", options.rounds);
     std::printf("%-9s %21s %21s %21s %9s %9s\n", "", "bare, kept", "bare, discarded", "WebRequest", "ratio to",
                 "ratio to");
     std::printf("%-9s %10s %10s %10s %10s %10s %10s %9s %9s\n", "size", "ms", "MiB/s", "ms", "MiB/s", "ms", "MiB/s",

@@ -64,9 +64,10 @@ int Frame() {
     // t = c * n^3 through the largest point; the exponent of the last doubling for comparison.
     const double exponent = std::log(seconds[3] / seconds[2]) / std::log(sizes[3] / sizes[2]);
     const double c = seconds[3] / std::pow(sizes[3], 3);
-    std::printf("last doubling exponent %.2f; cubic extrapolation: 1 MiB %.3g s (%.1f days), 16 MiB %.3g s (%.0f years)\n",
-                exponent, c * std::pow(kMiB, 3), c * std::pow(kMiB, 3) / 86400, c * std::pow(16 * kMiB, 3),
-                c * std::pow(16 * kMiB, 3) / 86400 / 365);
+    std::printf(
+        "last doubling exponent %.2f; cubic extrapolation: 1 MiB %.3g s (%.1f days), 16 MiB %.3g s (%.0f years)\n",
+        exponent, c * std::pow(kMiB, 3), c * std::pow(kMiB, 3) / 86400, c * std::pow(16 * kMiB, 3),
+        c * std::pow(16 * kMiB, 3) / 86400 / 365);
 
     // The resolver's search.
     struct Shape {
@@ -96,8 +97,8 @@ int Frame() {
 }
 
 std::string Response(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\n\r\n" + body;
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 // About `size` bytes of Chinese and ASCII rows with the frame near the end.
@@ -139,7 +140,10 @@ int Memory() {
     report("share-page step, the resolver's way", [&] {
         RegexObject regex;
         OwnedByteSet body;
-        (void)WebRequest({.url = url.c_str(), .method = 0, .noRedirect = true, .responseBytes = &body,
+        (void)WebRequest({.url = url.c_str(),
+                          .method = 0,
+                          .noRedirect = true,
+                          .responseBytes = &body,
                           .limits = {.maxBodyBytes = std::uint64_t{32} << 20}});
         const OwnedText text = PageTextOfBody(std::move(body));
         return std::string(FrameSourceOfPage(regex, text.get()).c_str());
@@ -152,8 +156,7 @@ int Memory() {
     server.Script("HTTP/1.1 200 OK\r\nContent-Length: 36\r\n\r\n{\"dom\":\"https://dl.test\",\"url\":\"?a\"}");
     const std::string origin = server.HttpsUrl("");
     PeakPrivateBytes sampler;
-    const OwnedText link =
-        ResolveShareLink(origin.c_str(), url.c_str(), {.maxBodyBytes = std::uint64_t{32} << 20});
+    const OwnedText link = ResolveShareLink(origin.c_str(), url.c_str(), {.maxBodyBytes = std::uint64_t{32} << 20});
     const std::size_t peak = sampler.Stop();
     const double extra = (static_cast<double>(peak) - static_cast<double>(sampler.Baseline())) / kMiB;
     std::printf("%-44s page %.1f MiB  peak +%.1f MiB (%.1f pages)  link %s\n", "a whole resolution", page.size() / kMiB,

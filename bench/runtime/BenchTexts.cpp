@@ -11,8 +11,8 @@ const std::string& Text(std::int64_t size, bool mixed) {
     static std::map<std::pair<std::int64_t, bool>, std::string> cache;
     std::string& text = cache[{size, mixed}];
     if (!text.empty()) return text;
-    static const char* const ascii[] = {"alpha", "page", "Share", "share", "frame", "sign", "token", "href",
-                                        "https", "value", "index", "body"};
+    static const char* const ascii[] = {"alpha", "page", "Share", "share", "frame", "sign",
+                                        "token", "href", "https", "value", "index", "body"};
     // Six two-character words of code page 936.
     static const char* const gbk[] = {"\xD6\xD0\xCE\xC4", "\xCF\xC2\xD4\xD8", "\xC1\xB4\xBD\xD3",
                                       "\xCE\xC4\xBC\xFE", "\xD2\xB3\xC3\xE6", "\xB5\xD8\xD6\xB7"};

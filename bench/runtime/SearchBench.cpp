@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
     for (const bool mixed : {false, true}) {
         const std::string& text = quenlark::bench::Text(kSize, mixed);
         const auto position = [&](std::int32_t found) { return static_cast<std::size_t>(found - 1); };
-        const double exact = Throughput(text, rounds, [&] { return position(quenlark::FindText(text.c_str(), kNeedle)); });
+        const double exact =
+            Throughput(text, rounds, [&] { return position(quenlark::FindText(text.c_str(), kNeedle)); });
         const double folded = Throughput(
             text, rounds, [&] { return position(quenlark::FindText(text.c_str(), kNeedleLower, std::nullopt, true)); });
         const double plain = Throughput(text, rounds, [&] { return PlainLoop(text, kNeedle); });

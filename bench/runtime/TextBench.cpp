@@ -32,7 +32,8 @@ void Setup(benchmark::State& state, const std::string& text) {
 void FindTextExact(benchmark::State& state) {
     const std::string& text = Text(state.range(0), state.range(1));
     for (auto _ : state) benchmark::DoNotOptimize(FindText(text.c_str(), kNeedle));
-    if (FindText(text.c_str(), kNeedle) != static_cast<std::int32_t>(text.size() - std::strlen(kNeedle) + 1)) state.SkipWithError("wrong position");
+    if (FindText(text.c_str(), kNeedle) != static_cast<std::int32_t>(text.size() - std::strlen(kNeedle) + 1))
+        state.SkipWithError("wrong position");
     Setup(state, text);
 }
 

@@ -23,9 +23,9 @@
 namespace {
 
 using quenlark::JsonObject;
-using quenlark::bench::NowMicros;
 using quenlark::RegexObject;
 using quenlark::RegexOptions;
+using quenlark::bench::NowMicros;
 
 // An invented share page of about 20 KB with Chinese text, one frame near the end.
 std::string SharePage() {

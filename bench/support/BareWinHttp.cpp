@@ -32,7 +32,8 @@ bool OpenBareExchange(const std::string& url, const char* verb, const std::strin
                                                 parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     HINTERNET request = exchange.request.get();
     const std::wstring wideHeaders = Wide(headers);
-    return request && SetDword(request, WINHTTP_OPTION_SECURITY_FLAGS,
+    return request &&
+           SetDword(request, WINHTTP_OPTION_SECURITY_FLAGS,
                     SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
                         SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID) &&
            SetDword(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES) &&

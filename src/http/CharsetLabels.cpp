@@ -11,6 +11,8 @@ struct Label {
     std::uint32_t codePage;
 };
 
+// The labels stay grouped by script, several to a line.
+// clang-format off
 constexpr Label kLabels[] = {
     // UTF-8
     {"unicode-1-1-utf-8", 65001}, {"unicode11utf8", 65001}, {"unicode20utf8", 65001}, {"utf-8", 65001},
@@ -80,6 +82,7 @@ constexpr Label kLabels[] = {
     {"utf-16le", kCodePageUtf16Le},
     {"unicodefffe", kCodePageUtf16Be}, {"utf-16be", kCodePageUtf16Be},
 };
+// clang-format on
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 

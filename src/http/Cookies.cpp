@@ -10,7 +10,6 @@ namespace {
 
 constexpr const char* kSeparator = "; ";
 
-
 bool EndsWith(const char* text, const char* piece) {
     return CompareTexts(TextRight(text, TextByteLength(piece)).get(), piece) == 0;
 }

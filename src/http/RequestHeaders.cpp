@@ -1,8 +1,8 @@
 #include "http/RequestHeaders.h"
 
-#include "text/TextHelpers.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
+#include "text/TextHelpers.h"
 
 namespace quenlark {
 
@@ -28,7 +28,6 @@ constexpr std::int32_t kMethodPost = 1;
 
 bool HasBytes(const char* text) { return text && *text; }
 
-
 }  // namespace
 
 OwnedText BuildRequestHeaders(const char* requestHeaders, std::int32_t method, const char* sendCookies,
@@ -37,7 +36,8 @@ OwnedText BuildRequestHeaders(const char* requestHeaders, std::int32_t method, c
     if (addDefaultHeaders) {
         for (const DefaultHeader& header : kDefaultHeaders) {
             if (header.postOnly && method != kMethodPost) continue;
-            if (FindText(block.get(), header.probe, std::nullopt, true) == -1) block = ConcatTexts({block.get(), header.line});
+            if (FindText(block.get(), header.probe, std::nullopt, true) == -1)
+                block = ConcatTexts({block.get(), header.line});
         }
     }
     if (normalizeHeaders) block = NormalizeHeaderNames(block.get());

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "runtime/Memory.h"
-#include "runtime/UniqueResource.h"
 #include "runtime/Owned.h"
+#include "runtime/UniqueResource.h"
 
 namespace quenlark {
 

@@ -7,12 +7,12 @@
 
 #include "http/CharsetLabels.h"
 #include "platform/Platform.h"
+#include "platform/WideText.h"
 #include "runtime/Events.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
 #include "script/ComOwners.h"
-#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -41,14 +41,15 @@ std::wstring ToUtf16(std::string_view bytes, std::uint32_t codePage) {
     const std::size_t units = platform::DecodeToUtf16(codePage, bytes.data(), bytes.size(), nullptr, 0);
     if (units == 0) return wide;
     wide.resize(units);
-    wide.resize(platform::DecodeToUtf16(codePage, bytes.data(), bytes.size(), reinterpret_cast<char16_t*>(wide.data()),
-                                           units));
+    wide.resize(
+        platform::DecodeToUtf16(codePage, bytes.data(), bytes.size(), reinterpret_cast<char16_t*>(wide.data()), units));
     return wide;
 }
 
 }  // namespace
 
-std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t codePage, WideTextConverter toText) noexcept {
+std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t codePage,
+                                        WideTextConverter toText) noexcept {
     if (bytes.empty()) return OwnedText();
     try {
         const std::wstring wide = ToUtf16(bytes, codePage);

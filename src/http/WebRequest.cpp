@@ -13,9 +13,9 @@
 #include "http/RequestHeaders.h"
 #include "http/ResponseBodyBuffer.h"
 #include "http/ResponseDecoding.h"
-#include "platform/WideText.h"
 #include "platform/Platform.h"
 #include "platform/UniqueHandle.h"
+#include "platform/WideText.h"
 #include "runtime/Events.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Trace.h"
@@ -45,7 +45,8 @@ using UniqueInternetHandle = UniqueHandle<HINTERNET, &::WinHttpCloseHandle>;
 const char* const kVerbs[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 
 constexpr DWORD kIgnoreCertificateErrors = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
-                                           SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+                                           SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
+                                           SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
 static_assert(kIgnoreCertificateErrors == 0x3300);
 constexpr DWORD kDefaultTimeoutMs = 30000;
 // With cookies to send, certificate revocation checking is switched on (the feature that
@@ -140,7 +141,8 @@ OwnedText ErrorText(DWORD error) {
         length = ::FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     }
     std::wstring_view view(text ? text : L"", length);
-    while (!view.empty() && (view.back() == L'\r' || view.back() == L'\n' || view.back() == L' ')) view.remove_suffix(1);
+    while (!view.empty() && (view.back() == L'\r' || view.back() == L'\n' || view.back() == L' '))
+        view.remove_suffix(1);
     OwnedText result = WideToCp936(view);
     ::LocalFree(text);
     if (result.empty()) {
@@ -152,8 +154,8 @@ OwnedText ErrorText(DWORD error) {
 }
 
 // The trace line of a finished exchange.
-void TraceExchange(const WebRequestParams& p, const OwnedText& status, const StepFailure& failure, std::size_t bodyBytes,
-                   std::uint64_t startMicros) {
+void TraceExchange(const WebRequestParams& p, const OwnedText& status, const StepFailure& failure,
+                   std::size_t bodyBytes, std::uint64_t startMicros) {
     const char* verb = RequestVerb(p.method.value_or(0));
     const char* url = p.url ? p.url : "";
     const double ms = static_cast<double>(platform::MicrosecondCount() - startMicros) / 1000.0;
@@ -200,8 +202,10 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
     std::wstring url = Wide(p.url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
-    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return Failed(failure, kStatusBadUrl, "WinHttpCrackUrl");
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
+        static_cast<DWORD>(-1);
+    if (!::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
+        return Failed(failure, kStatusBadUrl, "WinHttpCrackUrl");
 
     // The host makes a round trip through a code page 936 text, as every text of the library does.
     const OwnedText host = WideToCp936(std::wstring_view(parts.lpszHostName, parts.dwHostNameLength));
@@ -219,7 +223,8 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
     if (!x.session) return Failed(failure, kStatusNoSession, "WinHttpOpen");
 
     const int t = static_cast<int>(limits.Cap(StepTimeoutMs(p)));
-    if (!::WinHttpSetTimeouts(x.session.get(), t, t, t, t)) return Failed(failure, kStatusTimeouts, "WinHttpSetTimeouts");
+    if (!::WinHttpSetTimeouts(x.session.get(), t, t, t, t))
+        return Failed(failure, kStatusTimeouts, "WinHttpSetTimeouts");
 
     x.connection.Reset(::WinHttpConnect(x.session.get(), Wide(host.get()).c_str(), parts.nPort, 0));
     if (!x.connection) return Failed(failure, kStatusNoConnection, "WinHttpConnect");
@@ -236,19 +241,20 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
 
     pumpAtExit = false;  // failures of the option steps leave the queue alone
     if (HasBytes(p.userName) && HasBytes(p.password) &&
-        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC, Wide(p.userName).c_str(),
-                                 Wide(p.password).c_str(), nullptr)) {
+        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
+                                 Wide(p.userName).c_str(), Wide(p.password).c_str(), nullptr)) {
         return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
     }
     if (HasBytes(p.proxyUser) && HasBytes(p.proxyPassword) &&
-        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC, Wide(p.proxyUser).c_str(),
-                                 Wide(p.proxyPassword).c_str(), nullptr)) {
+        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                                 Wide(p.proxyUser).c_str(), Wide(p.proxyPassword).c_str(), nullptr)) {
         return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
     }
-    if (!SetDwordOption(request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors)) return Failed(failure, kStatusCertificateOptions, "WinHttpSetOption");
-    const bool cookieSwitch = HasBytes(p.sendCookies)
-                                  ? SetDwordOption(request, WINHTTP_OPTION_ENABLE_FEATURE, WINHTTP_ENABLE_SSL_REVOCATION)
-                                  : SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
+    if (!SetDwordOption(request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors))
+        return Failed(failure, kStatusCertificateOptions, "WinHttpSetOption");
+    const bool cookieSwitch =
+        HasBytes(p.sendCookies) ? SetDwordOption(request, WINHTTP_OPTION_ENABLE_FEATURE, WINHTTP_ENABLE_SSL_REVOCATION)
+                                : SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
     if (!cookieSwitch) return Failed(failure, kStatusCookieSwitch, "WinHttpSetOption");
     if (p.noRedirect.value_or(false) &&
         !SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS)) {
@@ -277,13 +283,15 @@ const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exc
         body = p.postText;
         bodyLength = static_cast<DWORD>(std::strlen(p.postText));
     }
-    if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<void*>(body), bodyLength, bodyLength,
-                              0)) {
+    if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<void*>(body), bodyLength,
+                              bodyLength, 0)) {
         return Failed(failure, kStatusSendFailed, "WinHttpSendRequest");
     }
     // What is left of the exchange's time after sending.
-    if (limits.hasDeadline) SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, limits.Cap(static_cast<DWORD>(t)));
-    if (!::WinHttpReceiveResponse(request, nullptr)) return Failed(failure, kStatusNoResponse, "WinHttpReceiveResponse");
+    if (limits.hasDeadline)
+        SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, limits.Cap(static_cast<DWORD>(t)));
+    if (!::WinHttpReceiveResponse(request, nullptr))
+        return Failed(failure, kStatusNoResponse, "WinHttpReceiveResponse");
     return nullptr;
 }
 
@@ -350,12 +358,12 @@ BodyRead ReadBody(HINTERNET request, const Limits& limits, DWORD timeoutMs, Resp
 // The raw header block, or false when it cannot be read.
 bool QueryRawHeaders(HINTERNET request, OwnedText& headers) {
     DWORD size = 0;
-    ::WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
-                          &size, WINHTTP_NO_HEADER_INDEX);
+    ::WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                          WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
     std::wstring block(size / sizeof(wchar_t) + 1, L'\0');
     DWORD index = 0;
-    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, block.data(), &size,
-                               &index)) {
+    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, block.data(),
+                               &size, &index)) {
         return false;
     }
     headers = WideToCp936(block);

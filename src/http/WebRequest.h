@@ -23,36 +23,36 @@ struct WebRequestLimits {
 // pointers (null: not given; the value is computed and discarded). An output is written only
 // at its own step, so one that a failing call does not reach keeps what the caller put there.
 struct WebRequestParams {
-    const char* url = nullptr;                    // absolute http or https URL
-    std::optional<std::int32_t> method{};           // 0 GET (default), 1 POST, 2 HEAD, ... 7 CONNECT
-    const char* postText = nullptr;               // body, when postBytes is empty
-    const char* sendCookies = nullptr;            // "a=1; b=2" or a whole "Cookie: ..." line
-    OwnedText* returnCookies = nullptr;           // in/out: cookies the response sets, appended
-    const char* requestHeaders = nullptr;         // caller's header lines, CR LF separated
-    OwnedText* responseHeaders = nullptr;         // out: raw header block, status line first
-    std::optional<bool> noRedirect{};               // default false
-    const char* userName = nullptr;               // server Basic authentication
+    const char* url = nullptr;             // absolute http or https URL
+    std::optional<std::int32_t> method{};  // 0 GET (default), 1 POST, 2 HEAD, ... 7 CONNECT
+    const char* postText = nullptr;        // body, when postBytes is empty
+    const char* sendCookies = nullptr;     // "a=1; b=2" or a whole "Cookie: ..." line
+    OwnedText* returnCookies = nullptr;    // in/out: cookies the response sets, appended
+    const char* requestHeaders = nullptr;  // caller's header lines, CR LF separated
+    OwnedText* responseHeaders = nullptr;  // out: raw header block, status line first
+    std::optional<bool> noRedirect{};      // default false
+    const char* userName = nullptr;        // server Basic authentication
     const char* password = nullptr;
-    const char* proxy = nullptr;                  // host:port; empty: no proxy (never the system's)
+    const char* proxy = nullptr;  // host:port; empty: no proxy (never the system's)
     const char* proxyUser = nullptr;
     const char* proxyPassword = nullptr;
-    std::optional<std::int32_t> timeoutSeconds{};   // 0 or less: 30 seconds
-    OwnedText* location = nullptr;                // out: value of the Location line
-    OwnedText* status = nullptr;                  // out: "200 OK", or a failure text
-    OwnedByteSet* responseBytes = nullptr;        // out: the raw body
-    std::optional<bool> mergeCookies{};             // default true
-    std::optional<bool> addDefaultHeaders{};        // default true
-    const void* postBytes = nullptr;              // ByteSet body; wins over postText when not empty
-    std::optional<bool> normalizeHeaders{};         // default true
-    WebRequestLimits limits{};                      // default: no limits beyond the byte-set's
-    std::optional<bool> decodeText{};               // default true; false: the result stays empty
-                                                    // (for callers that read only responseBytes)
+    std::optional<std::int32_t> timeoutSeconds{};  // 0 or less: 30 seconds
+    OwnedText* location = nullptr;                 // out: value of the Location line
+    OwnedText* status = nullptr;                   // out: "200 OK", or a failure text
+    OwnedByteSet* responseBytes = nullptr;         // out: the raw body
+    std::optional<bool> mergeCookies{};            // default true
+    std::optional<bool> addDefaultHeaders{};       // default true
+    const void* postBytes = nullptr;               // ByteSet body; wins over postText when not empty
+    std::optional<bool> normalizeHeaders{};        // default true
+    WebRequestLimits limits{};                     // default: no limits beyond the byte-set's
+    std::optional<bool> decodeText{};              // default true; false: the result stays empty
+                                                   // (for callers that read only responseBytes)
 };
 
 // How far the exchange goes once the response has arrived.
 enum class ResponseBody {
-    Read,     // read the whole body
-    Skip,     // end the exchange once the headers are in: nothing of the body is read
+    Read,  // read the whole body
+    Skip,  // end the exchange once the headers are in: nothing of the body is read
 };
 
 [[nodiscard]] OwnedText WebRequest(const WebRequestParams& params, ResponseBody body = ResponseBody::Read) noexcept;
@@ -69,19 +69,19 @@ enum class ResponseBody {
 [[nodiscard]] OwnedText StatusTextOf(const char* responseHeaders) noexcept;
 
 // Failure texts of the exchange, code page 936.
-extern const char kStatusNoWinHttp[];          // 700
-extern const char kStatusBadUrl[];             // 701
-extern const char kStatusNoSession[];          // 702
-extern const char kStatusNoConnection[];       // 703
-extern const char kStatusNoRequest[];          // 704
-extern const char kStatusTimeouts[];           // 705
-extern const char kStatusCredentials[];        // 707
-extern const char kStatusCertificateOptions[]; // (no number)
-extern const char kStatusCookieSwitch[];       // 708
-extern const char kStatusRedirectSwitch[];     // 709
-extern const char kStatusHeaders[];            // 710
-extern const char kStatusSendFailed[];         // 711
-extern const char kStatusNoResponse[];         // 712
-extern const char kStatusReadFailed[];         // 713, also for a body over a limit
+extern const char kStatusNoWinHttp[];           // 700
+extern const char kStatusBadUrl[];              // 701
+extern const char kStatusNoSession[];           // 702
+extern const char kStatusNoConnection[];        // 703
+extern const char kStatusNoRequest[];           // 704
+extern const char kStatusTimeouts[];            // 705
+extern const char kStatusCredentials[];         // 707
+extern const char kStatusCertificateOptions[];  // (no number)
+extern const char kStatusCookieSwitch[];        // 708
+extern const char kStatusRedirectSwitch[];      // 709
+extern const char kStatusHeaders[];             // 710
+extern const char kStatusSendFailed[];          // 711
+extern const char kStatusNoResponse[];          // 712
+extern const char kStatusReadFailed[];          // 713, also for a body over a limit
 
 }  // namespace quenlark

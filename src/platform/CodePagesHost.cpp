@@ -69,7 +69,8 @@ std::size_t Convert(const char* from, const char* to, const char* input, std::si
         }
         if (error == EINVAL && inLeft > pieceLeft) continue;  // a character cut by the piece's end
         // An undecodable or unencodable unit: replace it and go on after it.
-        if (!full && total + replacementBytes <= capacity) std::memcpy(destination + total, replacement, replacementBytes);
+        if (!full && total + replacementBytes <= capacity)
+            std::memcpy(destination + total, replacement, replacementBytes);
         total += replacementBytes;
         const std::size_t skip = inLeft < unitBytes ? inLeft : unitBytes;
         in += skip;
@@ -82,7 +83,7 @@ std::size_t Convert(const char* from, const char* to, const char* input, std::si
 }  // namespace
 
 std::size_t DecodeToUtf16(std::uint32_t codePage, const char* source, std::size_t sourceBytes, char16_t* destination,
-                             std::size_t destinationUnits) noexcept {
+                          std::size_t destinationUnits) noexcept {
     if (sourceBytes == 0) return 0;
     static const char kReplacement[] = "\xFD\xFF";  // U+FFFD, little-endian
     std::size_t bytes;
@@ -99,12 +100,12 @@ std::size_t DecodeToUtf16(std::uint32_t codePage, const char* source, std::size_
 }
 
 std::size_t EncodeFromUtf16(std::uint32_t codePage, const char16_t* source, std::size_t sourceUnits, char* destination,
-                             std::size_t destinationBytes) noexcept {
+                            std::size_t destinationBytes) noexcept {
     if (sourceUnits == 0) return 0;
     std::size_t bytes;
     try {
-        bytes = Convert("UTF-16LE", IconvName(codePage).c_str(), reinterpret_cast<const char*>(source), sourceUnits * 2, 2,
-                        "?", 1, destination, destination ? destinationBytes : 0);
+        bytes = Convert("UTF-16LE", IconvName(codePage).c_str(), reinterpret_cast<const char*>(source), sourceUnits * 2,
+                        2, "?", 1, destination, destination ? destinationBytes : 0);
     } catch (...) {
         return 0;
     }

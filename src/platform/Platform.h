@@ -57,9 +57,9 @@ const char* CommandLine() noexcept;
 // needed is returned; otherwise the count written, 0 when it does not fit or the code page is
 // unknown.
 std::size_t DecodeToUtf16(std::uint32_t codePage, const char* source, std::size_t sourceBytes, char16_t* destination,
-                             std::size_t destinationUnits) noexcept;
+                          std::size_t destinationUnits) noexcept;
 std::size_t EncodeFromUtf16(std::uint32_t codePage, const char16_t* source, std::size_t sourceUnits, char* destination,
-                             std::size_t destinationBytes) noexcept;
+                            std::size_t destinationBytes) noexcept;
 
 // Calling thread's window messages: see ProcessEvents in runtime/Events.h.
 int PeekForMessage(bool* isQuit) noexcept;  // 0: queue empty; else 1 and *isQuit

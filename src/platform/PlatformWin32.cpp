@@ -55,9 +55,7 @@ bool IsInImage(const void* address) noexcept {
     return a >= range.first && a <= range.last;
 }
 
-bool IsReadable(const void* address, std::size_t size) noexcept {
-    return ::IsBadReadPtr(address, size) == FALSE;
-}
+bool IsReadable(const void* address, std::size_t size) noexcept { return ::IsBadReadPtr(address, size) == FALSE; }
 
 int ShowMessage(void* owner, const char* text, const char* caption, unsigned flags) noexcept {
     int result = 0;

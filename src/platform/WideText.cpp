@@ -21,7 +21,7 @@ std::wstring Cp936ToWide(std::string_view text) {
     if (units == 0) return {};
     std::wstring wide(units, L'\0');
     const std::size_t written = platform::DecodeToUtf16(kTextCodePage, text.data(), text.size(),
-                                                           reinterpret_cast<char16_t*>(wide.data()), units);
+                                                        reinterpret_cast<char16_t*>(wide.data()), units);
     wide.resize(written);
     return wide;
 }
@@ -31,8 +31,8 @@ UniqueBstr Cp936ToBstr(const char* text) noexcept {
     const std::size_t units = platform::DecodeToUtf16(kTextCodePage, text, length, nullptr, 0);
     if (units == 0) return {};
     UniqueBstr wide = UniqueBstr::Adopt(::SysAllocStringLen(nullptr, static_cast<UINT>(units)));
-    if (!wide || platform::DecodeToUtf16(kTextCodePage, text, length, reinterpret_cast<char16_t*>(wide.get()),
-                                            units) != units) {
+    if (!wide ||
+        platform::DecodeToUtf16(kTextCodePage, text, length, reinterpret_cast<char16_t*>(wide.get()), units) != units) {
         return {};
     }
     return wide;

@@ -16,7 +16,10 @@ OwnedText LocationProbe(const char* url) noexcept {
     // The exchange ends once the headers are in: a link that answers with the file itself
     // must not be downloaded only to be thrown away.
     OwnedText responseHeaders;
-    (void)WebRequest({.url = url, .method = 0, .requestHeaders = headerText.get(), .responseHeaders = &responseHeaders,
+    (void)WebRequest({.url = url,
+                      .method = 0,
+                      .requestHeaders = headerText.get(),
+                      .responseHeaders = &responseHeaders,
                       .noRedirect = true},
                      ResponseBody::Skip);
 

@@ -17,7 +17,7 @@ namespace quenlark {
 struct SignValues {
     bool found = false;  // false: no sign of 10 bytes or more
     OwnedText sign;
-    OwnedText signs;    // the short ajaxdata value, when it holds more than spaces
+    OwnedText signs;  // the short ajaxdata value, when it holds more than spaces
     OwnedText websign;
 };
 [[nodiscard]] SignValues ReadSignValues(const char* framePage) noexcept;

@@ -6,8 +6,8 @@
 #include "http/WebRequest.h"
 #include "platform/Platform.h"
 #include "resolve/FrameSearch.h"
-#include "resolve/ShareAnswers.h"
 #include "resolve/ServiceConstants.h"
+#include "resolve/ShareAnswers.h"
 #include "runtime/Events.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
@@ -84,12 +84,18 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     OwnedText frameUrl;
     {
         OwnedByteSet sharePage;
-        (void)WebRequest({.url = shareUrl, .method = 0, .requestHeaders = headerText.get(), .noRedirect = true,
-                          .responseBytes = &sharePage, .limits = exchangeLimits, .decodeText = false});
+        (void)WebRequest({.url = shareUrl,
+                          .method = 0,
+                          .requestHeaders = headerText.get(),
+                          .noRedirect = true,
+                          .responseBytes = &sharePage,
+                          .limits = exchangeLimits,
+                          .decodeText = false});
         const OwnedText page1 = PageTextOfBody(std::move(sharePage));
         const OwnedText frameSrc = FrameSourceOfPage(regex, page1.get());
         if (frameSrc.empty()) {
-            trace::Line("failure", "no download frame on the share page (%d bytes of text)", TextByteLength(page1.get()));
+            trace::Line("failure", "no download frame on the share page (%d bytes of text)",
+                        TextByteLength(page1.get()));
         } else {
             trace::Line("resolve", "download frame \"%s\"", frameSrc.c_str());
         }
@@ -103,8 +109,12 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     {
         DelayWithEvents(kPauseMs);
         OwnedByteSet framePage;
-        (void)WebRequest({.url = frameUrl.get(), .method = 0, .requestHeaders = headerText.get(),
-                          .responseBytes = &framePage, .limits = exchangeLimits, .decodeText = false});
+        (void)WebRequest({.url = frameUrl.get(),
+                          .method = 0,
+                          .requestHeaders = headerText.get(),
+                          .responseBytes = &framePage,
+                          .limits = exchangeLimits,
+                          .decodeText = false});
         DelayWithEvents(kPauseMs);
         const OwnedText page2 = PageTextOfBody(std::move(framePage));
         const SignValues values = ReadSignValues(page2.get());
@@ -118,8 +128,13 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     // The download-process request.
     const OwnedText endpoint = ConcatTexts({serviceBaseUrl, "/ajaxm.php"});
     OwnedByteSet answer;
-    (void)WebRequest({.url = endpoint.get(), .method = 1, .postText = postBody.get(), .requestHeaders = headerText.get(),
-                      .responseBytes = &answer, .limits = exchangeLimits, .decodeText = false});
+    (void)WebRequest({.url = endpoint.get(),
+                      .method = 1,
+                      .postText = postBody.get(),
+                      .requestHeaders = headerText.get(),
+                      .responseBytes = &answer,
+                      .limits = exchangeLimits,
+                      .decodeText = false});
 
     const OwnedText jsonText = ToText(TypedArg::ByteSetArg(answer.get()));
     answer.Reset();

@@ -12,8 +12,8 @@ namespace {
 
 constexpr std::uint32_t kPlaceReadByteSetData = 0x04000101;
 
-const std::uint32_t kKindTypes[] = {TC_BYTE,  TC_SHORT, TC_INT,      TC_INT64,     TC_FLOAT,
-                                    TC_DOUBLE, TC_BOOL, TC_DATETIME, TC_INT_ALIAS, TC_TEXT};
+const std::uint32_t kKindTypes[] = {TC_BYTE,   TC_SHORT, TC_INT,      TC_INT64,     TC_FLOAT,
+                                    TC_DOUBLE, TC_BOOL,  TC_DATETIME, TC_INT_ALIAS, TC_TEXT};
 
 }  // namespace
 
@@ -62,7 +62,8 @@ OwnedByteSet ToByteSet(const TypedArg& value) noexcept {
             return OwnedByteSet::CopyOf(text, TextLength(text));
         }
         case TC_BYTESET:
-            return OwnedByteSet::CopyOf(value.ptr ? ByteSetBytes(value.ptr) : nullptr, static_cast<std::size_t>(ByteSetSize(value.ptr)));
+            return OwnedByteSet::CopyOf(value.ptr ? ByteSetBytes(value.ptr) : nullptr,
+                                        static_cast<std::size_t>(ByteSetSize(value.ptr)));
         case TC_BYTE:
         case TC_SHORT:
         case TC_BOOL:

@@ -12,7 +12,6 @@ const char kRuntimeErrorCaption[] = "error";
 
 namespace {
 
-
 const char* const kRuntimeErrorTable[] = {
     "数组成员引用下标超出定义范围",
     "未得到所需要的数值型数据",
@@ -37,10 +36,12 @@ const char* RuntimeErrorText(std::uint32_t number) noexcept {
     return kRuntimeErrorTable[number - 1];
 }
 
-void FormatRuntimeError(char (&buffer)[256], std::uint32_t number, std::uint32_t place, std::uint32_t position) noexcept {
+void FormatRuntimeError(char (&buffer)[256], std::uint32_t number, std::uint32_t place,
+                        std::uint32_t position) noexcept {
     const char* text = RuntimeErrorText(number);
     // A number without table text leaves its line empty.
-    std::snprintf(buffer, sizeof buffer, "program internal error number is %d. \r\n%s\r\n错误位置:%d,%d(仅5.8以上版本有效)",
+    std::snprintf(buffer, sizeof buffer,
+                  "program internal error number is %d. \r\n%s\r\n错误位置:%d,%d(仅5.8以上版本有效)",
                   static_cast<int>(number), text ? text : "", static_cast<int>(place), static_cast<int>(position));
 }
 

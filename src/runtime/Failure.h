@@ -18,7 +18,8 @@ namespace quenlark {
 [[nodiscard]] const char* RuntimeErrorText(std::uint32_t number) noexcept;
 
 // The text of the runtime error box, as it is shown (at most 255 bytes).
-void FormatRuntimeError(char (&buffer)[256], std::uint32_t number, std::uint32_t place, std::uint32_t position) noexcept;
+void FormatRuntimeError(char (&buffer)[256], std::uint32_t number, std::uint32_t place,
+                        std::uint32_t position) noexcept;
 
 extern const char kRuntimeErrorCaption[];
 

@@ -32,7 +32,8 @@ constexpr int kSecondsPerDay = 86400;
 OwnedText TextUpToZero(const void* bytes, std::size_t size) noexcept {
     if (!bytes || !size) return {};
     const void* zero = std::memchr(bytes, 0, size);
-    const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - static_cast<const char*>(bytes)) : size;
+    const std::size_t length =
+        zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - static_cast<const char*>(bytes)) : size;
     return OwnedText::CopyOrNull({static_cast<const char*>(bytes), length});
 }
 
@@ -118,12 +119,20 @@ char HalfWidthOf(unsigned char lead, unsigned char trail) noexcept {
     if (lead == 0xA3) return trail >= 0xA1 && trail <= 0xFD && trail != 0xA4 ? static_cast<char>(trail - 0x80) : 0;
     if (lead != 0xA1) return 0;
     switch (trail) {
-        case 0xA1: return ' ';  // ideographic space
-        case 0xAB: return '~';
-        case 0xAE: case 0xAF: return '\'';
-        case 0xB0: case 0xB1: return '"';
-        case 0xE7: return '$';
-        default: return 0;
+        case 0xA1:
+            return ' ';  // ideographic space
+        case 0xAB:
+            return '~';
+        case 0xAE:
+        case 0xAF:
+            return '\'';
+        case 0xB0:
+        case 0xB1:
+            return '"';
+        case 0xE7:
+            return '$';
+        default:
+            return 0;
     }
 }
 
@@ -179,7 +188,8 @@ OwnedText ToText(const TypedArg& value) noexcept {
     }
     switch (value.type) {
         case TC_BYTESET:
-            return value.ptr ? TextUpToZero(ByteSetBytes(value.ptr), static_cast<std::size_t>(ByteSetSize(value.ptr))) : OwnedText();
+            return value.ptr ? TextUpToZero(ByteSetBytes(value.ptr), static_cast<std::size_t>(ByteSetSize(value.ptr)))
+                             : OwnedText();
         case TC_TEXT:
             return OwnedText::CopyOrNull(TextView(value.TextValue()));
         default: {
@@ -228,7 +238,9 @@ OwnedText ToHalfWidth(const char* text) noexcept {
     std::size_t out = 0;
     for (std::size_t at = 0; at < source.size();) {
         const std::size_t length = CharLengthAt(source, at);
-        const char half = length == 2 ? HalfWidthOf(static_cast<unsigned char>(source[at]), static_cast<unsigned char>(source[at + 1])) : 0;
+        const char half = length == 2 ? HalfWidthOf(static_cast<unsigned char>(source[at]),
+                                                    static_cast<unsigned char>(source[at + 1]))
+                                      : 0;
         if (half) {
             block[out++] = half;
         } else {

@@ -13,7 +13,6 @@ const char kOutOfMemoryCaption[] = "error";
 
 namespace {
 
-
 [[noreturn]] void OutOfMemory() noexcept {
     platform::ShowMessage(nullptr, kOutOfMemoryText, kOutOfMemoryCaption, platform::kMessageBoxIconError);
     RtExit(0);

@@ -30,7 +30,10 @@ std::size_t BoundaryFrom(std::string_view text, std::optional<std::int32_t> star
 std::size_t SpaceLengthAt(std::string_view text, std::size_t at) noexcept {
     if (text[at] == ' ') return 1;
     const auto lead = static_cast<unsigned char>(text[at]);
-    return lead == kFullWidthSpaceByte && at + 1 < text.size() && static_cast<unsigned char>(text[at + 1]) == kFullWidthSpaceByte ? 2 : 0;
+    return lead == kFullWidthSpaceByte && at + 1 < text.size() &&
+                   static_cast<unsigned char>(text[at + 1]) == kFullWidthSpaceByte
+               ? 2
+               : 0;
 }
 
 }  // namespace
@@ -97,7 +100,8 @@ OwnedText ReplaceSubText(const char* text, const char* find, const ReplaceOption
     return pieces.Join();
 }
 
-OwnedTextArray SplitText(const char* text, std::optional<const char*> separator, std::optional<std::int32_t> count) noexcept {
+OwnedTextArray SplitText(const char* text, std::optional<const char*> separator,
+                         std::optional<std::int32_t> count) noexcept {
     if (count && *count <= 0) return OwnedTextArray::NewEmpty();
     const std::string_view source = TextView(text);
     if (source.empty()) return OwnedTextArray::NewEmpty();

@@ -26,7 +26,7 @@ namespace quenlark {
                                            bool ignoreCase = false) noexcept;
 
 struct ReplaceOptions {
-    const char* replacement = nullptr;   // null or "": the matches are removed
+    const char* replacement = nullptr;    // null or "": the matches are removed
     std::optional<std::int32_t> start{};  // first position searched; default 1
     std::optional<std::int32_t> count{};  // at most this many replacements; default all
     bool caseSensitive = false;

@@ -74,8 +74,7 @@ CallScope::CallScope(const char* exportName, const char* argument) noexcept
 }
 
 void CallScope::Result(const char* result) noexcept {
-    Line("result", "%s gives \"%s\"%s", exportName_, result ? result : "",
-         result && *result ? "" : " (no result)");
+    Line("result", "%s gives \"%s\"%s", exportName_, result ? result : "", result && *result ? "" : " (no result)");
 }
 
 CallScope::~CallScope() {

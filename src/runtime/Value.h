@@ -47,15 +47,19 @@ constexpr bool IsNumericBasicType(std::uint32_t code) { return IsBasicType(code)
 // address is ever cut to 32 bits.
 struct TypedArg {
     std::uint32_t type = TC_NONE;
-    std::uint64_t bits = 0;   // scalar value, in memory order (low word first)
-    void* ptr = nullptr;      // Text, ByteSet, object, variant or by-reference address
+    std::uint64_t bits = 0;  // scalar value, in memory order (low word first)
+    void* ptr = nullptr;     // Text, ByteSet, object, variant or by-reference address
 
     [[nodiscard]] bool Given() const { return type != TC_NONE; }
     [[nodiscard]] std::uint32_t Base() const { return BaseType(type); }
 
     [[nodiscard]] std::int32_t Low() const { return static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)); }
     [[nodiscard]] std::int64_t Int64() const { return static_cast<std::int64_t>(bits); }
-    [[nodiscard]] double Double() const { double d; std::memcpy(&d, &bits, sizeof d); return d; }
+    [[nodiscard]] double Double() const {
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return d;
+    }
     [[nodiscard]] float Float() const {
         const auto low = static_cast<std::uint32_t>(bits);
         float f;
@@ -104,7 +108,9 @@ inline void WriteInt32(void* at, std::int32_t v) { std::memcpy(at, &v, sizeof v)
 // ByteSet {1, n, bytes}
 inline constexpr std::size_t kByteSetHeader = 8;
 inline std::int32_t ByteSetSize(const void* b) { return b ? ReadInt32(static_cast<const char*>(b) + 4) : 0; }
-inline const unsigned char* ByteSetBytes(const void* b) { return static_cast<const unsigned char*>(b) + kByteSetHeader; }
+inline const unsigned char* ByteSetBytes(const void* b) {
+    return static_cast<const unsigned char*>(b) + kByteSetHeader;
+}
 
 // RtArray {d, size[d], elements}
 inline std::int32_t ArrayDimensions(const void* a) { return a ? ReadInt32(a) : 0; }

@@ -201,7 +201,8 @@ void OwnedTextArray::RemoveAt(std::size_t index) noexcept {
     std::memcpy(&old, TextSlot(p_, index), sizeof old);
     RtFree(old);
     char* elements = reinterpret_cast<char*>(TextSlot(p_, 1));
-    std::memmove(elements + (index - 1) * sizeof(char*), elements + index * sizeof(char*), (count - index) * sizeof(char*));
+    std::memmove(elements + (index - 1) * sizeof(char*), elements + index * sizeof(char*),
+                 (count - index) * sizeof(char*));
     // Keep one dimension; the block keeps its size, which is harmless spare space.
     WriteInt32(p_, 1);
     WriteInt32(static_cast<char*>(p_) + 4, static_cast<std::int32_t>(count - 1));

@@ -15,7 +15,9 @@ namespace quenlark {
 // Bytes before the NUL; 0 for null.
 [[nodiscard]] std::size_t TextLength(const char* text) noexcept;
 // The text's bytes; null is the empty view.
-[[nodiscard]] inline std::string_view TextView(const char* text) noexcept { return {text ? text : "", TextLength(text)}; }
+[[nodiscard]] inline std::string_view TextView(const char* text) noexcept {
+    return {text ? text : "", TextLength(text)};
+}
 
 // A new text of the parts in order (null parts are empty). Always allocates, so an all-empty
 // concatenation gives an allocated "" rather than null.

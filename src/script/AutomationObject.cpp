@@ -5,11 +5,11 @@
 #include <cstring>
 #include <span>
 
+#include "platform/WideText.h"
 #include "runtime/Memory.h"
 #include "runtime/Trace.h"
 #include "script/ComOwners.h"
 #include "script/InvokeDispatch.h"
-#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -103,7 +103,8 @@ void InvokeMember(AutomationObject& obj, const char* name, WORD kind, VARIANT* r
     // Only a traced call asks for the exception's description, which the callee then allocates.
     EXCEPINFO exception{};
     const bool traced = trace::On() && !t_askingAboutFailure;
-    obj.lastResult = InvokeDispatch(dispatch.Get(), id, kind, result, PassedArguments(args), traced ? &exception : nullptr);
+    obj.lastResult =
+        InvokeDispatch(dispatch.Get(), id, kind, result, PassedArguments(args), traced ? &exception : nullptr);
     if (traced && FAILED(obj.lastResult)) TraceFailedMember(obj, name, obj.lastResult, exception);
     if (FAILED(obj.lastResult) && result) {
         ::VariantClear(result);

@@ -14,8 +14,8 @@
 #include <initializer_list>
 #include <utility>
 
-#include "runtime/UniqueResource.h"
 #include "runtime/Owned.h"
+#include "runtime/UniqueResource.h"
 #include "runtime/Value.h"
 #include "script/VariantValue.h"
 

@@ -7,11 +7,11 @@
 #include <new>
 #include <optional>
 
+#include "platform/WideText.h"
 #include "runtime/Memory.h"
 #include "script/AutomationObject.h"
 #include "script/ComOwners.h"
 #include "script/VariantValue.h"
-#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -201,8 +201,8 @@ CallShape ScanCallShape(IDispatch* dispatch, DISPID id, WORD kind, std::size_t a
     return shape;
 }
 
-HRESULT InvokeDispatch(IDispatch* dispatch, DISPID id, WORD kind, VARIANT* result,
-                       std::span<const TypedArg> args, EXCEPINFO* exception) noexcept {
+HRESULT InvokeDispatch(IDispatch* dispatch, DISPID id, WORD kind, VARIANT* result, std::span<const TypedArg> args,
+                       EXCEPINFO* exception) noexcept {
     if (!dispatch) return E_POINTER;
     // The shape and the arguments are small vectors, but a failed allocation must not end the
     // host process: the call fails instead.

@@ -14,8 +14,7 @@ const char HelperScript[] =
     "i<source.length;i++){target.push(source[i])}return target}else{var str_obj;for(var obj in source){str_obj="
     "typeof target[obj];if(str_obj=='string'||str_obj=='boolean'||str_obj=='undefined'){target[obj]=source[obj]}"
     "else if(str_obj=='number'){target=target.concat(source)}else if(str_obj=='object'){target[obj]=get__extend("
-    "target[obj],source[obj])}}return target}}"
-;
+    "target[obj],source[obj])}}return target}}";
 
 // Plain script; its pieces run only where the engine lacks them.
 const char JsonScript[] =

@@ -3,13 +3,13 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/WideText.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
 #include "script/JsonHelperScript.h"
 #include "script/JsonSyntax.h"
 #include "script/ScriptControlStandIn.h"
-#include "platform/WideText.h"
 
 namespace quenlark {
 

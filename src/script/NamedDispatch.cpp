@@ -48,8 +48,8 @@ HRESULT NamedDispatch::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
     return hr;
 }
 
-HRESULT NamedDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD kind, DISPPARAMS* params, VARIANT* result,
-                              EXCEPINFO*, UINT*) {
+HRESULT NamedDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD kind, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                              UINT*) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (id < 1 || static_cast<std::size_t>(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
     static DISPPARAMS none{};

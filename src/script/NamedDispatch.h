@@ -29,8 +29,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD kind, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception, UINT* badArgument) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD kind, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exception, UINT* badArgument) override;
 
     // ---- Reading the arguments of a call ----
     // Positional argument `index` in call order, seen through VT_BYREF | VT_VARIANT; null when

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/WideText.h"
 #include "script/NamedDispatch.h"
 #include "script/ScriptHost.h"
 #include "script/StandInObject.h"
-#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -187,7 +187,7 @@ std::wstring ReplaceAll(std::wstring_view subject, std::wstring_view replacement
 
 // ---- The expression object -------------------------------------------------------------------
 
-constexpr const wchar_t* kRegExpMembers[] = {L"Pattern", L"IgnoreCase", L"Global",  L"Multiline",
+constexpr const wchar_t* kRegExpMembers[] = {L"Pattern", L"IgnoreCase", L"Global", L"Multiline",
                                              L"Execute", L"Replace",    L"Test"};
 enum : DISPID { kPattern = 1, kIgnoreCase, kGlobal, kMultiline, kExecute, kReplace, kTest };
 

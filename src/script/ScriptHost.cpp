@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/WideText.h"
 #include "runtime/Owned.h"
 #include "runtime/Trace.h"
-#include "platform/WideText.h"
 
 namespace quenlark {
 
@@ -96,8 +96,9 @@ public:
         (void)error->GetSourcePosition(&context, &record.line, &record.column);
         if (trace::On()) {
             const OwnedText message = WideToCp936(BstrView(record.message.get()));
-            trace::Line("script", "script error 0x%08lx at line %lu, column %ld: %s", static_cast<unsigned long>(record.code),
-                        static_cast<unsigned long>(record.line) + 1, static_cast<long>(record.column) + 1, message.c_str());
+            trace::Line("script", "script error 0x%08lx at line %lu, column %ld: %s",
+                        static_cast<unsigned long>(record.code), static_cast<unsigned long>(record.line) + 1,
+                        static_cast<long>(record.column) + 1, message.c_str());
         }
         lastError_ = std::move(record);
         return S_OK;  // reported: the engine stops the piece of script and fails the call
@@ -171,8 +172,8 @@ HRESULT ScriptHost::Parse(const wchar_t* code, DWORD flags, VARIANT* result) noe
     if (!parse_) return E_UNEXPECTED;
     site_->ForgetError();
     HeldExcepInfo info;
-    const HRESULT hr = parse_->ParseScriptText(code ? code : L"", nullptr, nullptr, nullptr, 0, 0, flags, result,
-                                               info.get());
+    const HRESULT hr =
+        parse_->ParseScriptText(code ? code : L"", nullptr, nullptr, nullptr, 0, 0, flags, result, info.get());
     if (FAILED(hr) && result) {
         ::VariantClear(result);
         ::VariantInit(result);

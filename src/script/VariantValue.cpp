@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/WideText.h"
 #include "runtime/Memory.h"
 #include "runtime/Values.h"
 #include "script/AutomationObject.h"
-#include "platform/WideText.h"
 
 namespace quenlark {
 

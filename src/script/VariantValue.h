@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "runtime/UniqueResource.h"
 #include "runtime/Owned.h"
+#include "runtime/UniqueResource.h"
 #include "runtime/Value.h"
 #include "script/ComOwners.h"
 

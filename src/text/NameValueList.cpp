@@ -13,7 +13,6 @@ namespace {
 // Names the index checks of this class in a runtime error box.
 constexpr std::uint32_t kPlaceNameValueList = 0x04000201;
 
-
 OwnedText Copy(const char* text) { return text ? OwnedText::CopyOf(text) : OwnedText(); }
 
 // Both arrays start as (and return to) the shared empty array constant; the first append makes
@@ -129,15 +128,14 @@ void NameValueList::Remove(const char* name) noexcept {
 OwnedText NameValueList::ToJsonText() const noexcept {
     OwnedText json = OwnedText::CopyOf("{");
     for (std::size_t i = 1; i <= names_.size(); ++i) {
-        json = ConcatTexts({json.get(), "\"", At(names_, i, 12), "\":\"", EscapeQuotes(At(values_, i, 13)).get(), "\","});
+        json =
+            ConcatTexts({json.get(), "\"", At(names_, i, 12), "\":\"", EscapeQuotes(At(values_, i, 13)).get(), "\","});
     }
     OwnedText trimmed = TrimEnds(json, ",");
     return ConcatTexts({trimmed.get(), "}"});
 }
 
-OwnedText NameValueList::EscapeQuotes(const char* text) noexcept {
-    return ReplacePairs(text, {{"\"", "\\\""}});
-}
+OwnedText NameValueList::EscapeQuotes(const char* text) noexcept { return ReplacePairs(text, {{"\"", "\\\""}}); }
 
 OwnedText NameValueList::TrimEnds(OwnedText& text, const char* piece) noexcept {
     const std::int32_t pieceLength = TextByteLength(piece);

@@ -17,7 +17,6 @@ namespace {
 constexpr std::uint32_t kCodePageUtf8 = 65001;
 constexpr std::uint32_t kCodePage936 = 936;
 
-
 // "#引号" in a marker stands for a double quote, so callers can write one inside a marker.
 OwnedText ExpandQuotePlaceholder(const char* marker) {
     return ReplaceSubText(marker, "#引号", {.replacement = "\"", .caseSensitive = true});
@@ -66,7 +65,8 @@ OwnedText TextBetween(const char* text, const char* left, const char* right, std
     return TextMiddle(text, valueStart, valueEnd - valueStart);
 }
 
-OwnedText TextBefore(const char* text, const char* marker, std::optional<std::int32_t> start, bool ignoreCase) noexcept {
+OwnedText TextBefore(const char* text, const char* marker, std::optional<std::int32_t> start,
+                     bool ignoreCase) noexcept {
     std::int32_t found;
     if (start && *start < 0) {
         // A negative start looks backwards, leaving out that many bytes at the end.
@@ -103,7 +103,9 @@ OwnedText ReplacePairs(const char* text, std::initializer_list<ReplacePair> pair
         if (++applied > 5) break;  // five pairs at the most
         if (!pair.find || !*pair.find) continue;
         result = ReplaceSubText(result.get(), pair.find,
-                                {.replacement = pair.replacement, .start = start, .count = options.count,
+                                {.replacement = pair.replacement,
+                                 .start = start,
+                                 .count = options.count,
                                  .caseSensitive = options.caseSensitive});
     }
     return result;

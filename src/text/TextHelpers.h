@@ -15,11 +15,11 @@ namespace quenlark {
 [[nodiscard]] OwnedText TextBetween(const char* text, const char* left, const char* right,
                                     std::optional<std::int32_t> start = std::nullopt, bool ignoreCase = false) noexcept;
 // The text before the first `marker`; the static empty text when it is absent.
-[[nodiscard]] OwnedText TextBefore(const char* text, const char* marker, std::optional<std::int32_t> start = std::nullopt,
-                                   bool ignoreCase = false) noexcept;
+[[nodiscard]] OwnedText TextBefore(const char* text, const char* marker,
+                                   std::optional<std::int32_t> start = std::nullopt, bool ignoreCase = false) noexcept;
 // The text after the last `marker`; the static empty text when it is absent.
-[[nodiscard]] OwnedText TextAfter(const char* text, const char* marker, std::optional<std::int32_t> start = std::nullopt,
-                                  bool ignoreCase = false) noexcept;
+[[nodiscard]] OwnedText TextAfter(const char* text, const char* marker,
+                                  std::optional<std::int32_t> start = std::nullopt, bool ignoreCase = false) noexcept;
 
 struct ReplacePair {
     const char* find = nullptr;  // null or "": the pair changes nothing

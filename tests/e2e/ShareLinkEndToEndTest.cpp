@@ -177,7 +177,8 @@ TEST_F(ShareLinkEndToEnd, TheTraceTellsEachExchangeAndWhatTheResolverReadWithout
     EXPECT_EQ(Resolve(ShareUrl("not-json")), "");
     const Strings failures = second.Matching(R"(\[Quenlark\] failure: .*)");
     ASSERT_EQ(failures.size(), 2u);
-    EXPECT_TRUE(failures[0].starts_with("[Quenlark] failure: the answer is no JSON object the engine takes: ")) << failures[0];
+    EXPECT_TRUE(failures[0].starts_with("[Quenlark] failure: the answer is no JSON object the engine takes: "))
+        << failures[0];
     EXPECT_EQ(failures[1], std::string("[Quenlark] failure: message box \"") + kJsonBoxText + "\"");
     ExpectOneBox(Boxes(), kJsonBoxText);
 }
@@ -209,8 +210,9 @@ TEST_F(WithTheServiceDown, TheTraceNamesTheFailingFunctionAndItsErrorAndIsOffUnl
     const Strings failures = trace.Matching(R"(\[Quenlark\] failure: .*)");
     ASSERT_FALSE(failures.empty());
     // The first failure is the cause: the share page's exchange, with its function and error.
-    EXPECT_TRUE(std::regex_match(failures.front(), std::regex(R"(\[Quenlark\] failure: GET )" + Literal(ShareUrl("pdownload")) +
-                                                              R"(: "711 .+" at WinHttpSendRequest, error 12029: .+ \([0-9.]+ ms\))")))
+    EXPECT_TRUE(std::regex_match(failures.front(),
+                                 std::regex(R"(\[Quenlark\] failure: GET )" + Literal(ShareUrl("pdownload")) +
+                                            R"(: "711 .+" at WinHttpSendRequest, error 12029: .+ \([0-9.]+ ms\))")))
         << failures.front();
     EXPECT_EQ(trace.Lines().back(), "[Quenlark] result: HttpGetUrl gives \"\" (no result)");
 }

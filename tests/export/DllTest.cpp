@@ -28,7 +28,8 @@ protected:
         return reinterpret_cast<ExportFn>(reinterpret_cast<void*>(::GetProcAddress(module_, name)));
     }
     ExportFn ExportByOrdinal(WORD ordinal) const {
-        return reinterpret_cast<ExportFn>(reinterpret_cast<void*>(::GetProcAddress(module_, MAKEINTRESOURCEA(ordinal))));
+        return reinterpret_cast<ExportFn>(
+            reinterpret_cast<void*>(::GetProcAddress(module_, MAKEINTRESOURCEA(ordinal))));
     }
     static bool IsEmpty(const char* result) { return !result || !*result; }
 
@@ -69,7 +70,8 @@ TEST(LibraryLifetime, LoadsUnloadsAndLoadsAgain) {
     for (int round = 0; round < 3; ++round) {
         HMODULE module = ::LoadLibraryA("Quenlark.dll");
         ASSERT_NE(module, nullptr);
-        auto location = reinterpret_cast<ExportFn>(reinterpret_cast<void*>(::GetProcAddress(module, "Quenlark_Location")));
+        auto location =
+            reinterpret_cast<ExportFn>(reinterpret_cast<void*>(::GetProcAddress(module, "Quenlark_Location")));
         ASSERT_NE(location, nullptr);
         for (int call = 0; call < round; ++call) (void)location(nullptr);
         EXPECT_TRUE(::FreeLibrary(module));

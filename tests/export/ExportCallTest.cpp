@@ -59,7 +59,8 @@ TEST(ExportCall, PreviousResultStaysValidUntilTheNextResultExists) {
 TEST(ExportCall, TwoSlotsDoNotDisturbEachOther) {
     ResultSlot location;
     ResultSlot direct;
-    char* where = CallExport(location, "u", [](const OwnedText&) { return OwnedText::CopyOf("https://files.example.test/f"); });
+    char* where =
+        CallExport(location, "u", [](const OwnedText&) { return OwnedText::CopyOf("https://files.example.test/f"); });
     CallExport(direct, "s", [](const OwnedText&) { return OwnedText::CopyOf("a"); });
     CallExport(direct, "s", [](const OwnedText&) { return OwnedText::CopyOf("b"); });
     EXPECT_STREQ(where, "https://files.example.test/f");
@@ -97,7 +98,8 @@ TEST(ExportCall, ResultBlocksLiveUntilTheirSlotKeepsTheNextResult) {
 TEST(ExportCall, AFailingWorkerLeavesTheEmptyTextAndReleasesTheOldResult) {
     ResultSlot slot;
     CallExport(slot, "x", [](const OwnedText&) { return OwnedText::CopyOf("old"); });
-    char* result = CallExport(slot, "x", [](const OwnedText&) -> OwnedText { throw std::runtime_error("worker failed"); });
+    char* result =
+        CallExport(slot, "x", [](const OwnedText&) -> OwnedText { throw std::runtime_error("worker failed"); });
     ASSERT_NE(result, nullptr);
     EXPECT_STREQ(result, "");
     EXPECT_EQ(result, EmptyTextLiteral);

@@ -30,7 +30,7 @@ TEST(Cookies, SetCookieLinesAreReducedToNameValuePairs) {
 TEST(Cookies, TheNewSetWinsAndOldCookiesFollow) {
     EXPECT_EQ(Receive({"Set-Cookie: a=1"}, "a=0; c=3"), "a=1; c=3");
     EXPECT_EQ(Receive({"Set-Cookie: b=2"}, "a=0; c=3"), "b=2; a=0; c=3");
-    EXPECT_EQ(Receive({"Set-Cookie: a=1"}, "a=0;"), "a=1");       // a trailing ";" is like none
+    EXPECT_EQ(Receive({"Set-Cookie: a=1"}, "a=0;"), "a=1");  // a trailing ";" is like none
     EXPECT_EQ(Receive({"Set-Cookie: b=2"}, "  a=0;  "), "b=2; a=0");
 }
 

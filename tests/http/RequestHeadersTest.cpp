@@ -20,13 +20,14 @@ const std::string kForm = "Content-Type: application/x-www-form-urlencoded";
 const std::string kCache = "Cache-Control: no-cache";
 
 TEST(BuildRequestHeaders, DefaultsInTableOrderWithoutTrailingLineEnd) {
-    EXPECT_EQ(Build(nullptr, 0), kUserAgent + "\r\n" + kAccept + "\r\n" + kEncoding + "\r\n" + kLanguage + "\r\n" + kCache);
+    EXPECT_EQ(Build(nullptr, 0),
+              kUserAgent + "\r\n" + kAccept + "\r\n" + kEncoding + "\r\n" + kLanguage + "\r\n" + kCache);
     EXPECT_EQ(Build("", 0), Build(nullptr, 0));
 }
 
 TEST(BuildRequestHeaders, PostAddsTheFormContentTypeBeforeCacheControl) {
-    EXPECT_EQ(Build(nullptr, 1),
-              kUserAgent + "\r\n" + kAccept + "\r\n" + kEncoding + "\r\n" + kLanguage + "\r\n" + kForm + "\r\n" + kCache);
+    EXPECT_EQ(Build(nullptr, 1), kUserAgent + "\r\n" + kAccept + "\r\n" + kEncoding + "\r\n" + kLanguage + "\r\n" +
+                                     kForm + "\r\n" + kCache);
     EXPECT_EQ(Build(nullptr, 3).find("Content-Type"), std::string::npos);  // only POST
 }
 
@@ -59,7 +60,8 @@ TEST(BuildRequestHeaders, OnlyTheExactKeepAliveLineIsRemoved) {
     // As the last line it has no CR LF after normalisation, so it stays.
     EXPECT_EQ(Build("X-A: 1\r\nConnection: keep-alive", 0, nullptr, false, true), "X-A: 1\r\nConnection: keep-alive");
     // Without normalisation every line ends with CR LF: every exact copy goes.
-    EXPECT_EQ(Build("Connection: keep-alive\r\nX-A: 1\r\nConnection: keep-alive", 0, nullptr, false, false), "X-A: 1\r\n");
+    EXPECT_EQ(Build("Connection: keep-alive\r\nX-A: 1\r\nConnection: keep-alive", 0, nullptr, false, false),
+              "X-A: 1\r\n");
 }
 
 TEST(BuildRequestHeaders, CookiesAreAddedAsACookieLine) {

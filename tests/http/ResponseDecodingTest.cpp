@@ -15,7 +15,8 @@ namespace quenlark {
 namespace {
 
 std::string Encode(const std::wstring& text, UINT codePage) {
-    const int n = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int n =
+        ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(n), '\0');
     ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
     return bytes;
@@ -158,8 +159,8 @@ TEST(ResponseDecoding, AUtf8PageArrivesAsCodePage936ThroughARequest) {
     testing_support::ScriptedServer server;
     ASSERT_TRUE(server.Ready()) << server.StartError();
     const std::string page = Page("<meta charset=\"utf-8\">", "\xE4\xB8\xAD\xE6\x96\x87");
-    ASSERT_TRUE(server.Script("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(page.size()) +
-                              "\r\n\r\n" + page));
+    ASSERT_TRUE(server.Script("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                              std::to_string(page.size()) + "\r\n\r\n" + page));
     OwnedByteSet bytes;
     const std::string url = server.HttpUrl("/page");
     const OwnedText text = WebRequest({.url = url.c_str(), .responseBytes = &bytes});

@@ -18,7 +18,8 @@ using ScriptedServerTest = ScriptedServerFixture;
 
 // A minimal GET through WinHTTP; returns the Win32 error of the first failing call (0: none).
 DWORD BareGet(int port, bool secure, bool ignoreCertificateErrors, std::string& body) {
-    HINTERNET session = ::WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    HINTERNET session =
+        ::WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     ::WinHttpSetTimeouts(session, 10000, 10000, 10000, 10000);
     HINTERNET connection = ::WinHttpConnect(session, L"127.0.0.1", static_cast<INTERNET_PORT>(port), 0);
     HINTERNET request = ::WinHttpOpenRequest(connection, L"GET", L"/probe", nullptr, WINHTTP_NO_REFERER,

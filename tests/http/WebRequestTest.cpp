@@ -58,7 +58,6 @@ protected:
         EXPECT_EQ(requests.size(), 1u);
         return requests.empty() ? std::string() : requests[0];
     }
-
 };
 
 TEST_F(WebRequestTest, SendsTheAssembledHeaderBlockFirstAndByteForByte) {
@@ -179,8 +178,8 @@ TEST_F(WebRequestTest, CookiesAreSentCollectedAndMerged) {
     ASSERT_TRUE(server_->ScriptFile("set-cookie-series.http"));
     Outcome unmerged;
     unmerged.cookies = OwnedText::CopyOf("held=1; ");
-    WebRequestParams params{.url = url.c_str(), .sendCookies = "a=0", .returnCookies = &unmerged.cookies,
-                            .mergeCookies = false};
+    WebRequestParams params{
+        .url = url.c_str(), .sendCookies = "a=0", .returnCookies = &unmerged.cookies, .mergeCookies = false};
     (void)WebRequest(params);
     EXPECT_STREQ(unmerged.cookies.c_str(), "held=1; a=1; c=deleted; b=2");  // appended to, not cleared
 }
@@ -264,7 +263,8 @@ TEST_F(WebRequestTest, ABodyBeyondWhatAByteSetCountsIsAFailureNotASuccess) {
 
 TEST_F(WebRequestTest, ABodyThatTricklesPastTheTotalTimeIsAFailedExchange) {
     // 200 bytes 50 ms apart would take 10 s; each byte alone is far within the 30 s time-out.
-    ASSERT_TRUE(server_->Script("HTTP/1.1 200 OK\r\nContent-Length: 200\r\n\r\n" + std::string(200, 'y'), "trickle=50"));
+    ASSERT_TRUE(
+        server_->Script("HTTP/1.1 200 OK\r\nContent-Length: 200\r\n\r\n" + std::string(200, 'y'), "trickle=50"));
     const std::string url = Url("/slow");
     const Outcome out = Run({.url = url.c_str(), .limits = {.maxTotalMs = 700}});
     EXPECT_EQ(out.Status(), kStatusReadFailed);
@@ -291,8 +291,12 @@ TEST_F(WebRequestTest, FailuresLeaveTheOutputsAsTheCallerPassedThem) {
     out.location = OwnedText::CopyOf("old location");
     out.bytes = OwnedByteSet::CopyOf("old", 3);
     out.cookies = OwnedText::CopyOf("old=1");
-    WebRequestParams params{.url = "not a url", .returnCookies = &out.cookies, .responseHeaders = &out.headers,
-                            .location = &out.location, .status = &out.status, .responseBytes = &out.bytes};
+    WebRequestParams params{.url = "not a url",
+                            .returnCookies = &out.cookies,
+                            .responseHeaders = &out.headers,
+                            .location = &out.location,
+                            .status = &out.status,
+                            .responseBytes = &out.bytes};
     out.result = WebRequest(params);
     EXPECT_EQ(out.Status(), kStatusBadUrl);
     EXPECT_EQ(out.result.get(), nullptr);

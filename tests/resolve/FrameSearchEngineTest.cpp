@@ -39,7 +39,8 @@ Found ByLines(const char* page, LineEnds ends) {
     Found found;
     FrameLines lines(page, ends);
     while (const auto hit = lines.Next()) {
-        const std::string source(hit->line.substr(hit->match.sourceBegin, hit->match.sourceEnd - hit->match.sourceBegin));
+        const std::string source(
+            hit->line.substr(hit->match.sourceBegin, hit->match.sourceEnd - hit->match.sourceBegin));
         if (++found.count == 1) found.first = source;
         if (found.count == 2) found.second = source;
     }
@@ -79,9 +80,33 @@ TEST_F(FrameSearchEngine, AgreesOnEveryStandinPage) {
 // Pieces that matter to the pattern, in both letter cases, with line ends, characters whose
 // trail byte is a letter (81 6E, B1 41, 81 61), the euro sign.
 const std::vector<std::string> kPieces = {
-    "name=\"", "NAME=\"", "nAmE=\"", "\" src=\"", "\" SRC=\"", "\" frameborder=", "\" FRAMEBORDER=",
-    "\"", " ", "=", "a", "/fn?x", "\n", "\r", "\r\n", "\x80", "\xD6\xD0", "\x81n", "\xB1" "A", "\x81" "a",
-    "src=\"", "frameborder=", "name=", "<iframe ", "></iframe>",
+    "name=\"",
+    "NAME=\"",
+    "nAmE=\"",
+    "\" src=\"",
+    "\" SRC=\"",
+    "\" frameborder=",
+    "\" FRAMEBORDER=",
+    "\"",
+    " ",
+    "=",
+    "a",
+    "/fn?x",
+    "\n",
+    "\r",
+    "\r\n",
+    "\x80",
+    "\xD6\xD0",
+    "\x81n",
+    "\xB1"
+    "A",
+    "\x81"
+    "a",
+    "src=\"",
+    "frameborder=",
+    "name=",
+    "<iframe ",
+    "></iframe>",
 };
 
 std::string RandomPage(std::mt19937& random, std::size_t pieces) {

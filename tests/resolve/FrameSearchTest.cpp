@@ -25,7 +25,8 @@ std::string Match(std::string_view line) {
 TEST(FrameSearch, GreedyGroupsRunToTheLastBorderFromTheLastSourceBeforeIt) {
     EXPECT_EQ(Source("<iframe name=\"dl\" src=\"/fn?abc\" frameborder=\"0\"></iframe>"), "/fn?abc");
     // Two frames on one line: one match, from the first name to the last border.
-    const std::string two = "<iframe name=\"a\" src=\"/x\" frameborder=\"0\"><iframe name=\"b\" src=\"/y\" frameborder=\"0\">";
+    const std::string two =
+        "<iframe name=\"a\" src=\"/x\" frameborder=\"0\"><iframe name=\"b\" src=\"/y\" frameborder=\"0\">";
     EXPECT_EQ(Source(two), "/y");
     EXPECT_EQ(Match(two), two.substr(8, two.rfind("frameborder=") + 12 - 8));
     // A source after the last border does not count; nor does one overlapping the border.
@@ -81,7 +82,9 @@ TEST(FrameSearch, WorkStaysLinearOnPagesThatMakeTheEngineBacktrack) {
     // One long line of openings without a border, the same broken into lines, and one with a
     // border at the very end: each byte is looked at a bounded number of times.
     for (const std::string unit : {"<iframe name=\"a\" src=\"b\" ", "name=\"\" src=\"\n", "\" src=\"\" src=\"",
-                                   "\x81n\x81" "a", "\" frameborder=\" src=\""}) {
+                                   "\x81n\x81"
+                                   "a",
+                                   "\" frameborder=\" src=\""}) {
         std::string page;
         while (page.size() < (1u << 20)) page += unit;
         page += "name=\"z\" src=\"/end\" frameborder=";

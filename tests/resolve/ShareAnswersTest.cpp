@@ -35,8 +35,9 @@ TEST(ReadSignValues, TakesTheFirstMarkerPairThatGivesALongEnoughSign) {
 }
 
 TEST(ReadSignValues, AShortAjaxdataGoesAlongAsSignsWithTheWebsign) {
-    const char* page = "var ajaxdata = '?ctdf';\ndata : { 'signs':ajaxdata,'sign':'VjEFbgk_Bm9WZlc3AzQ','ves':1,"
-                       "'websign':'7' },";
+    const char* page =
+        "var ajaxdata = '?ctdf';\ndata : { 'signs':ajaxdata,'sign':'VjEFbgk_Bm9WZlc3AzQ','ves':1,"
+        "'websign':'7' },";
     const SignValues v = ReadSignValues(page);
     ASSERT_TRUE(v.found);
     EXPECT_EQ(S(v.signs), "?ctdf");
@@ -44,7 +45,8 @@ TEST(ReadSignValues, AShortAjaxdataGoesAlongAsSignsWithTheWebsign) {
     EXPECT_EQ(S(FormBody(v)), "action=downprocess&signs=?ctdf&&sign=VjEFbgk_Bm9WZlc3AzQ&ves=1&websign=7");
 
     // Blank (ASCII and ideographic spaces, A1 A1): the short form.
-    const SignValues blank = ReadSignValues("var ajaxdata = ' \xA1\xA1 ';\n'signs':ajaxdata,'sign':'VjEFbgk_Bm9WZlc3AzQ','ves'");
+    const SignValues blank =
+        ReadSignValues("var ajaxdata = ' \xA1\xA1 ';\n'signs':ajaxdata,'sign':'VjEFbgk_Bm9WZlc3AzQ','ves'");
     ASSERT_TRUE(blank.found);
     EXPECT_EQ(S(FormBody(blank)), "action=downprocess&sign=VjEFbgk_Bm9WZlc3AzQ&ves=1");
 }

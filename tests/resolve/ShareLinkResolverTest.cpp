@@ -47,11 +47,12 @@ const std::string kFrameWithSigns =
 
 const std::string kFrameWithoutSign = "<html><body>busy, try again later</body></html>\n";
 
-const std::string kAnswer = "{\"zt\":1,\"dom\":\"https:\\/\\/dl.tarnwell.test\",\"url\":\"?BmAHPw5rV2QIBVE\",\"inf\":0}";
+const std::string kAnswer =
+    "{\"zt\":1,\"dom\":\"https:\\/\\/dl.tarnwell.test\",\"url\":\"?BmAHPw5rV2QIBVE\",\"inf\":0}";
 
 std::string Response(const std::string& body, const char* type = "text/html; charset=utf-8") {
-    return "HTTP/1.1 200 OK\r\nContent-Type: " + std::string(type) + "\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\n\r\n" + body;
+    return "HTTP/1.1 200 OK\r\nContent-Type: " + std::string(type) +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 class ShareLinkResolverTest : public testing_support::ScriptedServerFixture {
@@ -97,7 +98,8 @@ TEST_F(ShareLinkResolverTest, FollowsTheFrameAndPostsTheSignature) {
     EXPECT_EQ(RequestHeaders(requests[1]).rfind(userAgent + "Referer: " + Origin() + "/fn?AjQBbVQ4ADYFMA\r\n", 0), 0u);
 
     EXPECT_EQ(RequestLine(requests[2]), "POST /ajaxm.php HTTP/1.1");
-    EXPECT_NE(RequestHeaders(requests[2]).find("Content-Type: application/x-www-form-urlencoded\r\n"), std::string::npos);
+    EXPECT_NE(RequestHeaders(requests[2]).find("Content-Type: application/x-www-form-urlencoded\r\n"),
+              std::string::npos);
     EXPECT_EQ(RequestBody(requests[2]), "action=downprocess&sign=UDAHaVg2AjsBNwUzAT&ves=1");
 }
 

@@ -28,7 +28,7 @@ TEST(ByteSetCommands, LeftAndMiddleClampToTheBytes) {
     EXPECT_EQ(ByteSetLeft(four.get(), 10).view(), "\x01\x02\x03\x04");
     EXPECT_EQ(ByteSetLeft(four.get(), 0).get(), nullptr);
     EXPECT_EQ(ByteSetLeft(nullptr, 2).get(), nullptr);
-    EXPECT_EQ(ByteSetMiddle(four.get(), 5, 1).get(), nullptr);  // one past the end: no bytes
+    EXPECT_EQ(ByteSetMiddle(four.get(), 5, 1).get(), nullptr);      // one past the end: no bytes
     EXPECT_EQ(ByteSetMiddle(four.get(), 0, 2).view(), "\x01\x02");  // start <= 0 counts as 1
     EXPECT_EQ(ByteSetMiddle(four.get(), 3, 10).view(), "\x03\x04");
     EXPECT_EQ(ByteSetMiddle(four.get(), 6, 1).get(), nullptr);
@@ -78,7 +78,7 @@ TEST(ReadByteSetData, ShortReadsFillTheMissingHighBytesWithZero) {
     EXPECT_EQ(value.type, TC_INT);
     EXPECT_EQ(value.Low(), 0x030201);
     EXPECT_EQ(ReadByteSetData(three.get(), 2, TypedArg::Int(2)).Low(), 0x0302);
-    EXPECT_EQ(ReadByteSetData(three.get(), 1, TypedArg::Int(4)).bits, 0u);  // past the end
+    EXPECT_EQ(ReadByteSetData(three.get(), 1, TypedArg::Int(4)).bits, 0u);     // past the end
     EXPECT_EQ(ReadByteSetData(three.get(), 7, TypedArg::Omitted()).bits, 1u);  // bool reads 1 or 0
     EXPECT_EQ(ReadByteSetData(three.get(), 9, TypedArg::Omitted()).type, TC_INT_ALIAS);
 }
@@ -108,7 +108,9 @@ TEST(ReadByteSetDataDeathTest, KindOutsideTheTableIsRuntimeError100) {
     });
     ASSERT_EQ(record.boxes.size(), 1u);
     // The first and the third line; the second, which holds table texts, is empty.
-    EXPECT_EQ(record.boxes[0].text.rfind("program internal error number is 100. \r\n\r\n\xB4\xED\xCE\xF3\xCE\xBB\xD6\xC3:", 0), 0u);
+    EXPECT_EQ(record.boxes[0].text.rfind(
+                  "program internal error number is 100. \r\n\r\n\xB4\xED\xCE\xF3\xCE\xBB\xD6\xC3:", 0),
+              0u);
     EXPECT_EQ(record.exitCode, 0);
 }
 

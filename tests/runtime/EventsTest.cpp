@@ -15,10 +15,12 @@ namespace {
 template <typename Wake>
 std::vector<std::uint32_t> IdlesOfWait(std::uint32_t ms, std::uint64_t& now, int& dispatches, Wake wake) {
     std::vector<std::uint32_t> idles;
-    WaitDispatching(ms, [&] { return now; }, [&] { ++dispatches; }, [&](std::uint32_t asked) {
-        idles.push_back(asked);
-        now += wake(asked);
-    });
+    WaitDispatching(
+        ms, [&] { return now; }, [&] { ++dispatches; },
+        [&](std::uint32_t asked) {
+            idles.push_back(asked);
+            now += wake(asked);
+        });
     return idles;
 }
 

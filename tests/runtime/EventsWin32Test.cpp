@@ -38,7 +38,8 @@ protected:
         windowClass.lpfnWndProc = RecordingProc;
         windowClass.lpszClassName = "QuenlarkEventsTest";
         ::RegisterClassA(&windowClass);
-        window_ = ::CreateWindowExA(0, "QuenlarkEventsTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        window_ =
+            ::CreateWindowExA(0, "QuenlarkEventsTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         ASSERT_NE(window_, nullptr);
         g_handled.clear();
         LibraryNotify(kNotifyAttach, reinterpret_cast<std::intptr_t>(&SystemService), 0);

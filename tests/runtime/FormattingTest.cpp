@@ -13,12 +13,12 @@ namespace quenlark {
 namespace {
 
 // GBK bytes of the words in the expected texts.
-#define NIAN "\xC4\xEA"   // 年
-#define YUE "\xD4\xC2"    // 月
-#define RI "\xC8\xD5"     // 日
-#define SHI "\xCA\xB1"    // 时
-#define FEN "\xB7\xD6"    // 分
-#define MIAO "\xC3\xEB"   // 秒
+#define NIAN "\xC4\xEA"  // 年
+#define YUE "\xD4\xC2"   // 月
+#define RI "\xC8\xD5"    // 日
+#define SHI "\xCA\xB1"   // 时
+#define FEN "\xB7\xD6"   // 分
+#define MIAO "\xC3\xEB"  // 秒
 
 std::string Show(const TypedArg& value) {
     const OwnedText text = ToText(value);
@@ -37,10 +37,10 @@ TEST(ToText, NumbersInFixedNotationWithoutTrailingZeros) {
     EXPECT_EQ(Show(TypedArg::DoubleValue(-0.0000001)), "-0");
     EXPECT_EQ(Show(TypedArg::DoubleValue(100.25)), "100.25");
     EXPECT_EQ(Show(TypedArg::FloatValue(1.5f)), "1.5");
-    EXPECT_EQ(Show(TypedArg::Raw(TC_BYTE, 0x1C8)), "200");  // the low byte, unsigned
+    EXPECT_EQ(Show(TypedArg::Raw(TC_BYTE, 0x1C8)), "200");    // the low byte, unsigned
     EXPECT_EQ(Show(TypedArg::Raw(TC_SHORT, 0x1FFFF)), "-1");  // the low half, signed
     EXPECT_EQ(Show(TypedArg::Int64Value(-9000000000LL)), "-9000000000");
-    EXPECT_EQ(Show(TypedArg::BoolRaw(2)), "\xD5\xE6");  // 真
+    EXPECT_EQ(Show(TypedArg::BoolRaw(2)), "\xD5\xE6");   // 真
     EXPECT_EQ(Show(TypedArg::Bool(false)), "\xBC\xD9");  // 假
 }
 
@@ -94,7 +94,9 @@ TEST(ToInteger, TruncatesKeepsLowBitsAndReadsFullWidthDigits) {
     EXPECT_EQ(ToInteger(TypedArg::Int64Value(0x100000005LL)), 5);
     EXPECT_EQ(ToInteger(TypedArg::Raw(TC_SHORT, 0x8000)), -32768);
     // Full-width space, then －１２３ and letters
-    EXPECT_EQ(ToInteger(TypedArg::TextArg("\xA1\xA1\xA3\xAD\xA3\xB1\xA3\xB2\xA3\xB3" "abc")), -123);
+    EXPECT_EQ(ToInteger(TypedArg::TextArg("\xA1\xA1\xA3\xAD\xA3\xB1\xA3\xB2\xA3\xB3"
+                                          "abc")),
+              -123);
     EXPECT_EQ(ToInteger(TypedArg::TextArg("99999999999")), INT_MAX);
     EXPECT_EQ(ToInteger(TypedArg::TextArg(nullptr)), 0);
     EXPECT_EQ(ToInteger(TypedArg::DateTime(45000.5)), 0);
@@ -102,13 +104,16 @@ TEST(ToInteger, TruncatesKeepsLowBitsAndReadsFullWidthDigits) {
 
 TEST(ToHalfWidth, MapsFullWidthAsciiFormsByWholeCharacters) {
     // １９ＡａＺ／＼ then 中
-    EXPECT_STREQ(ToHalfWidth("\xA3\xB1\xA3\xB9\xA3\xC1\xA3\xE1\xA3\xDA\xA3\xAF\xA3\xDC\xD6\xD0").get(), "19AaZ/\\\xD6\xD0");
+    EXPECT_STREQ(ToHalfWidth("\xA3\xB1\xA3\xB9\xA3\xC1\xA3\xE1\xA3\xDA\xA3\xAF\xA3\xDC\xD6\xD0").get(),
+                 "19AaZ/\\\xD6\xD0");
     // ￥ (A3 A4) has no ASCII form; ＄ lives at A1 E7; “ and ” are quotes.
     EXPECT_STREQ(ToHalfWidth("\xA3\xA4\xA1\xE7\xA1\xB0\xA1\xB1").get(), "\xA3\xA4$\"\"");
     // B0 A3 is one character, so the A3 AF after it is the solidus; a lone lead stays.
     EXPECT_STREQ(ToHalfWidth("\xB0\xA3\xA3\xAF\xA3").get(), "\xB0\xA3/\xA3");
     // € (80) and FF are one byte each: the full-width characters after them are mapped.
-    EXPECT_STREQ(ToHalfWidth("\x80\xA3\xAF\xFF\xA3\xC1\x80").get(), "\x80/\xFF" "A\x80");
+    EXPECT_STREQ(ToHalfWidth("\x80\xA3\xAF\xFF\xA3\xC1\x80").get(),
+                 "\x80/\xFF"
+                 "A\x80");
 }
 
 TEST(HexText, UpperCaseDigitsOfTheUnsignedValue) {
@@ -153,8 +158,8 @@ TEST(ShowMessageBox, DefaultsToAnOkBoxCaptionedInformation) {
 TEST(ShowMessageBox, PassesFlagsCaptionAndAnIntOwnerAndReturnsTheButtonMinusOne) {
     BoxSeam seam(7);  // IDNO
     const unsigned yesNoQuestionSecond = 0x4 | 0x20 | 0x100;
-    EXPECT_EQ(ShowMessageBox(TypedArg::DoubleValue(-DBL_MAX), TypedArg::Int(yesNoQuestionSecond), TypedArg::TextArg("t"),
-                             TypedArg::Int(0x1234)),
+    EXPECT_EQ(ShowMessageBox(TypedArg::DoubleValue(-DBL_MAX), TypedArg::Int(yesNoQuestionSecond),
+                             TypedArg::TextArg("t"), TypedArg::Int(0x1234)),
               6);
     const OwnedByteSet bytes = OwnedByteSet::CopyOf("AB", 2);
     ShowMessageBox(TypedArg::ByteSetArg(bytes.get()));

@@ -26,8 +26,11 @@ TEST(ToHalfWidth, AgreesWithTheSystemMappingForEveryCharacter) {
             const int length = ::LCMapStringW(0x0804, LCMAP_HALFWIDTH, &wide, 1, half, 4);
             const bool ascii = length == 1 && half[0] < 0x80;
             mapped += ascii;
-            const std::string expected = wide == 0xFF3C ? "\\" : ascii ? std::string(1, static_cast<char>(half[0])) : std::string(bytes);
-            if (ToHalfWidth(bytes).view() != expected) mismatches.append(" ").append(std::to_string(lead * 256 + trail));
+            const std::string expected = wide == 0xFF3C ? "\\"
+                                         : ascii        ? std::string(1, static_cast<char>(half[0]))
+                                                        : std::string(bytes);
+            if (ToHalfWidth(bytes).view() != expected)
+                mismatches.append(" ").append(std::to_string(lead * 256 + trail));
         }
     }
     EXPECT_EQ(mismatches, "");

@@ -49,7 +49,8 @@ TEST(SystemService, UnsupportedCodeShowsItsBoxAndGivesZero) {
     ASSERT_EQ(recorder.boxes().size(), 1u);
     // 不支持系统功能函数2029. 请将此信息反馈给作者
     EXPECT_EQ(recorder.boxes()[0].text,
-              "\xB2\xBB\xD6\xA7\xB3\xD6\xCF\xB5\xCD\xB3\xB9\xA6\xC4\xDC\xBA\xAF\xCA\xFD" "2029. "
+              "\xB2\xBB\xD6\xA7\xB3\xD6\xCF\xB5\xCD\xB3\xB9\xA6\xC4\xDC\xBA\xAF\xCA\xFD"
+              "2029. "
               "\xC7\xEB\xBD\xAB\xB4\xCB\xD0\xC5\xCF\xA2\xB7\xB4\xC0\xA1\xB8\xF8\xD7\xF7\xD5\xDF");
     EXPECT_EQ(recorder.boxes()[0].caption, "ravelstone");
     EXPECT_EQ(recorder.boxes()[0].flags, 0x10u);

@@ -19,13 +19,16 @@ namespace {
 using Elements = std::vector<std::optional<std::string>>;
 Elements ToElements(const OwnedTextArray& array) {
     Elements out;
-    for (std::size_t i = 1; i <= array.size(); ++i) out.push_back(array.At(i) ? std::optional<std::string>(array.At(i)) : std::nullopt);
+    for (std::size_t i = 1; i <= array.size(); ++i)
+        out.push_back(array.At(i) ? std::optional<std::string>(array.At(i)) : std::nullopt);
     return out;
 }
 
 // ---- The searches written out plainly: step whole characters, compare at each -----------
 
-std::size_t CharLength(const std::string& t, std::size_t at) { return IsLeadByte(static_cast<unsigned char>(t[at])) && at + 1 < t.size() ? 2 : 1; }
+std::size_t CharLength(const std::string& t, std::size_t at) {
+    return IsLeadByte(static_cast<unsigned char>(t[at])) && at + 1 < t.size() ? 2 : 1;
+}
 
 bool SameAt(const std::string& t, std::size_t at, const std::string& sub, bool ci) {
     auto fold = [ci](char c) { return ci && c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
@@ -83,7 +86,8 @@ TEST(TextSearch, AgreesWithPlainCharacterSteppingOnRandomTexts) {
         if (start > 0) {
             ASSERT_EQ(FindTextReverse(text.c_str(), sub.c_str(), start, ci), PlainFindReverse(text, sub, start, ci));
         }
-        ASSERT_EQ(FindTextReverse(text.c_str(), sub.c_str(), std::nullopt, ci), PlainFindReverse(text, sub, INT_MAX, ci));
+        ASSERT_EQ(FindTextReverse(text.c_str(), sub.c_str(), std::nullopt, ci),
+                  PlainFindReverse(text, sub, INT_MAX, ci));
     }
 }
 
@@ -92,7 +96,7 @@ TEST(FindText, EdgeCasesOfArgumentsBoundariesAndCase) {
     EXPECT_EQ(FindText("", ""), -1);
     EXPECT_EQ(FindText("abc", "c", 4), -1);
     EXPECT_EQ(FindText("abab", "a", 0), 1);
-    EXPECT_EQ(FindText("\xB0\x41", "A"), -1);  // never on a trail byte
+    EXPECT_EQ(FindText("\xB0\x41", "A"), -1);                   // never on a trail byte
     EXPECT_EQ(FindText("\xD6\xD0\xD6\xD0", "\xD6\xD0", 2), 3);  // a start on a trail byte moves on
     EXPECT_EQ(FindText("Location: http://h/", "location: ", std::nullopt, true), 1);
     EXPECT_EQ(FindText("\xB0\x41", "\xB0\x61", std::nullopt, true), 1);  // trail bytes fold too
@@ -108,9 +112,9 @@ TEST(FindText, EuroSignAndFFStandAlone) {
     EXPECT_EQ(FindText("x\x80';y", "';"), 3);
     EXPECT_EQ(FindText("x\xFF';y", "';"), 3);
     EXPECT_EQ(FindText("\x80\x80\x80\r\nB", "\r\n"), 4);
-    EXPECT_EQ(FindText("\xB0\x80';", "';"), 3);  // 80 as a trail byte ends its character
+    EXPECT_EQ(FindText("\xB0\x80';", "';"), 3);    // 80 as a trail byte ends its character
     EXPECT_EQ(FindText("\x80\xB0\x41", "A"), -1);  // B0 still leads after a euro sign
-    EXPECT_EQ(FindText("ab\x80", "\x80"), 3);  // at the end of the text
+    EXPECT_EQ(FindText("ab\x80", "\x80"), 3);      // at the end of the text
     EXPECT_EQ(FindText("ab\xFF", "\xFF"), 3);
     EXPECT_EQ(FindText("\x80\x80", "\x80", 2), 2);  // a start after a euro sign stays put
     std::string euros(300, '\x80');
@@ -121,11 +125,11 @@ TEST(FindText, EuroSignAndFFStandAlone) {
 }
 
 TEST(FindTextReverse, FindsTheLastMatchThatEndsBeforeTheStart) {
-    EXPECT_EQ(FindTextReverse("abcabc", "bc"), 5);  // ends at the last byte
+    EXPECT_EQ(FindTextReverse("abcabc", "bc"), 5);     // ends at the last byte
     EXPECT_EQ(FindTextReverse("abcabc", "bc", 6), 2);  // must begin at or before 6 - 2
     EXPECT_EQ(FindTextReverse("abc", "a", 0), -1);
     EXPECT_EQ(FindTextReverse("abc", "abc", 1), -1);  // no room before the start
-    EXPECT_EQ(FindTextReverse("\xB0\x41", "A"), 2);  // candidates step back byte by byte
+    EXPECT_EQ(FindTextReverse("\xB0\x41", "A"), 2);   // candidates step back byte by byte
 }
 
 TEST(ReplaceSubText, NonOverlappingMatchesFromStartUpToCount) {
@@ -133,7 +137,11 @@ TEST(ReplaceSubText, NonOverlappingMatchesFromStartUpToCount) {
     EXPECT_STREQ(ReplaceSubText("xaxa", "x", {.replacement = "y", .count = 1}).get(), "yaxa");
     EXPECT_STREQ(ReplaceSubText("xaxa", "x", {.replacement = "y", .start = 2}).get(), "xaya");
     EXPECT_STREQ(ReplaceSubText("AaA", "a", {.replacement = "b", .caseSensitive = true}).get(), "AbA");
-    EXPECT_STREQ(ReplaceSubText("\xB0\x41" "a", "A", {.replacement = "!"}).get(), "\xB0\x41!");
+    EXPECT_STREQ(ReplaceSubText("\xB0\x41"
+                                "a",
+                                "A", {.replacement = "!"})
+                     .get(),
+                 "\xB0\x41!");
     OwnedText removed = ReplaceSubText("aaa", "a");
     ASSERT_NE(removed.get(), nullptr);  // an allocated "", not null
     EXPECT_STREQ(removed.get(), "");
@@ -168,7 +176,9 @@ TEST(Spaces, OnlyAsciiAndFullWidthSpacesAtCharacterBoundaries) {
     EXPECT_STREQ(RemoveAllSpaces("\xD6\xD0 x\xA1\xA1y ").get(), "\xD6\xD0xy");
     EXPECT_STREQ(TrimSpaces(" \x80 ").get(), "\x80");  // a euro sign does not take the space with it
     EXPECT_STREQ(TrimSpaces("\xFF\xA1\xA1").get(), "\xFF");
-    EXPECT_STREQ(RemoveAllSpaces("\x80 \xFF a").get(), "\x80\xFF" "a");
+    EXPECT_STREQ(RemoveAllSpaces("\x80 \xFF a").get(),
+                 "\x80\xFF"
+                 "a");
     OwnedText onlySpaces = RemoveAllSpaces("  \xA1\xA1");
     ASSERT_NE(onlySpaces.get(), nullptr);
     EXPECT_STREQ(onlySpaces.get(), "");
@@ -186,8 +196,18 @@ TEST(PiecesAndCharacters, BytesSignsAndCase) {
     EXPECT_FALSE(TextStartsWith("abc", ""));
     EXPECT_EQ(CharCodeAt("\xD6\xD0"), -42);  // the lead byte, signed
     EXPECT_EQ(CharFromCode(0x100).get(), nullptr);
-    EXPECT_STREQ(ToUpperText("ab\xB0" "ac").get(), "AB\xB0" "aC");  // the trail byte of B0 61 stays
-    EXPECT_STREQ(ToUpperText("\x80" "a\xFF" "b").get(), "\x80" "A\xFF" "B");
+    EXPECT_STREQ(ToUpperText("ab\xB0"
+                             "ac")
+                     .get(),
+                 "AB\xB0"
+                 "aC");  // the trail byte of B0 61 stays
+    EXPECT_STREQ(ToUpperText("\x80"
+                             "a\xFF"
+                             "b")
+                     .get(),
+                 "\x80"
+                 "A\xFF"
+                 "B");
     EXPECT_STREQ(SpacesText(3).get(), "   ");
 }
 

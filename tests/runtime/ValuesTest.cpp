@@ -14,7 +14,9 @@ using testing_support::ExpectFatalExit;
 
 TEST(ConcatTexts, JoinsPartsAndAlwaysAllocates) {
     OwnedText joined = ConcatTexts({"ab", nullptr, "", "\xD6\xD0" /* 中 */, "c"});
-    EXPECT_STREQ(joined.get(), "ab\xD6\xD0" "c");
+    EXPECT_STREQ(joined.get(),
+                 "ab\xD6\xD0"
+                 "c");
     OwnedText empty = ConcatTexts({"", nullptr});
     ASSERT_NE(empty.get(), nullptr);  // an allocated "", not null
     EXPECT_STREQ(empty.get(), "");
@@ -120,8 +122,10 @@ TEST(ArraysDeathTest, IndexBelowOneIsRuntimeError4) {
     // 数组成员引用下标必须大于等于1 on the second line; place and position in decimal.
     EXPECT_EQ(record.boxes[0].text,
               "program internal error number is 4. \r\n"
-              "\xCA\xFD\xD7\xE9\xB3\xC9\xD4\xB1\xD2\xFD\xD3\xC3\xCF\xC2\xB1\xEA\xB1\xD8\xD0\xEB\xB4\xF3\xD3\xDA\xB5\xC8\xD3\xDA\x31"
-              "\r\n\xB4\xED\xCE\xF3\xCE\xBB\xD6\xC3:67108871,3(\xBD\xF6" "5.8\xD2\xD4\xC9\xCF\xB0\xE6\xB1\xBE\xD3\xD0\xD0\xA7)");
+              "\xCA\xFD\xD7\xE9\xB3\xC9\xD4\xB1\xD2\xFD\xD3\xC3\xCF\xC2\xB1\xEA\xB1\xD8\xD0\xEB\xB4\xF3\xD3\xDA\xB5\xC8"
+              "\xD3\xDA\x31"
+              "\r\n\xB4\xED\xCE\xF3\xCE\xBB\xD6\xC3:67108871,3(\xBD\xF6"
+              "5.8\xD2\xD4\xC9\xCF\xB0\xE6\xB1\xBE\xD3\xD0\xD0\xA7)");
     EXPECT_EQ(record.boxes[0].caption, "error");
     EXPECT_TRUE(record.shutdownRan);
     EXPECT_EQ(record.exitCode, 0);
@@ -135,7 +139,8 @@ TEST(ArraysDeathTest, IndexAboveTheCountIsRuntimeError1) {
         CheckArrayIndex(texts.get(), 2, 1, 2);
     });
     ASSERT_EQ(record.boxes.size(), 1u);
-    EXPECT_NE(record.boxes[0].text.find("number is 1. \r\n\xCA\xFD\xD7\xE9\xB3\xC9\xD4\xB1\xD2\xFD\xD3\xC3\xCF\xC2\xB1\xEA\xB3\xAC\xB3\xF6"),
+    EXPECT_NE(record.boxes[0].text.find(
+                  "number is 1. \r\n\xCA\xFD\xD7\xE9\xB3\xC9\xD4\xB1\xD2\xFD\xD3\xC3\xCF\xC2\xB1\xEA\xB3\xAC\xB3\xF6"),
               std::string::npos);
     EXPECT_NE(record.boxes[0].text.find(":1,2("), std::string::npos);
 }

@@ -37,7 +37,7 @@ TEST_F(JsonObjectTest, ParseDecodesAnswersAndReadsMembersByPath) {
     EXPECT_EQ(Str(json_.GetText("dom")), "https://dl.quenlark-files.test");  // \/ decoded
     EXPECT_EQ(Str(json_.GetText("url")), "?Ab12");
     EXPECT_EQ(Str(json_.GetText("name")), "\xD6\xD0\xCE\xC4");  // 中文
-    EXPECT_EQ(json_.GetText("n").get(), nullptr);  // not a string
+    EXPECT_EQ(json_.GetText("n").get(), nullptr);               // not a string
     EXPECT_EQ(Str(json_.GetText("n", true)), "1.5");
     EXPECT_EQ(Str(json_.GetJsonText("obj.a.b[1]")), "20");
     EXPECT_EQ(json_.GetNumber("n"), 1.5);

@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/WideText.h"
 #include "script/AutomationObject.h"
-#include "script/JsonObject.h"
-#include "script/RegexObject.h"
-#include "script/UnicodeEscapes.h"
 #include "script/ComOwners.h"
+#include "script/JsonObject.h"
 #include "script/RegExpStandIn.h"
+#include "script/RegexObject.h"
 #include "script/ScriptControlStandIn.h"
 #include "script/ScriptHost.h"
+#include "script/UnicodeEscapes.h"
 #include "script/VariantValue.h"
-#include "platform/WideText.h"
 
 namespace quenlark {
 namespace {
@@ -178,13 +178,18 @@ TEST(RegExpStandIn, AnswersAsTheSystemObjectDoes) {
     const RegexCase cases[] = {
         // The library's own patterns, as they are used.
         {"name=\".*\" src=\"(.*)\" frameborder=", page.c_str(), true, true, false},
-        {"<meta.+?charset=[^\\w]?([-\\w]+)", "<head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-                                             "charset=gb2312\">\r\n<meta charset='utf-8'>", true, true, true},
+        {"<meta.+?charset=[^\\w]?([-\\w]+)",
+         "<head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+         "charset=gb2312\">\r\n<meta charset='utf-8'>",
+         true, true, true},
         // Options, anchors and line feeds.
         {"^b", "A\nB\nb", true, true, true},
         {"^b$", "A\r\nb\r\nb", false, true, true},
         {"a.b", "a\nb a-b", false, true, false},
-        {"a.b", "a\rb a\xA1\xA1" "b", false, true, false},  // CR; a double-byte space
+        {"a.b",
+         "a\rb a\xA1\xA1"
+         "b",
+         false, true, false},  // CR; a double-byte space
         // Groups that take no part, nested and repeated groups, lazy quantifiers.
         {"(x)?(a)", "ba ax", false, true, false},
         {"((a)|(b))+", "abba", false, true, false},

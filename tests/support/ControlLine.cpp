@@ -1,7 +1,7 @@
 #include "support/ControlLine.h"
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 namespace quenlark::testing_support {
 
@@ -37,7 +37,8 @@ std::string ControlLine::Launch(const std::string& command, long timeoutS) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process)) {
         ::closesocket(listener);
         return "cannot start " + commandLine;
     }

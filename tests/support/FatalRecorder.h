@@ -48,7 +48,8 @@ inline std::string Hex(const std::string& bytes) {
 // Hex with a leading 'x', so that an empty text is still one field of the record line.
 inline std::string Unhex(const std::string& hex) {
     std::string out;
-    for (std::size_t i = 1; i + 1 < hex.size(); i += 2) out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 1; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -59,7 +60,8 @@ inline void AppendRecordLine(const std::string& line) {
 // Call first inside the death-test statement.
 inline void RecordFatalPath() {
     platform::SetMessageBoxHook([](void*, const char* text, const char* caption, unsigned flags) {
-        AppendRecordLine("box " + Hex(caption ? caption : "") + " " + Hex(text ? text : "") + " " + std::to_string(flags));
+        AppendRecordLine("box " + Hex(caption ? caption : "") + " " + Hex(text ? text : "") + " " +
+                         std::to_string(flags));
         return 1;  // IDOK: the user closed the box
     });
     SetShutdownHook([]() noexcept { AppendRecordLine("shutdown"); });

@@ -65,8 +65,8 @@ ProcessUsage ReadProcessUsage() { return {ReadPrivateBytes(), OpenHandles()}; }
 PeakPrivateBytes::PeakPrivateBytes(DWORD everyMs) : everyMs_(everyMs) {
     started_ = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // A small stack: wine commits a thread's whole stack, which would count as private bytes.
-    thread_ = ::CreateThread(nullptr, 64 * 1024, &PeakPrivateBytes::Run, this, STACK_SIZE_PARAM_IS_A_RESERVATION,
-                             nullptr);
+    thread_ =
+        ::CreateThread(nullptr, 64 * 1024, &PeakPrivateBytes::Run, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread_) ::WaitForSingleObject(started_, INFINITE);
     ::CloseHandle(started_);
     baseline_ = ReadPrivateBytes();

@@ -16,7 +16,8 @@ TEST(NameValueList, HeaderTextJoinsLinesWithoutTrailingLineEnd) {
     EXPECT_EQ(S(list.ToHeaderText()), "User-Agent: Agent/1.0");
     list.Add("Referer", "https://share.example.test/fn?x");
     EXPECT_EQ(S(list.ToHeaderText()), "User-Agent: Agent/1.0\r\nReferer: https://share.example.test/fn?x");
-    EXPECT_EQ(S(list.ToHeaderText(true)), "User-Agent: Agent%2F1.0\r\nReferer: https%3A%2F%2Fshare.example.test%2Ffn%3Fx");
+    EXPECT_EQ(S(list.ToHeaderText(true)),
+              "User-Agent: Agent%2F1.0\r\nReferer: https%3A%2F%2Fshare.example.test%2Ffn%3Fx");
 }
 
 TEST(NameValueList, RepeatedNamesKeepBothAndTheFirstWins) {

@@ -30,7 +30,9 @@ TEST(TextBetween, QuotePlaceholderStandsForADoubleQuote) {
 
 TEST(TextBetween, MarkersMatchOnlyAtCharacterBoundaries) {
     // 朢 is B1 41: its trail byte is the letter A, which must not be taken for the marker.
-    const char* text = "\xB1" "A=1;A=2;";
+    const char* text =
+        "\xB1"
+        "A=1;A=2;";
     EXPECT_EQ(S(TextBetween(text, "A=", ";")), "2");
     // 中 (D6 D0) before the marker, ignoring case applies to ASCII only.
     EXPECT_EQ(S(TextBetween("\xD6\xD0KEY='v';", "key='", "';", std::nullopt, true)), "v");
@@ -81,8 +83,8 @@ TEST(ReplacePairs, AppliesThePairsInTurn) {
 // The conversions must not depend on the system's ANSI code page: here it is 1252 (natively by
 // construction, under wine by its default locale), where the Chinese characters do not exist.
 TEST(CodePages, AnsiToUtf8AndBackKeepChineseText) {
-    const char* gbk = "\xD6\xD0\xCE\xC4";                  // 中文 in code page 936
-    const char* utf8 = "\xE4\xB8\xAD\xE6\x96\x87";         // 中文 in UTF-8
+    const char* gbk = "\xD6\xD0\xCE\xC4";           // 中文 in code page 936
+    const char* utf8 = "\xE4\xB8\xAD\xE6\x96\x87";  // 中文 in UTF-8
     EXPECT_EQ(S(AnsiToUtf8(gbk)), utf8);
     EXPECT_EQ(S(Utf8ToAnsi(utf8)), gbk);
     std::string longGbk;
@@ -119,7 +121,10 @@ TEST(CodePages, TextsOverOneGibibyteConvert) {
 }
 
 TEST(CodePages, Utf16UnitsEndWithAZeroUnit) {
-    const OwnedByteSet units = MultiByteToUtf16("\xD6\xD0" "a", 936);
+    const OwnedByteSet units = MultiByteToUtf16(
+        "\xD6\xD0"
+        "a",
+        936);
     ASSERT_EQ(units.size(), 6u);
     EXPECT_EQ(units.view(), std::string_view("\x2D\x4E\x61\x00\x00\x00", 6));  // U+4E2D 'a' NUL
     const OwnedByteSet empty = MultiByteToUtf16("", 65001);
@@ -135,7 +140,9 @@ TEST(CodePages, Utf16ToMultiByteStopsAtTheFirstZeroUnitAndAtTheEndOfTheBlock) {
 }
 
 TEST(TextByteLength, CountsBytes) {
-    EXPECT_EQ(TextByteLength("\xD6\xD0" "ab"), 4);
+    EXPECT_EQ(TextByteLength("\xD6\xD0"
+                             "ab"),
+              4);
     EXPECT_EQ(TextByteLength(nullptr), 0);
 }
 

@@ -60,19 +60,20 @@ void PrintLine(std::string_view text, DWORD stream = STD_OUTPUT_HANDLE) {
 }
 
 int Usage(bool asked) {
-    std::fputs("usage: quenlark resolve [-v] [--follow] URL\n"
-               "       quenlark location [-v] URL\n"
-               "\n"
-               "resolve   prints the direct link of a file's share page (HttpGetUrl); with --follow\n"
-               "          also, on a second line, the address that link redirects to\n"
-               "location  prints the Location value of URL's response, no redirect followed\n"
-               "          (Quenlark_Location)\n"
-               "-v        prints the library's trace of each call on standard error\n"
-               "\n"
-               "Quenlark.dll is loaded from this program's folder. Output is UTF-8 when redirected.\n"
-               "Exit code: 0 when every printed result is non-empty, 1 when one is empty,\n"
-               "2 for a usage error or when the library cannot be loaded.\n",
-               asked ? stdout : stderr);
+    std::fputs(
+        "usage: quenlark resolve [-v] [--follow] URL\n"
+        "       quenlark location [-v] URL\n"
+        "\n"
+        "resolve   prints the direct link of a file's share page (HttpGetUrl); with --follow\n"
+        "          also, on a second line, the address that link redirects to\n"
+        "location  prints the Location value of URL's response, no redirect followed\n"
+        "          (Quenlark_Location)\n"
+        "-v        prints the library's trace of each call on standard error\n"
+        "\n"
+        "Quenlark.dll is loaded from this program's folder. Output is UTF-8 when redirected.\n"
+        "Exit code: 0 when every printed result is non-empty, 1 when one is empty,\n"
+        "2 for a usage error or when the library cannot be loaded.\n",
+        asked ? stdout : stderr);
     return asked ? 0 : 2;
 }
 

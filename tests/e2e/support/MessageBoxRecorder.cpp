@@ -33,7 +33,8 @@ void* PatchImport(HMODULE module, const char* dllName, const char* function, voi
     for (auto* entry = At<IMAGE_IMPORT_DESCRIPTOR>(module, directory.VirtualAddress); entry->Name; ++entry) {
         if (_stricmp(At<const char>(module, entry->Name), dllName) != 0) continue;
         // The name table (OriginalFirstThunk) says which slot of the address table is which.
-        auto* names = At<IMAGE_THUNK_DATA>(module, entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk);
+        auto* names =
+            At<IMAGE_THUNK_DATA>(module, entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk);
         auto* slots = At<IMAGE_THUNK_DATA>(module, entry->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;

@@ -12,7 +12,7 @@ namespace quenlark::testing_support {
 
 struct RecordedBox {
     HWND owner = nullptr;
-    std::string text;     // as passed: code page 936 bytes
+    std::string text;  // as passed: code page 936 bytes
     std::string caption;
     UINT flags = 0;
 };

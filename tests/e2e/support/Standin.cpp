@@ -1,17 +1,16 @@
 #include "e2e/support/Standin.h"
 
-#include <winsock2.h>
 #include <windows.h>
-
+#include <winsock2.h>
 
 namespace quenlark::testing_support {
 
 namespace {
 
-constexpr long kStartTimeoutS = 60;     // the stand-in makes its certificate first
-constexpr int kStopPolls = 200;         // x 50 ms
-constexpr int kRecordPolls = 300;       // x 100 ms
-constexpr int kLifetimeS = 1200;        // a stand-in whose test hangs still ends
+constexpr long kStartTimeoutS = 60;  // the stand-in makes its certificate first
+constexpr int kStopPolls = 200;      // x 50 ms
+constexpr int kRecordPolls = 300;    // x 100 ms
+constexpr int kLifetimeS = 1200;     // a stand-in whose test hangs still ends
 
 // "\xNN" escapes back to bytes.
 std::string Unescape(std::string_view escaped) {

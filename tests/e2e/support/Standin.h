@@ -15,12 +15,12 @@ namespace quenlark::testing_support {
 // One request as the stand-in recorded it, bodies unescaped.
 struct StandinRecord {
     std::string method;
-    std::string target;          // path and query
+    std::string target;  // path and query
     int status = 0;
     std::uint64_t bodySent = 0;  // response body bytes that went out
     std::uint64_t bodyDeclared = 0;
     std::string requestBody;
-    std::string responseBody;    // not of generated files; cut at 4096 bytes
+    std::string responseBody;  // not of generated files; cut at 4096 bytes
 };
 
 class Standin {

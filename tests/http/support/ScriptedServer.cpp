@@ -77,7 +77,8 @@ bool ScriptedServer::ScriptFile(std::string_view name, std::string_view options)
 }
 
 bool ScriptedServer::Generate(int status, std::uint64_t size, std::string_view options) {
-    return Command("GENERATE " + std::to_string(status) + " " + std::to_string(size) + " " + std::string(options)) == "OK";
+    return Command("GENERATE " + std::to_string(status) + " " + std::to_string(size) + " " + std::string(options)) ==
+           "OK";
 }
 
 std::vector<std::string> ScriptedServer::Requests() {
