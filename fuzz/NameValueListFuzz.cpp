@@ -2,6 +2,7 @@
 #include "FuzzSupport.h"
 #include "runtime/TextCommands.h"
 #include "text/NameValueList.h"
+#include "text/UrlEncoding.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;

@@ -10,6 +10,7 @@
 #include "resolve/ShareAnswers.h"
 #include "runtime/Events.h"
 #include "runtime/Formatting.h"
+#include "runtime/MessageBox.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Trace.h"
 #include "runtime/Values.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/Arrays.h"
 #include "runtime/Failure.h"
 #include "runtime/Values.h"
 

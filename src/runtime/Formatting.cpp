@@ -8,12 +8,11 @@
 #include <string_view>
 
 #include "platform/Platform.h"
+#include "runtime/Arrays.h"
 #include "runtime/TextSearch.h"
 #include "runtime/Values.h"
 
 namespace quenlark {
-
-const char kDefaultMessageBoxCaption[] = "信息";
 
 namespace {
 
@@ -253,23 +252,6 @@ OwnedText ToHalfWidth(const char* text) noexcept {
     // Exactly length + 1 bytes, as every produced text.
     if (out < source.size()) block = static_cast<char*>(RtRealloc(block, out + 1));
     return OwnedText::Adopt(block);
-}
-
-std::int32_t ShowMessageBox(const TypedArg& message, const TypedArg& flags, const TypedArg& caption,
-                            const TypedArg& owner) noexcept {
-    FormatBuffer buffer = "";
-    const char* text = buffer;
-    if (message.type == TC_TEXT) {
-        text = TextView(message.TextValue()).data();
-    } else if (!FormatScalar(message, buffer)) {
-        buffer[0] = '\0';  // byte-sets, arrays and objects show an empty message
-    }
-    // Only a caption given as text is read as one; anything else keeps the default.
-    const char* title = caption.type == TC_TEXT ? TextView(caption.TextValue()).data() : kDefaultMessageBoxCaption;
-    // Window handles are 32-bit values (sign-extended on 64-bit Windows), so an int carries one.
-    void* window = owner.type == TC_INT ? reinterpret_cast<void*>(static_cast<std::intptr_t>(owner.Low())) : nullptr;
-    const auto style = flags.Given() ? static_cast<unsigned>(flags.Low()) : 0u;
-    return platform::ShowMessage(window, text, title, style) - 1;
 }
 
 }  // namespace quenlark

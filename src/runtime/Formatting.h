@@ -34,11 +34,4 @@ void TrimTrailingZeros(char* formatted) noexcept;
 // an empty text for NaN, infinities and day counts beyond 32 bits.
 void DateTimeToText(char* buffer, std::size_t size, double value, bool dateOnly) noexcept;
 
-// MessageBoxA(owner, message as text, caption, flags) - 1. Omitted flags: 0; omitted caption:
-// "信息"; the owner only when given and typed TC_INT. OK gives 0; a failed call -1.
-std::int32_t ShowMessageBox(const TypedArg& message, const TypedArg& flags = {}, const TypedArg& caption = {},
-                            const TypedArg& owner = {}) noexcept;
-
-extern const char kDefaultMessageBoxCaption[];  // "信息"
-
 }  // namespace quenlark

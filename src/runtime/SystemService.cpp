@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/Arrays.h"
 #include "runtime/Events.h"
 #include "runtime/Failure.h"
 #include "runtime/Memory.h"

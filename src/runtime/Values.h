@@ -35,34 +35,6 @@ namespace quenlark {
 // Rounds toward zero. Out of range and NaN give INT64_MIN, as the x87 conversion does.
 [[nodiscard]] std::int64_t TruncateToInt64(double value) noexcept;
 
-// ---- Arrays ----------------------------------------------------------------------------
-
-// A new heap block {1, 0}.
-[[nodiscard]] void* NewEmptyArray() noexcept;
-// Product of the dimension sizes; 0 for no dimensions or a null array.
-[[nodiscard]] std::size_t ArrayElementCount(const void* array) noexcept;
-
-struct ArrayElementsView {
-    void* first = nullptr;
-    std::size_t count = 0;
-};
-[[nodiscard]] ArrayElementsView ArrayElements(const void* array) noexcept;
-
-// Frees every non-null element pointer, then the block.
-void FreeArrayDeep(void* array) noexcept;
-
-// If the array variable holds an image literal, replaces it by a heap copy. Returns the
-// variable's (possibly new) block.
-void* RtArrayUnshare(std::size_t elementWidth, void** arrayVariable) noexcept;
-
-// Appends one element of `elementWidth` bytes: the array becomes one-dimensional with one
-// more element, without spare capacity.
-void ArrayAppend(void** arrayVariable, std::size_t elementWidth, const void* element) noexcept;
-
-// The index checks that precede every element access: below 1 raises runtime error 4,
-// above the element count runtime error 1. `place` and `position` name the check.
-void CheckArrayIndex(const void* array, std::int64_t index, std::uint32_t place, std::uint32_t position) noexcept;
-
 // Address of the first data byte of a byte-set variable, or null.
 [[nodiscard]] inline unsigned char* ByteSetDataAddress(void* const* variable) noexcept {
     return *variable ? static_cast<unsigned char*>(*variable) + kByteSetHeader : nullptr;

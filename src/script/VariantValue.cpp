@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/WideText.h"
+#include "runtime/Arrays.h"
 #include "runtime/Memory.h"
 #include "runtime/Values.h"
 #include "script/AutomationObject.h"

@@ -34,8 +34,4 @@ private:
     OwnedTextArray values_;
 };
 
-// %XX escapes of every byte but the unreserved ones (-, ., 0-9, A-Z, a-z) when
-// `keepUnreserved`, of every byte otherwise.
-[[nodiscard]] OwnedText UrlEncode(const char* text, bool keepUnreserved = false, bool toUtf8 = false) noexcept;
-
 }  // namespace quenlark

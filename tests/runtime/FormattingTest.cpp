@@ -8,6 +8,7 @@
 
 #include "platform/TestSeam.h"
 #include "runtime/Formatting.h"
+#include "runtime/MessageBox.h"
 
 namespace quenlark {
 namespace {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/TestSeam.h"
+#include "runtime/Arrays.h"
 #include "runtime/Failure.h"
 #include "runtime/SystemService.h"
 #include "runtime/Values.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "runtime/Arrays.h"
 #include "runtime/Values.h"
 #include "support/FatalRecorder.h"
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/Arrays.h"
 #include "runtime/Memory.h"
 #include "runtime/Owned.h"
 #include "runtime/Values.h"

@@ -4,6 +4,7 @@
 
 #include "text/NameValueList.h"
 
+#include "text/UrlEncoding.h"
 namespace quenlark {
 namespace {
 
