@@ -217,7 +217,7 @@ void Breakdown(const std::string& shareUrl, int rounds) {
          TimeStep(rounds,
                   [&] {
                       fetch({.url = ajax.c_str(),
-                             .method = 1,
+                             .method = quenlark::kMethodPost,
                              .postText = form.c_str(),
                              .requestHeaders = refererBlock.get()});
                   })},

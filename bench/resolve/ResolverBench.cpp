@@ -131,7 +131,8 @@ int Memory() {
     report("share-page step, the old way", [&] {
         RegexObject regex;
         OwnedByteSet body;
-        (void)WebRequest({.url = url.c_str(), .method = 0, .noRedirect = true, .responseBytes = &body});
+        (void)WebRequest(
+            {.url = url.c_str(), .method = quenlark::kMethodGet, .noRedirect = true, .responseBytes = &body});
         const OwnedText raw = ToText(TypedArg::ByteSetArg(body.get()));
         const OwnedText text = Utf8ToAnsi(raw.get());
         (void)regex.Create(kPattern, text.get(), kOptions);
@@ -141,7 +142,7 @@ int Memory() {
         RegexObject regex;
         OwnedByteSet body;
         (void)WebRequest({.url = url.c_str(),
-                          .method = 0,
+                          .method = quenlark::kMethodGet,
                           .noRedirect = true,
                           .responseBytes = &body,
                           .limits = {.maxBodyBytes = std::uint64_t{32} << 20}});

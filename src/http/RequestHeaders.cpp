@@ -24,8 +24,6 @@ const DefaultHeader kDefaultHeaders[] = {
     {"Cache-Control: ", "Cache-Control: no-cache\r\n", false},
 };
 
-constexpr std::int32_t kMethodPost = 1;
-
 bool HasBytes(const char* text) { return text && *text; }
 
 }  // namespace

@@ -8,6 +8,18 @@
 
 namespace quenlark {
 
+// The request methods by their codes, in the order of the verbs (RequestVerb).
+enum RequestMethod : std::int32_t {
+    kMethodGet = 0,
+    kMethodPost = 1,
+    kMethodHead = 2,
+    kMethodPut = 3,
+    kMethodOptions = 4,
+    kMethodDelete = 5,
+    kMethodTrace = 6,
+    kMethodConnect = 7,
+};
+
 // Lines separated by CR LF; with normalisation on, no CR LF follows the last line.
 [[nodiscard]] OwnedText BuildRequestHeaders(const char* requestHeaders, std::int32_t method, const char* sendCookies,
                                             bool addDefaultHeaders, bool normalizeHeaders) noexcept;

@@ -42,7 +42,9 @@ namespace {
 
 using UniqueInternetHandle = UniqueHandle<HINTERNET, &::WinHttpCloseHandle>;
 
+// By method code (RequestMethod).
 const char* const kVerbs[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+static_assert(std::size(kVerbs) == kMethodConnect + 1);
 
 constexpr DWORD kIgnoreCertificateErrors = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
                                            SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
@@ -156,7 +158,7 @@ OwnedText ErrorText(DWORD error) {
 // The trace line of a finished exchange.
 void TraceExchange(const WebRequestParams& p, const OwnedText& status, const StepFailure& failure,
                    std::size_t bodyBytes, std::uint64_t startMicros) {
-    const char* verb = RequestVerb(p.method.value_or(0));
+    const char* verb = RequestVerb(p.method.value_or(kMethodGet));
     const char* url = p.url ? p.url : "";
     const double ms = static_cast<double>(platform::MicrosecondCount() - startMicros) / 1000.0;
     if (failure.function) {
@@ -195,7 +197,7 @@ DWORD StepTimeoutMs(const WebRequestParams& p) {
 // `pumpAtExit` is cleared for the failures after which no messages are dispatched.
 const char* RunRequestPhase(const WebRequestParams& p, const Limits& limits, Exchange& x, bool& pumpAtExit,
                             StepFailure& failure) {
-    const std::int32_t method = p.method.value_or(0);
+    const std::int32_t method = p.method.value_or(kMethodGet);
 
     if (!::WinHttpCheckPlatform()) return Failed(failure, kStatusNoWinHttp, "WinHttpCheckPlatform");
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "http/RequestHeaders.h"
 #include "runtime/Owned.h"
 
 namespace quenlark {
@@ -24,7 +25,7 @@ struct WebRequestLimits {
 // at its own step, so one that a failing call does not reach keeps what the caller put there.
 struct WebRequestParams {
     const char* url = nullptr;             // absolute http or https URL
-    std::optional<std::int32_t> method{};  // 0 GET (default), 1 POST, 2 HEAD, ... 7 CONNECT
+    std::optional<std::int32_t> method{};  // a RequestMethod code; default kMethodGet
     const char* postText = nullptr;        // body, when postBytes is empty
     const char* sendCookies = nullptr;     // "a=1; b=2" or a whole "Cookie: ..." line
     OwnedText* returnCookies = nullptr;    // in/out: cookies the response sets, appended

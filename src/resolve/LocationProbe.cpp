@@ -17,7 +17,7 @@ OwnedText LocationProbe(const char* url) noexcept {
     // must not be downloaded only to be thrown away.
     OwnedText responseHeaders;
     (void)WebRequest({.url = url,
-                      .method = 0,
+                      .method = kMethodGet,
                       .requestHeaders = headerText.get(),
                       .responseHeaders = &responseHeaders,
                       .noRedirect = true},

@@ -86,7 +86,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     {
         OwnedByteSet sharePage;
         (void)WebRequest({.url = shareUrl,
-                          .method = 0,
+                          .method = kMethodGet,
                           .requestHeaders = headerText.get(),
                           .noRedirect = true,
                           .responseBytes = &sharePage,
@@ -111,7 +111,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
         DelayWithEvents(kPauseMs);
         OwnedByteSet framePage;
         (void)WebRequest({.url = frameUrl.get(),
-                          .method = 0,
+                          .method = kMethodGet,
                           .requestHeaders = headerText.get(),
                           .responseBytes = &framePage,
                           .limits = exchangeLimits,
@@ -130,7 +130,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     const OwnedText endpoint = ConcatTexts({serviceBaseUrl, "/ajaxm.php"});
     OwnedByteSet answer;
     (void)WebRequest({.url = endpoint.get(),
-                      .method = 1,
+                      .method = kMethodPost,
                       .postText = postBody.get(),
                       .requestHeaders = headerText.get(),
                       .responseBytes = &answer,

@@ -104,7 +104,7 @@ TEST_F(WebRequestTest, MethodCodesPickTheVerbAndTheBytesWinOverTheText) {
     ASSERT_TRUE(server_->ScriptFile("landing.http"));
     const std::string url = Url("/form");
     const OwnedByteSet bytes = OwnedByteSet::CopyOf("raw\0bytes", 9);
-    Run({.url = url.c_str(), .method = 1, .postText = "text body", .postBytes = bytes.get()});
+    Run({.url = url.c_str(), .method = kMethodPost, .postText = "text body", .postBytes = bytes.get()});
     const std::string post = OnlyRequest();
     EXPECT_EQ(RequestLine(post), "POST /form HTTP/1.1");
     EXPECT_EQ(RequestBody(post), std::string("raw\0bytes", 9));
