@@ -122,7 +122,17 @@ void CheckSigns(const std::string& page) {
                StandsBetween(page, "var ajaxdata = '", sign, "';") ||
                StandsBetween(page, "ajaxdata,'sign':'", sign, "','ves'"));
     const std::string websign = Str(v.websign);
-    if (!websign.empty()) FUZZ_CHECK(StandsBetween(page, sign + "','ves':1,'websign':'", websign, "' },"));
+    if (!websign.empty()) {
+        // The websign's left marker is made from the sign, and a marker's "#引号" stands for a
+        // double quote: a sign that holds one is looked for with the quote.
+        std::string marker = sign + "','ves':1,'websign':'";
+        const std::string placeholder = "#引号";
+        for (std::size_t at = marker.find(placeholder); at != std::string::npos;
+             at = marker.find(placeholder, at + 1)) {
+            marker.replace(at, placeholder.size(), "\"");
+        }
+        FUZZ_CHECK(StandsBetween(page, marker, websign, "' },"));
+    }
     if (v.signs.empty()) {
         FUZZ_CHECK(Str(body) == "action=downprocess&sign=" + sign + "&ves=1");
     } else {
