@@ -124,12 +124,17 @@ void CheckSigns(const std::string& page) {
     const std::string websign = Str(v.websign);
     if (!websign.empty()) {
         // The websign's left marker is made from the sign, and a marker's "#引号" stands for a
-        // double quote: a sign that holds one is looked for with the quote.
+        // double quote: a sign that holds one (starting at a character) is looked for with it.
         std::string marker = sign + "','ves':1,'websign':'";
         const std::string placeholder = "#引号";
-        for (std::size_t at = marker.find(placeholder); at != std::string::npos;
-             at = marker.find(placeholder, at + 1)) {
-            marker.replace(at, placeholder.size(), "\"");
+        for (std::size_t at = 0; at < marker.size();) {
+            if (marker.compare(at, placeholder.size(), placeholder) == 0) {
+                marker.replace(at, placeholder.size(), "\"");
+                at += 1;
+            } else {
+                const auto c = static_cast<unsigned char>(marker[at]);
+                at += c >= 0x81 && c <= 0xFE && at + 1 < marker.size() ? 2 : 1;
+            }
         }
         FUZZ_CHECK(StandsBetween(page, marker, websign, "' },"));
     }
