@@ -2,6 +2,7 @@
 // step, which page values it picks, and what the user is told when it cannot go on.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@
 #include "resolve/ShareLinkResolver.h"
 #include "script/ComOwners.h"
 #include "script/ScriptHost.h"
-#include "support/FatalRecorder.h"
+#include "support/RecordedBox.h"
 
 namespace quenlark {
 namespace {
@@ -59,13 +60,10 @@ class ShareLinkResolverTest : public testing_support::ScriptedServerFixture {
 protected:
     void SetUp() override {
         ScriptedServerFixture::SetUp();
-        boxes_.clear();
-        platform::SetMessageBoxHook([](void*, const char* text, const char* caption, unsigned flags) {
-            boxes_.push_back({caption ? caption : "", text ? text : "", flags});
-            return 1;
-        });
+        recorder_.emplace();
     }
-    void TearDown() override { platform::SetMessageBoxHook(nullptr); }
+    void TearDown() override { recorder_.reset(); }
+    [[nodiscard]] const std::vector<RecordedBox>& boxes() const { return recorder_->boxes(); }
 
     static void Serve(const std::string& sharePage, const std::string& framePage, const std::string& answer) {
         ASSERT_TRUE(server_->Script(Response(sharePage)));
@@ -78,14 +76,13 @@ protected:
     }
     static std::string Origin() { return "https://127.0.0.1:" + std::to_string(server_->HttpsPort()); }
 
-    static std::vector<RecordedBox> boxes_;
+    std::optional<testing_support::BoxRecorder> recorder_;
 };
-std::vector<RecordedBox> ShareLinkResolverTest::boxes_;
 
 TEST_F(ShareLinkResolverTest, FollowsTheFrameAndPostsTheSignature) {
     Serve(kSharePage, kFrameWithPdownload, kAnswer);
     EXPECT_EQ(Resolve(), "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE");
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(boxes().empty());
 
     const auto requests = server_->Requests();
     ASSERT_EQ(requests.size(), 3u);
@@ -115,19 +112,19 @@ TEST_F(ShareLinkResolverTest, TakesTheSecondFrameAndPostsSignsWithTheWebsign) {
 TEST_F(ShareLinkResolverTest, WithoutASignatureTheUserIsToldAndNothingIsPosted) {
     Serve(kSharePage, kFrameWithoutSign, kAnswer);
     EXPECT_EQ(Resolve(), "");
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].text, kSignFailedMessage);
-    EXPECT_EQ(boxes_[0].flags, 0u);
-    EXPECT_EQ(boxes_[0].caption, "\xD0\xC5\xCF\xA2");  // 信息
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, kSignFailedMessage);
+    EXPECT_EQ(boxes()[0].flags, 0u);
+    EXPECT_EQ(boxes()[0].caption, "\xD0\xC5\xCF\xA2");  // 信息
     EXPECT_EQ(server_->Requests().size(), 2u);
 }
 
 TEST_F(ShareLinkResolverTest, AnUnparseableAnswerGivesNoLink) {
     Serve(kSharePage, kFrameWithPdownload, "<html>502 Bad Gateway</html>");
     EXPECT_EQ(Resolve(), "");  // not "/file/" on its own
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].text, kJsonFailedMessage);
-    EXPECT_EQ(boxes_[0].flags, 0u);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, kJsonFailedMessage);
+    EXPECT_EQ(boxes()[0].flags, 0u);
 }
 
 // Only in a prefix without any script engine (tests/script-mode-prefix.sh no-script-engines):
@@ -142,19 +139,19 @@ TEST_F(ShareLinkResolverTest, WithoutAnyScriptEngineTheRegexAndJsonBoxesAppear) 
     }
     Serve(kSharePage, kFrameWithPdownload, kAnswer);
     EXPECT_EQ(Resolve(), "");
-    ASSERT_EQ(boxes_.size(), 2u);
-    EXPECT_EQ(boxes_[0].text, kRegexFailedMessage);
-    EXPECT_EQ(boxes_[0].flags, 0x10u);  // MB_ICONSTOP
-    EXPECT_EQ(boxes_[1].text, kJsonFailedMessage);
-    EXPECT_EQ(boxes_[1].flags, 0u);
+    ASSERT_EQ(boxes().size(), 2u);
+    EXPECT_EQ(boxes()[0].text, kRegexFailedMessage);
+    EXPECT_EQ(boxes()[0].flags, 0x10u);  // MB_ICONSTOP
+    EXPECT_EQ(boxes()[1].text, kJsonFailedMessage);
+    EXPECT_EQ(boxes()[1].flags, 0u);
     EXPECT_EQ(server_->Requests().size(), 3u);
 }
 
 TEST_F(ShareLinkResolverTest, AnUnreachableServiceEndsAtTheSignature) {
     const std::string closed = "https://127.0.0.1:1";
     EXPECT_STREQ(ResolveShareLink(closed.c_str(), (closed + "/i/abc").c_str()).c_str(), "");
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].text, kSignFailedMessage);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, kSignFailedMessage);
 }
 
 TEST_F(ShareLinkResolverTest, AShareOrFramePageOverALimitCountsAsAFailedExchange) {
@@ -174,8 +171,8 @@ TEST_F(ShareLinkResolverTest, AShareOrFramePageOverALimitCountsAsAFailedExchange
     ASSERT_TRUE(server_->Script(Response(kSharePage)));
     ASSERT_TRUE(server_->Script(Response(kFrameWithPdownload), "trickle=20"));
     EXPECT_STREQ(ResolveShareLink(origin.c_str(), share.c_str(), {.maxExchangeMs = 1000}).c_str(), "");
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].text, kSignFailedMessage);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, kSignFailedMessage);
     EXPECT_EQ(server_->Requests().size(), 2u);
 }
 

@@ -14,24 +14,8 @@
 namespace quenlark {
 namespace {
 
+using testing_support::BoxRecorder;
 using testing_support::ExpectFatalExit;
-using testing_support::RecordedBox;
-
-// Records message boxes in this process for the length of one test.
-class BoxRecorder {
-public:
-    BoxRecorder() {
-        platform::SetMessageBoxHook([this](void*, const char* text, const char* caption, unsigned flags) {
-            boxes_.push_back({caption ? caption : "", text ? text : "", flags});
-            return 1;
-        });
-    }
-    ~BoxRecorder() { platform::SetMessageBoxHook(nullptr); }
-    const std::vector<RecordedBox>& boxes() const { return boxes_; }
-
-private:
-    std::vector<RecordedBox> boxes_;
-};
 
 std::intptr_t Address(const void* p) { return reinterpret_cast<std::intptr_t>(p); }
 

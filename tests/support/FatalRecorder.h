@@ -14,14 +14,9 @@
 
 #include "platform/TestSeam.h"
 #include "runtime/Failure.h"
+#include "support/RecordedBox.h"
 
 namespace quenlark::testing_support {
-
-struct RecordedBox {
-    std::string caption;
-    std::string text;
-    unsigned flags = 0;
-};
 
 struct FatalRecord {
     std::vector<RecordedBox> boxes;

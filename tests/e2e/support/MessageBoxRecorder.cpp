@@ -14,7 +14,7 @@ std::vector<RecordedBox>& Boxes() {
 }
 
 int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
-    Boxes().push_back({owner, text ? text : "", caption ? caption : "", flags});
+    Boxes().push_back({owner, caption ? caption : "", text ? text : "", flags});
     return IDOK;
 }
 

@@ -5,17 +5,11 @@
 
 #include <windows.h>
 
-#include <string>
 #include <vector>
 
-namespace quenlark::testing_support {
+#include "support/RecordedBox.h"
 
-struct RecordedBox {
-    HWND owner = nullptr;
-    std::string text;  // as passed: code page 936 bytes
-    std::string caption;
-    UINT flags = 0;
-};
+namespace quenlark::testing_support {
 
 // Replaces the address that `module` calls for `dllName!function` and returns the one it held;
 // null when the module does not import that function by name.
