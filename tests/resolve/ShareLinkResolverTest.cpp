@@ -2,13 +2,11 @@
 // step, which page values it picks, and what the user is told when it cannot go on.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "http/support/ScriptedServer.h"
 #include "http/support/ScriptedServerFixture.h"
-#include "platform/TestSeam.h"
 #include "resolve/ServiceConstants.h"
 #include "resolve/ShareLinkResolver.h"
 #include "script/ComOwners.h"
@@ -58,12 +56,7 @@ std::string Response(const std::string& body, const char* type = "text/html; cha
 
 class ShareLinkResolverTest : public testing_support::ScriptedServerFixture {
 protected:
-    void SetUp() override {
-        ScriptedServerFixture::SetUp();
-        recorder_.emplace();
-    }
-    void TearDown() override { recorder_.reset(); }
-    [[nodiscard]] const std::vector<RecordedBox>& boxes() const { return recorder_->boxes(); }
+    [[nodiscard]] const std::vector<RecordedBox>& boxes() const { return recorder_.boxes(); }
 
     static void Serve(const std::string& sharePage, const std::string& framePage, const std::string& answer) {
         ASSERT_TRUE(server_->Script(Response(sharePage)));
@@ -76,7 +69,7 @@ protected:
     }
     static std::string Origin() { return "https://127.0.0.1:" + std::to_string(server_->HttpsPort()); }
 
-    std::optional<testing_support::BoxRecorder> recorder_;
+    testing_support::BoxRecorder recorder_;  // one per test: the fixture is made anew for each
 };
 
 TEST_F(ShareLinkResolverTest, FollowsTheFrameAndPostsTheSignature) {

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/TestSeam.h"
 #include "runtime/Formatting.h"
 #include "runtime/MessageBox.h"
 #include "support/RecordedBox.h"
@@ -127,14 +126,14 @@ using testing_support::BoxRecorder;
 using testing_support::RecordedBox;
 
 TEST(ShowMessageBox, DefaultsToAnOkBoxCaptionedInformation) {
-    BoxRecorder seam;  // answers OK
+    BoxRecorder recorder;  // answers OK
     EXPECT_EQ(ShowMessageBox(TypedArg::TextArg("hello")), 0);
     // A caption that is no text and an owner that is no int are left out too.
     EXPECT_EQ(ShowMessageBox(TypedArg::DateTime(45000), {}, TypedArg::Int(5), TypedArg::Int64Value(0x1234)), 0);
-    ASSERT_EQ(seam.boxes().size(), 2u);
-    EXPECT_EQ(seam.boxes()[0].text, "hello");
-    EXPECT_EQ(seam.boxes()[1].text, "2023" NIAN "3" YUE "15" RI);
-    for (const RecordedBox& box : seam.boxes()) {
+    ASSERT_EQ(recorder.boxes().size(), 2u);
+    EXPECT_EQ(recorder.boxes()[0].text, "hello");
+    EXPECT_EQ(recorder.boxes()[1].text, "2023" NIAN "3" YUE "15" RI);
+    for (const RecordedBox& box : recorder.boxes()) {
         EXPECT_EQ(box.caption, "\xD0\xC5\xCF\xA2");  // 信息
         EXPECT_EQ(box.flags, 0u);
         EXPECT_EQ(box.owner, nullptr);
@@ -142,19 +141,19 @@ TEST(ShowMessageBox, DefaultsToAnOkBoxCaptionedInformation) {
 }
 
 TEST(ShowMessageBox, PassesFlagsCaptionAndAnIntOwnerAndReturnsTheButtonMinusOne) {
-    BoxRecorder seam(7);  // answers No
+    BoxRecorder recorder(7);  // answers No
     const unsigned yesNoQuestionSecond = 0x4 | 0x20 | 0x100;
     EXPECT_EQ(ShowMessageBox(TypedArg::DoubleValue(-DBL_MAX), TypedArg::Int(yesNoQuestionSecond),
                              TypedArg::TextArg("t"), TypedArg::Int(0x1234)),
               6);
     const OwnedByteSet bytes = OwnedByteSet::CopyOf("AB", 2);
     ShowMessageBox(TypedArg::ByteSetArg(bytes.get()));
-    ASSERT_EQ(seam.boxes().size(), 2u);
-    EXPECT_EQ(seam.boxes()[0].text.size(), 310u);  // every digit of the double
-    EXPECT_EQ(seam.boxes()[0].flags, yesNoQuestionSecond);
-    EXPECT_EQ(seam.boxes()[0].caption, "t");
-    EXPECT_EQ(seam.boxes()[0].owner, reinterpret_cast<void*>(0x1234));
-    EXPECT_EQ(seam.boxes()[1].text, "");  // byte-sets have no message text
+    ASSERT_EQ(recorder.boxes().size(), 2u);
+    EXPECT_EQ(recorder.boxes()[0].text.size(), 310u);  // every digit of the double
+    EXPECT_EQ(recorder.boxes()[0].flags, yesNoQuestionSecond);
+    EXPECT_EQ(recorder.boxes()[0].caption, "t");
+    EXPECT_EQ(recorder.boxes()[0].owner, reinterpret_cast<void*>(0x1234));
+    EXPECT_EQ(recorder.boxes()[1].text, "");  // byte-sets have no message text
 }
 
 TEST(ShowMessageBox, AnswersMinusOneWhenNoBoxCouldBeShown) {

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/TestSeam.h"
 #include "runtime/Arrays.h"
 #include "runtime/Failure.h"
 #include "runtime/SystemService.h"

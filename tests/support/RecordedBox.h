@@ -31,7 +31,6 @@ public:
     BoxRecorder& operator=(const BoxRecorder&) = delete;
 
     [[nodiscard]] const std::vector<RecordedBox>& boxes() const { return boxes_; }
-    void Clear() { boxes_.clear(); }
 
 private:
     std::vector<RecordedBox> boxes_;
