@@ -13,8 +13,11 @@
 
 namespace quenlark {
 
-// Bounds on one exchange for callers that read untrusted answers. An exchange over either one
-// is a failed one: status 713 (the body could not be read whole), no body, the empty result.
+// Bounds on one exchange for callers that read untrusted answers. A body over either one is a
+// failed exchange: status 713 (the body could not be read whole), no body, the empty result.
+// With a total time, the exchange runs on a worker and the call returns by then whatever the
+// peer does (see http/TransferWorker.h); out of time before the response's headers, the
+// server did not respond (712).
 struct WebRequestLimits {
     std::optional<std::uint64_t> maxBodyBytes{};  // default and at most: what a byte-set counts (2 GiB - 1)
     std::optional<std::uint32_t> maxTotalMs{};    // from the call to the body's last byte; default: none
@@ -60,10 +63,6 @@ enum class ResponseBody {
 
 // The verb of a method code; unknown codes are "GET".
 [[nodiscard]] const char* RequestVerb(std::int32_t method) noexcept;
-
-// The proxy name given to the session: "http=" + proxy for plain http (the proxy then serves
-// that scheme only), the proxy alone for https; empty without a proxy.
-[[nodiscard]] std::wstring ProxyNameFor(const char* proxy, bool secure);
 
 // The status text of a raw header block: from its 10th byte up to the first CR LF after it
 // ("HTTP/1.1 200 OK" gives "200 OK"); empty when the block is shorter or has no such CR LF.

@@ -8,7 +8,7 @@
 
 namespace quenlark {
 
-OwnedText LocationProbe(const char* url) noexcept {
+OwnedText LocationProbe(const char* url, const ProbeLimits& limits) noexcept {
     NameValueList headers;
     headers.Add("User-Agent", kDefaultUserAgent);
     const OwnedText headerText = headers.ToHeaderText();
@@ -20,7 +20,8 @@ OwnedText LocationProbe(const char* url) noexcept {
                       .method = kMethodGet,
                       .requestHeaders = headerText.get(),
                       .responseHeaders = &responseHeaders,
-                      .noRedirect = true},
+                      .noRedirect = true,
+                      .limits = {.maxTotalMs = limits.maxExchangeMs}},
                      ResponseBody::Skip);
 
     // Only a line that begins with the name counts ("Content-Location: " must not match); the

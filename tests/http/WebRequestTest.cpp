@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "http/Transfer.h"
+#include "http/TransferWorker.h"
 #include "http/WebRequest.h"
 #include "http/support/ScriptedServer.h"
 #include "http/support/ScriptedServerFixture.h"
@@ -216,14 +218,21 @@ TEST_F(WebRequestTest, EndingAtTheHeadersReadsNothingOfTheBody) {
     EXPECT_EQ(out.result.get(), nullptr);
 }
 
-TEST_F(WebRequestTest, ABrokenBodyKeepsWhatArrivedAndTheResponseStatus) {
+TEST_F(WebRequestTest, ABrokenBodyIsAFailedExchangeWithoutBody) {
+    // Reset after 20 of 100 announced bytes; then a chunked body cut before its last chunk.
     ASSERT_TRUE(server_->ScriptFile("partial-body.http", "cut=60 pause=300 reset"));
     const std::string url = Url("/broken");
-    const Outcome out = Run({.url = url.c_str()});
-    const std::string body = out.Body();
-    EXPECT_EQ(out.Status(), "200 OK");  // the read failure's 713 is replaced by the status text
-    EXPECT_FALSE(body.empty());
-    EXPECT_EQ(std::string("0123456789abcdefghij").rfind(body, 0), 0u) << body;
+    Outcome out = Run({.url = url.c_str()});
+    EXPECT_EQ(out.Status(), kStatusReadFailed);  // not the status line's "200 OK"
+    EXPECT_EQ(out.bytes.get(), nullptr);
+    EXPECT_EQ(out.result.get(), nullptr);
+    EXPECT_EQ(out.Headers().rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n";
+    ASSERT_TRUE(server_->Script(chunked, "cut=" + std::to_string(chunked.size()) + " pause=300 reset"));
+    out = Run({.url = url.c_str()});
+    EXPECT_EQ(out.Status(), kStatusReadFailed);
+    EXPECT_EQ(out.bytes.get(), nullptr);
 }
 
 // ---- Limits ---------------------------------------------------------------------------
@@ -281,6 +290,98 @@ TEST_F(WebRequestTest, ABodyThatTricklesPastTheTotalTimeIsAFailedExchange) {
     ASSERT_TRUE(server_->ScriptFile("landing.http", "stall=4000"));
     const std::string status = Run({.url = url.c_str(), .limits = {.maxTotalMs = 500}}).Status();
     EXPECT_TRUE(status == kStatusNoResponse || status == kStatusReadFailed) << status;
+}
+
+// ---- Deadlines ------------------------------------------------------------------------
+// A peer that sends a byte now and then never trips a time-out of WinHTTP's; the total time
+// must hold wherever the exchange waits. Each drip below would last minutes: the call has to
+// end while the server is still dripping.
+
+constexpr int kDripMs = 200;
+constexpr std::uint32_t kShortDeadlineMs = 1000;
+
+struct Drip {
+    const char* what;
+    std::string response;
+    std::size_t from;    // sent at once, the rest byte by byte
+    const char* status;  // what the exchange reports
+};
+
+TEST_F(WebRequestTest, EveryDripEndsAtTheTotalTime) {
+    const std::string head = "HTTP/1.1 200 OK\r\n";
+    const std::string chunked = head + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n";
+    const std::string sized = head + "Content-Length: 100000\r\n\r\n";
+    const Drip drips[] = {
+        {"header block", head + "X-Pad: " + std::string(2000, 'p') + "\r\n\r\n", head.size(), kStatusNoResponse},
+        {"chunk-size line", chunked + std::string(2000, '1'), chunked.size(), kStatusReadFailed},
+        {"body", sized + std::string(100000, 'b'), sized.size(), kStatusReadFailed},
+    };
+    const std::string url = Url("/drip");
+    for (const Drip& drip : drips) {
+        SCOPED_TRACE(drip.what);
+        server_->Reset();
+        ASSERT_TRUE(server_->Script(drip.response, "drip=" + std::to_string(kDripMs) + " from=" + std::to_string(drip.from)));
+        const Outcome done = Run({.url = url.c_str(), .limits = {.maxTotalMs = kShortDeadlineMs}});
+        EXPECT_EQ(done.Status(), drip.status);
+        EXPECT_GE(server_->Active(), 1) << "the call ended only when the peer stopped";
+        EXPECT_EQ(done.bytes.get(), nullptr);
+        EXPECT_EQ(done.result.get(), nullptr);
+        // Out of time during the body, the headers that came are still told.
+        EXPECT_EQ(done.Headers().empty(), drip.status == kStatusNoResponse) << done.Headers();
+    }
+}
+
+TEST_F(WebRequestTest, ASlowHandshakeOrASlowTlsRecordEndsAtTheTotalTime) {
+    // Every byte of the server's handshake relayed slowly.
+    ASSERT_TRUE(server_->SlowRelay(kDripMs));
+    ASSERT_TRUE(server_->ScriptFile("landing.http"));
+    const std::string url = server_->RelayUrl("/slow-tls");
+    Outcome out = Run({.url = url.c_str(), .limits = {.maxTotalMs = kShortDeadlineMs}});
+    EXPECT_EQ(out.Status(), kStatusNoResponse);
+    EXPECT_GE(server_->Active(), 1);
+
+    // The handshake at full speed, then the answer, one record, relayed slowly: the request's
+    // padding tells the relay when the handshake is behind it.
+    server_->Reset();
+    ASSERT_TRUE(server_->SlowRelay(kDripMs, 4000));
+    ASSERT_TRUE(server_->ScriptFile("landing.http"));
+    const std::string padding = "X-Pad: " + std::string(6000, 'p');
+    out = Run({.url = url.c_str(), .requestHeaders = padding.c_str(), .limits = {.maxTotalMs = kShortDeadlineMs}});
+    EXPECT_EQ(out.Status(), kStatusNoResponse);
+    EXPECT_GE(server_->Active(), 1);
+    EXPECT_EQ(server_->Requests().size(), 1u);  // the request did get through
+}
+
+TEST_F(WebRequestTest, AnExchangeLeftBehindEndsOnItsOwnAndTouchesNothingOfItsCaller) {
+    const std::string head = "HTTP/1.1 200 OK\r\n";
+    ASSERT_TRUE(server_->Script(head + "X-Pad: " + std::string(2000, 'p') + "\r\n\r\n",
+                                "drip=" + std::to_string(kDripMs) + " from=" + std::to_string(head.size())));
+    const std::string url = Url("/left-behind");
+    Outcome out;
+    out.headers = OwnedText::CopyOf("old headers");
+    out.bytes = OwnedByteSet::CopyOf("old", 3);
+    out.cookies = OwnedText::CopyOf("old=1");
+    WebRequestParams params{.url = url.c_str(),
+                            .returnCookies = &out.cookies,
+                            .responseHeaders = &out.headers,
+                            .location = &out.location,
+                            .status = &out.status,
+                            .responseBytes = &out.bytes,
+                            .limits = {.maxTotalMs = kShortDeadlineMs}};
+    out.result = WebRequest(params);
+    EXPECT_EQ(out.Status(), kStatusNoResponse);
+    EXPECT_GE(TransfersRunning(), 1);
+
+    // The peer stops: the exchange left behind gets its answer and ends, and the caller's
+    // outputs stay as the call left them.
+    server_->Reset();
+    for (int i = 0; i < 400 && TransfersRunning() > 0; ++i) ::Sleep(50);
+    EXPECT_EQ(TransfersRunning(), 0);
+    EXPECT_EQ(out.Headers(), "old headers");
+    EXPECT_EQ(out.Body(), "old");
+    EXPECT_STREQ(out.cookies.c_str(), "old=1");
+    EXPECT_EQ(out.location.get(), nullptr);
+    EXPECT_EQ(out.Status(), kStatusNoResponse);
 }
 
 // ---- Failures -------------------------------------------------------------------------
@@ -344,10 +445,9 @@ TEST(StatusTextOf, TakesTheStatusLineFromItsTenthByte) {
 TEST(ProxyNameFor, PlainHttpNamesTheProxyForItsSchemeOnly) {
     // (The loopback test above covers https; this platform's WinHTTP does not take the
     // scheme-qualified form, so plain http through a proxy is checked here by its name.)
-    EXPECT_EQ(ProxyNameFor("127.0.0.1:8080", false), L"http=127.0.0.1:8080");
-    EXPECT_EQ(ProxyNameFor("127.0.0.1:8080", true), L"127.0.0.1:8080");
-    EXPECT_EQ(ProxyNameFor("", false), L"");
-    EXPECT_EQ(ProxyNameFor(nullptr, true), L"");
+    EXPECT_EQ(ProxyNameFor(L"127.0.0.1:8080", false), L"http=127.0.0.1:8080");
+    EXPECT_EQ(ProxyNameFor(L"127.0.0.1:8080", true), L"127.0.0.1:8080");
+    EXPECT_EQ(ProxyNameFor(L"", false), L"");
 }
 
 TEST(RequestVerb, KnownCodesAndGetForTheRest) {

@@ -79,6 +79,16 @@ TEST_F(LocationProbeTest, AFileAnsweredDirectlyIsNotDownloaded) {
     EXPECT_LT(sent[0], 64u << 20);
 }
 
+TEST_F(LocationProbeTest, AHeaderBlockThatNeverEndsGivesTheEmptyTextInTime) {
+    // The Location line comes at once, then the block goes on a byte every 200 ms for minutes:
+    // an unfinished block is no answer.
+    const std::string start = "HTTP/1.1 302 Found\r\nLocation: /never-finished\r\n";
+    ASSERT_TRUE(server_->Script(start + "X-Pad: " + std::string(2000, 'p') + "\r\n\r\n",
+                                "drip=200 from=" + std::to_string(start.size())));
+    EXPECT_STREQ(LocationProbe(server_->HttpUrl("/d/slow").c_str(), {.maxExchangeMs = 1000}).c_str(), "");
+    EXPECT_GE(server_->Active(), 1) << "the probe waited for the peer to stop";
+}
+
 TEST_F(LocationProbeTest, AFailedRequestGivesTheEmptyText) {
     EXPECT_STREQ(LocationProbe("").c_str(), "");
     EXPECT_STREQ(LocationProbe(nullptr).c_str(), "");

@@ -169,6 +169,25 @@ TEST_F(ShareLinkResolverTest, AShareOrFramePageOverALimitCountsAsAFailedExchange
     EXPECT_EQ(server_->Requests().size(), 2u);
 }
 
+TEST_F(ShareLinkResolverTest, AShareHeaderBlockThatNeverEndsIsAFailedExchangeInTime) {
+    // A byte every 200 ms would go on for minutes: the exchange ends at its time and the run
+    // goes on without the page.
+    const std::string origin = Origin();
+    const std::string share = origin + "/i/abc123";
+    const std::string head = "HTTP/1.1 200 OK\r\n";
+    ASSERT_TRUE(server_->Script(head + "X-Pad: " + std::string(2000, 'p') + "\r\n\r\n" + kSharePage,
+                                "drip=200 from=" + std::to_string(head.size())));
+    ASSERT_TRUE(server_->Script(Response(kFrameWithPdownload)));
+    ASSERT_TRUE(server_->Script(Response(kAnswer, "application/json")));
+    EXPECT_STREQ(ResolveShareLink(origin.c_str(), share.c_str(), {.maxExchangeMs = 1000}).c_str(),
+                 "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE");
+    EXPECT_GE(server_->Active(), 1) << "the share page's exchange waited for the peer to stop";
+    const auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(RequestLine(requests[1]), "GET / HTTP/1.1");
+    EXPECT_TRUE(boxes().empty());
+}
+
 TEST_F(ShareLinkResolverTest, AFrameLineThatMakesTheEngineBacktrackCostsNothing) {
     // Openings without a border before the real frame: the engine alone would take hours.
     std::string share = "<html><body>\n";

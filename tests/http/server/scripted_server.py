@@ -11,6 +11,7 @@ Listeners (all on 127.0.0.1, ports chosen by the system):
   https            TLS with a self-signed certificate for 127.0.0.1
   https-wronghost  TLS with a certificate for another host name
   https-expired    TLS with a certificate whose validity ended long ago
+  relay            plain TCP relayed to the https listener, its answers slowed by RELAY
 
 Every request that arrives on any listener is recorded raw (header block and body) and answered
 with the next scripted response, in order. Commands (replies are one line unless noted):
@@ -18,7 +19,9 @@ with the next scripted response, in order. Commands (replies are one line unless
       queue a response given as raw bytes. close: close after it; stall=MS: wait before the first
       byte; cut=N: send only the first N bytes, wait pause=MS, then close (with reset: as a TCP
       reset); drop: close without answering; delay=MS: pause between header block and body;
-      trickle=MS: send the body one byte at a time, MS apart.
+      trickle=MS: send the body one byte at a time, MS apart; drip=MS [from=N]: send the first N
+      bytes (default 0) at once, then the rest one byte at a time, MS apart (a header block, a
+      chunk-size line or a body that never quite ends). A RESET stops every drip.
   SCRIPTFILE <path> [options as above]
       the same with the bytes of a data file whose header part is written with LF line ends:
       the lines up to the first empty line are sent with CR LF, the rest as it stands.
@@ -27,6 +30,13 @@ with the next scripted response, in order. Commands (replies are one line unless
       ASCII lines instead of a pattern of every byte value.
   REQUESTS    reply "REQUESTS n", then n lines of hex, one raw request each
   SENT        reply "SENT n b1 ... bn": the bytes of each response that reached the client
+  ACTIVE      reply "ACTIVE n": how many responses are being sent, and relayed connections
+              open, at this moment
+  RELAY <ms> [after=K]
+              the relay listener forwards what the https listener sends one byte every <ms>
+              milliseconds (0: at once), once the client has sent K bytes (default 0); what the
+              client sends goes through at once. A slow TLS handshake, or (with K past the
+              handshake and into a long request) one TLS record relayed slowly.
   RESET       forget queued responses and recorded requests
   QUIT        end the server
 """
@@ -61,6 +71,8 @@ class Script:
         self.delay_ms = 0
         self.pause_ms = 0
         self.trickle_ms = 0
+        self.drip_ms = 0
+        self.drip_from = 0
         for option in options:
             if option.startswith("stall="):
                 self.stall_ms = int(option[6:])
@@ -72,6 +84,10 @@ class Script:
                 self.pause_ms = int(option[6:])
             elif option.startswith("trickle="):
                 self.trickle_ms = int(option[8:])
+            elif option.startswith("drip="):
+                self.drip_ms = int(option[5:])
+            elif option.startswith("from="):
+                self.drip_from = int(option[5:])
 
 
 class State:
@@ -82,6 +98,14 @@ class State:
         self.sent = []
         self.stopping = threading.Event()
         self.connections = 0
+        self.generation = 0   # RESET moves it on: drips of an earlier generation stop
+        self.active = 0
+        self.relay_ms = 0
+        self.relay_after = 0
+        self.https_port = 0
+
+    def stale(self, generation):
+        return self.stopping.is_set() or self.generation != generation
 
     def enqueue(self, script):
         with self.lock:
@@ -208,11 +232,14 @@ def serve_connection(conn, state):
             with state.lock:
                 state.requests.append(request)
             counter = Counter()
+            with state.lock:
+                state.active += 1
             try:
                 if not answer(conn, state, state.next_script(), counter):
                     return
             finally:
                 with state.lock:
+                    state.active -= 1
                     state.sent.append(counter.bytes)
     except (OSError, ssl.SSLError):
         return
@@ -241,12 +268,15 @@ def answer(conn, state, script, counter):
         if script.reset:
             conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
         return False
-    if script.trickle_ms:
-        head_end = data.find(b"\r\n\r\n") + 4
-        send_all(conn, data[:head_end], state.stopping, counter)
-        for at in range(head_end, len(data)):
-            if state.stopping.wait(script.trickle_ms / 1000.0):
-                break
+    if script.trickle_ms or script.drip_ms:
+        interval = script.drip_ms or script.trickle_ms
+        start = script.drip_from if script.drip_ms else data.find(b"\r\n\r\n") + 4
+        generation = state.generation
+        send_all(conn, data[:start], state.stopping, counter)
+        for at in range(start, len(data)):
+            state.stopping.wait(interval / 1000.0)
+            if state.stale(generation):
+                return False
             send_all(conn, data[at:at + 1], state.stopping, counter)
     elif script.delay_ms:
         head_end = data.find(b"\r\n\r\n") + 4
@@ -280,6 +310,73 @@ def accept_loop(listener, context, state):
         threading.Thread(target=serve_connection, args=(conn, state), daemon=True).start()
 
 
+def relay_connection(client, state):
+    """Forwards one connection to the https listener; its answers one byte at a time when slowed."""
+    generation = state.generation
+    try:
+        upstream = socket.create_connection(("127.0.0.1", state.https_port), timeout=CONNECTION_TIMEOUT_S)
+    except OSError:
+        client.close()
+        return
+
+    client_bytes = [0]
+
+    def forward_requests():
+        try:
+            while True:
+                data = client.recv(65536)
+                if not data:
+                    break
+                client_bytes[0] += len(data)
+                upstream.sendall(data)
+        except OSError:
+            pass
+
+    threading.Thread(target=forward_requests, daemon=True).start()
+    with state.lock:
+        state.active += 1
+    try:
+        upstream.settimeout(0.25)
+        while not state.stale(generation):
+            try:
+                data = upstream.recv(65536)
+            except socket.timeout:
+                continue
+            if not data:
+                break
+            for at in range(len(data)):
+                if state.relay_ms and client_bytes[0] >= state.relay_after:
+                    state.stopping.wait(state.relay_ms / 1000.0)
+                    if state.stale(generation):
+                        return
+                    client.sendall(data[at:at + 1])
+                else:
+                    client.sendall(data[at:])
+                    break
+    except OSError:
+        pass
+    finally:
+        with state.lock:
+            state.active -= 1
+        for s in (client, upstream):
+            try:
+                s.close()
+            except OSError:
+                pass
+
+
+def relay_loop(listener, state):
+    listener.settimeout(0.5)
+    while not state.stopping.is_set():
+        try:
+            conn, _ = listener.accept()
+        except socket.timeout:
+            continue
+        except OSError:
+            return
+        threading.Thread(target=relay_connection, args=(conn, state), daemon=True).start()
+
+
 def parse_options(words):
     return [w for w in words if w]
 
@@ -305,11 +402,19 @@ def control_loop(control, state):
             elif command == "SENT":
                 with state.lock:
                     reply = "SENT %d" % len(state.sent) + "".join(" %d" % n for n in state.sent)
+            elif command == "ACTIVE":
+                with state.lock:
+                    reply = "ACTIVE %d" % state.active
+            elif command == "RELAY":
+                state.relay_ms = int(words[1])
+                state.relay_after = int(words[2][6:]) if len(words) > 2 and words[2].startswith("after=") else 0
             elif command == "RESET":
                 with state.lock:
                     state.queue.clear()
                     state.requests.clear()
                     state.sent.clear()
+                    state.generation += 1
+                    state.relay_ms = 0
             elif command == "QUIT":
                 control.sendall(b"OK\n")
                 return
@@ -334,18 +439,22 @@ def main():
     with tempfile.TemporaryDirectory(prefix="scripted-server-") as directory:
         certificates = make_certificates(args.openssl, directory)
         listeners = {}
-        for name in ("http", "https", "https-wronghost", "https-expired"):
+        for name in ("http", "https", "https-wronghost", "https-expired", "relay"):
             listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
             listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
             listener.bind(("127.0.0.1", 0))
             listener.listen(64)
             context = None
+            listeners[name] = listener
+            if name == "relay":
+                threading.Thread(target=relay_loop, args=(listener, state), daemon=True).start()
+                continue
             if name != "http":
                 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
                 context.load_cert_chain(*certificates[name])
-            listeners[name] = listener
             threading.Thread(target=accept_loop, args=(listener, context, state), daemon=True).start()
 
+        state.https_port = listeners["https"].getsockname()[1]
         control = socket.create_connection(("127.0.0.1", args.control_port), timeout=30)
         control.settimeout(None)
         ports = " ".join("%s=%d" % (name, l.getsockname()[1]) for name, l in listeners.items())

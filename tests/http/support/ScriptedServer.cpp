@@ -50,6 +50,7 @@ ScriptedServer::ScriptedServer() {
         if (name == "https") https_ = port;
         if (name == "https-wronghost") wrongHost_ = port;
         if (name == "https-expired") expired_ = port;
+        if (name == "relay") relay_ = port;
     }
 }
 
@@ -63,6 +64,10 @@ std::string ScriptedServer::HttpUrl(std::string_view path) const {
 
 std::string ScriptedServer::HttpsUrl(std::string_view path) const {
     return "https://127.0.0.1:" + std::to_string(https_) + std::string(path);
+}
+
+std::string ScriptedServer::RelayUrl(std::string_view path) const {
+    return "https://127.0.0.1:" + std::to_string(relay_) + std::string(path);
 }
 
 std::string ScriptedServer::Command(const std::string& line) { return control_.Command(line); }
@@ -99,6 +104,15 @@ std::vector<std::uint64_t> ScriptedServer::SentBytes() {
     std::uint64_t bytes = 0;
     while (counts.size() < count && words >> bytes) counts.push_back(bytes);
     return counts;
+}
+
+int ScriptedServer::Active() {
+    const std::string reply = Command("ACTIVE");
+    return reply.rfind("ACTIVE ", 0) == 0 ? std::stoi(reply.substr(7)) : -1;
+}
+
+bool ScriptedServer::SlowRelay(int ms, int after) {
+    return Command("RELAY " + std::to_string(ms) + " after=" + std::to_string(after)) == "OK";
 }
 
 void ScriptedServer::Reset() { Command("RESET"); }

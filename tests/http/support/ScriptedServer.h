@@ -30,9 +30,11 @@ public:
     [[nodiscard]] int ExpiredPort() const { return expired_; }
     [[nodiscard]] std::string HttpUrl(std::string_view path) const;
     [[nodiscard]] std::string HttpsUrl(std::string_view path) const;
+    // HTTPS through the relay, whose answers SlowRelay() slows down.
+    [[nodiscard]] std::string RelayUrl(std::string_view path) const;
 
-    // Options: "close", "drop", "reset", "stall=MS", "cut=N", "pause=MS", "delay=MS", separated by
-    // blanks (see server/scripted_server.py).
+    // Options: "close", "drop", "reset", "stall=MS", "cut=N", "pause=MS", "delay=MS",
+    // "trickle=MS", "drip=MS from=N", separated by blanks (see server/scripted_server.py).
     bool Script(std::string_view rawResponse, std::string_view options = {});
     // A data file of tests/http/data/ (header lines stored with LF, sent with CR LF).
     bool ScriptFile(std::string_view name, std::string_view options = {});
@@ -42,6 +44,13 @@ public:
     [[nodiscard]] std::vector<std::string> Requests();
     // For each response served since the last Reset(), the bytes that reached the client.
     [[nodiscard]] std::vector<std::uint64_t> SentBytes();
+    // How many responses are being sent right now (a drip that has not ended counts), and
+    // relayed connections open.
+    [[nodiscard]] int Active();
+    // The relay passes on what the https listener sends one byte every `ms` milliseconds, once
+    // the client has sent `after` bytes.
+    bool SlowRelay(int ms, int after = 0);
+    // Forgets queued responses and recorded requests, stops every drip, unslows the relay.
     void Reset();
 
 private:
@@ -53,6 +62,7 @@ private:
     int https_ = 0;
     int wrongHost_ = 0;
     int expired_ = 0;
+    int relay_ = 0;
 };
 
 // The first line of a raw request ("GET /x HTTP/1.1").

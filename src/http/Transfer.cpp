@@ -1,0 +1,267 @@
+#include "http/Transfer.h"
+
+#include <winhttp.h>
+
+#include <algorithm>
+#include <new>
+#include <optional>
+
+#include "http/TransferHandoff.h"
+#include "http/WebRequest.h"
+#include "platform/UniqueHandle.h"
+
+namespace quenlark {
+
+namespace {
+
+using UniqueInternetHandle = UniqueHandle<HINTERNET, &::WinHttpCloseHandle>;
+
+constexpr DWORD kIgnoreCertificateErrors = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
+                                           SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
+                                           SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+static_assert(kIgnoreCertificateErrors == 0x3300);
+
+constexpr const char* kTooLarge = "the body is larger than allowed";
+constexpr const char* kTooSlow = "the exchange took longer than allowed";
+
+bool SetDwordOption(HINTERNET handle, DWORD option, DWORD value) {
+    return ::WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
+}
+
+// Records the failing function and its error; returns the status text.
+const char* Failed(StepFailure& failure, const char* status, const char* function) {
+    failure.error = ::GetLastError();
+    failure.function = function;
+    return status;
+}
+
+// The three handles, closed request first, then connection, then session.
+struct Handles {
+    UniqueInternetHandle session;
+    UniqueInternetHandle connection;
+    UniqueInternetHandle request;
+    ~Handles() {
+        request.Reset();
+        connection.Reset();
+        session.Reset();
+    }
+};
+
+// Opens the session, connection and request for the URL; returns the failure text, or null.
+const char* Open(const TransferPlan& plan, Handles& h, StepFailure& failure) {
+    if (!::WinHttpCheckPlatform()) return Failed(failure, kStatusNoWinHttp, "WinHttpCheckPlatform");
+
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
+        static_cast<DWORD>(-1);
+    if (!::WinHttpCrackUrl(plan.url.c_str(), static_cast<DWORD>(plan.url.size()), 0, &parts))
+        return Failed(failure, kStatusBadUrl, "WinHttpCrackUrl");
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring path = L"/";
+    if (parts.dwUrlPathLength >= 1) {
+        path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+        if (parts.dwExtraInfoLength) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    }
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+
+    // Only a proxy that the caller names is used; the system's settings are never consulted.
+    const DWORD accessType = plan.proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    const std::wstring proxyName = ProxyNameFor(plan.proxy, secure);
+    h.session.Reset(::WinHttpOpen(nullptr, accessType, proxyName.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!h.session) return Failed(failure, kStatusNoSession, "WinHttpOpen");
+
+    const int t = static_cast<int>(plan.limits.Cap(plan.stepTimeoutMs));
+    if (!::WinHttpSetTimeouts(h.session.get(), t, t, t, t))
+        return Failed(failure, kStatusTimeouts, "WinHttpSetTimeouts");
+
+    h.connection.Reset(::WinHttpConnect(h.session.get(), host.c_str(), parts.nPort, 0));
+    if (!h.connection) return Failed(failure, kStatusNoConnection, "WinHttpConnect");
+
+    h.request.Reset(::WinHttpOpenRequest(h.connection.get(), plan.verb.c_str(), path.c_str(), nullptr,
+                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                         secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!h.request) return Failed(failure, kStatusNoRequest, "WinHttpOpenRequest");
+    // Waiting for the response headers has a time-out of its own, which WinHttpSetTimeouts
+    // does not set everywhere (90 seconds by default): without this a silent server holds the
+    // exchange far beyond the time-out asked for.
+    SetDwordOption(h.request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
+    return nullptr;
+}
+
+// Credentials and options of the request; returns the failure text, or null.
+const char* SetOptions(const TransferPlan& plan, HINTERNET request, StepFailure& failure) {
+    if (!plan.userName.empty() &&
+        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
+                                 plan.userName.c_str(), plan.password.c_str(), nullptr)) {
+        return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
+    }
+    if (!plan.proxyUser.empty() &&
+        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                                 plan.proxyUser.c_str(), plan.proxyPassword.c_str(), nullptr)) {
+        return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
+    }
+    if (!SetDwordOption(request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors))
+        return Failed(failure, kStatusCertificateOptions, "WinHttpSetOption");
+    // With cookies to send, certificate revocation checking is switched on (the feature that
+    // WINHTTP_OPTION_ENABLE_FEATURE with 1 enables); WinHTTP's own cookie handling stays as it is.
+    const bool cookieSwitch =
+        plan.sendsCookies ? SetDwordOption(request, WINHTTP_OPTION_ENABLE_FEATURE, WINHTTP_ENABLE_SSL_REVOCATION)
+                          : SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
+    if (!cookieSwitch) return Failed(failure, kStatusCookieSwitch, "WinHttpSetOption");
+    if (plan.noRedirect && !SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
+        return Failed(failure, kStatusRedirectSwitch, "WinHttpSetOption");
+    return nullptr;
+}
+
+// Headers, body, and the wait for the response; returns the failure text, or null.
+const char* SendAndReceive(const TransferPlan& plan, HINTERNET request, StepFailure& failure) {
+    if (!plan.headerBlock.empty() &&
+        !::WinHttpAddRequestHeaders(request, plan.headerBlock.c_str(), static_cast<DWORD>(plan.headerBlock.size()),
+                                    WINHTTP_ADDREQ_FLAG_ADD)) {
+        return Failed(failure, kStatusHeaders, "WinHttpAddRequestHeaders");
+    }
+    auto* body = plan.body.empty() ? nullptr : const_cast<char*>(plan.body.data());
+    const auto bodyLength = static_cast<DWORD>(plan.body.size());
+    if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, body, bodyLength, bodyLength, 0))
+        return Failed(failure, kStatusSendFailed, "WinHttpSendRequest");
+    // What is left of the exchange's time after sending.
+    if (plan.limits.hasDeadline)
+        SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, plan.limits.Cap(plan.stepTimeoutMs));
+    if (!::WinHttpReceiveResponse(request, nullptr)) return Failed(failure, kStatusNoResponse, "WinHttpReceiveResponse");
+    return nullptr;
+}
+
+// The raw header block, or false when it cannot be read.
+bool QueryRawHeaders(HINTERNET request, std::wstring& headers) {
+    DWORD size = 0;
+    ::WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                          WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+    std::wstring block(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD index = 0;
+    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, block.data(),
+                               &size, &index)) {
+        return false;
+    }
+    block.resize(std::min<std::size_t>(block.size(), size / sizeof(wchar_t)));
+    headers = std::move(block);
+    return true;
+}
+
+// The Content-Length of the response, when it has one that is a plain number.
+std::optional<std::uint64_t> AnnouncedLength(HINTERNET request) {
+    wchar_t text[24] = {};
+    DWORD size = sizeof text - sizeof(wchar_t);
+    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                               WINHTTP_NO_HEADER_INDEX) ||
+        !text[0]) {
+        return std::nullopt;
+    }
+    std::uint64_t length = 0;
+    for (const wchar_t* at = text; *at; ++at) {
+        if (*at < L'0' || *at > L'9' || at - text >= 18) return std::nullopt;
+        length = length * 10 + static_cast<std::uint64_t>(*at - L'0');
+    }
+    return length;
+}
+
+// Whether the exchange must stop now: its time is up, or nobody waits for it any more.
+bool OutOfTime(const TransferPlan& plan, const TransferHandoff* handoff) {
+    return plan.limits.Passed() || (handoff && handoff->Abandoned());
+}
+
+// Reads the body in chunks of the size announced each time, within the limits. A failed query
+// or read ends the body as a failure: what came before it is not the whole body.
+BodyRead ReadBody(const TransferPlan& plan, HINTERNET request, const TransferHandoff* handoff,
+                  ResponseBodyBuffer& body, StepFailure& failure) {
+    const TransferLimits& limits = plan.limits;
+    const std::optional<std::uint64_t> length = AnnouncedLength(request);
+    if (length && *length > limits.maxBodyBytes) {
+        failure.limit = kTooLarge;
+        return BodyRead::OverLimit;
+    }
+    // With the length known the chunks land in the final block: a large body is then written
+    // once instead of twice.
+    if (length) body.ExpectSize(*length);
+    for (;;) {
+        if (OutOfTime(plan, handoff)) {
+            failure.limit = kTooSlow;
+            return BodyRead::OverLimit;
+        }
+        // However slowly the bytes come, no single wait outlasts the exchange's time.
+        if (limits.hasDeadline)
+            SetDwordOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, limits.Cap(plan.stepTimeoutMs));
+        DWORD available = 0;
+        if (!::WinHttpQueryDataAvailable(request, &available)) {
+            (void)Failed(failure, nullptr, "WinHttpQueryDataAvailable");
+            if (!OutOfTime(plan, handoff)) return BodyRead::Failed;
+            failure = {.limit = kTooSlow};
+            return BodyRead::OverLimit;
+        }
+        if (available == 0) return BodyRead::Whole;
+        if (available > limits.maxBodyBytes - body.size()) {
+            failure.limit = kTooLarge;
+            return BodyRead::OverLimit;
+        }
+        char* chunk = body.NextChunk(available);
+        DWORD read = 0;
+        if (!::WinHttpReadData(request, chunk, available, &read)) {
+            (void)Failed(failure, nullptr, "WinHttpReadData");
+            body.Commit(0);
+            if (!OutOfTime(plan, handoff)) return BodyRead::Failed;
+            failure = {.limit = kTooSlow};
+            return BodyRead::OverLimit;
+        }
+        body.Commit(read);
+    }
+}
+
+void Run(const TransferPlan& plan, TransferResult& result, TransferHandoff* handoff) {
+    Handles h;
+    if ((result.failedStatus = Open(plan, h, result.failure))) return;
+    HINTERNET request = h.request.get();
+    // Failures of the option steps leave the message queue alone.
+    if ((result.failedStatus = SetOptions(plan, request, result.failure))) {
+        result.pumpAtExit = false;
+        return;
+    }
+    if ((result.failedStatus = SendAndReceive(plan, request, result.failure))) return;
+
+    // The headers first, so that a waiter that gives up during the body still has them.
+    if (!QueryRawHeaders(request, result.rawHeaders)) return;
+    result.headersRead = true;
+    if (handoff && !handoff->PublishHeaders(result.rawHeaders)) return;
+    if (plan.readBody) result.read = ReadBody(plan, request, handoff, result.body, result.failure);
+}
+
+}  // namespace
+
+std::wstring ProxyNameFor(const std::wstring& proxy, bool secure) {
+    return proxy.empty() || secure ? proxy : L"http=" + proxy;
+}
+
+bool TransferLimits::Passed() const noexcept { return hasDeadline && ::GetTickCount64() >= deadline; }
+
+DWORD TransferLimits::Cap(DWORD t) const noexcept {
+    if (!hasDeadline) return t;
+    const ULONGLONG now = ::GetTickCount64();
+    const ULONGLONG left = now < deadline ? deadline - now : 1;
+    return static_cast<DWORD>(std::min<ULONGLONG>(t, left));
+}
+
+DWORD TransferLimits::Left() const noexcept {
+    if (!hasDeadline) return INFINITE;
+    const ULONGLONG now = ::GetTickCount64();
+    return now < deadline ? static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1)) : 0;
+}
+
+void RunTransfer(const TransferPlan& plan, TransferResult& result, TransferHandoff* handoff) noexcept {
+    try {
+        Run(plan, result, handoff);
+    } catch (const std::bad_alloc&) {
+        // Only the buffers of the header block and the body allocate; the exchange is over.
+        result.outOfMemory = true;
+    }
+}
+
+}  // namespace quenlark
