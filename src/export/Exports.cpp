@@ -30,8 +30,7 @@ void ReleaseResults() noexcept {
 
 extern "C" char* __stdcall Quenlark_Location(const char* url) noexcept {
     using namespace quenlark;
-    return CallExport(g_locationResult, url,
-                      [](const OwnedText& copy) {
+    return CallExport(g_locationResult, url, [](const OwnedText& copy) {
         return Traced("Quenlark_Location", copy, [](const char* url) { return LocationProbe(url); });
     });
 }

@@ -92,13 +92,13 @@ const char* Open(const TransferPlan& plan, Handles& h, StepFailure& failure) {
 // Credentials and options of the request; returns the failure text, or null.
 const char* SetOptions(const TransferPlan& plan, HINTERNET request, StepFailure& failure) {
     if (!plan.userName.empty() &&
-        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
-                                 plan.userName.c_str(), plan.password.c_str(), nullptr)) {
+        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC, plan.userName.c_str(),
+                                 plan.password.c_str(), nullptr)) {
         return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
     }
     if (!plan.proxyUser.empty() &&
-        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
-                                 plan.proxyUser.c_str(), plan.proxyPassword.c_str(), nullptr)) {
+        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC, plan.proxyUser.c_str(),
+                                 plan.proxyPassword.c_str(), nullptr)) {
         return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
     }
     if (!SetDwordOption(request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors))
@@ -128,7 +128,8 @@ const char* SendAndReceive(const TransferPlan& plan, HINTERNET request, StepFail
     // What is left of the exchange's time after sending.
     if (plan.limits.hasDeadline)
         SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, plan.limits.Cap(plan.stepTimeoutMs));
-    if (!::WinHttpReceiveResponse(request, nullptr)) return Failed(failure, kStatusNoResponse, "WinHttpReceiveResponse");
+    if (!::WinHttpReceiveResponse(request, nullptr))
+        return Failed(failure, kStatusNoResponse, "WinHttpReceiveResponse");
     return nullptr;
 }
 
@@ -172,8 +173,8 @@ bool OutOfTime(const TransferPlan& plan, const TransferHandoff* handoff) {
 
 // Reads the body in chunks of the size announced each time, within the limits. A failed query
 // or read ends the body as a failure: what came before it is not the whole body.
-BodyRead ReadBody(const TransferPlan& plan, HINTERNET request, const TransferHandoff* handoff,
-                  ResponseBodyBuffer& body, StepFailure& failure) {
+BodyRead ReadBody(const TransferPlan& plan, HINTERNET request, const TransferHandoff* handoff, ResponseBodyBuffer& body,
+                  StepFailure& failure) {
     const TransferLimits& limits = plan.limits;
     const std::optional<std::uint64_t> length = AnnouncedLength(request);
     if (length && *length > limits.maxBodyBytes) {
@@ -189,8 +190,7 @@ BodyRead ReadBody(const TransferPlan& plan, HINTERNET request, const TransferHan
             return BodyRead::OverLimit;
         }
         // However slowly the bytes come, no single wait outlasts the exchange's time.
-        if (limits.hasDeadline)
-            SetDwordOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, limits.Cap(plan.stepTimeoutMs));
+        if (limits.hasDeadline) SetDwordOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, limits.Cap(plan.stepTimeoutMs));
         DWORD available = 0;
         if (!::WinHttpQueryDataAvailable(request, &available)) {
             (void)Failed(failure, nullptr, "WinHttpQueryDataAvailable");

@@ -31,7 +31,7 @@ struct TransferLimits {
 struct TransferPlan {
     std::wstring url;
     std::wstring verb;
-    std::wstring proxy;  // host:port; empty: no proxy
+    std::wstring proxy;               // host:port; empty: no proxy
     std::wstring userName, password;  // set only when both were given
     std::wstring proxyUser, proxyPassword;
     bool sendsCookies = false;
@@ -62,8 +62,8 @@ struct TransferResult {
     const char* failedStatus = nullptr;  // a failure of the request phase: its status text
     bool pumpAtExit = true;              // cleared by the failures after which no messages are dispatched
     StepFailure failure;
-    bool outOfMemory = false;   // the transfer could not allocate what it needed
-    bool headersRead = false;   // `rawHeaders` holds the response's header block
+    bool outOfMemory = false;  // the transfer could not allocate what it needed
+    bool headersRead = false;  // `rawHeaders` holds the response's header block
     std::wstring rawHeaders;
     BodyRead read = BodyRead::Whole;
     ResponseBodyBuffer body;

@@ -39,8 +39,8 @@ void CALLBACK TransferWork(PTP_CALLBACK_INSTANCE instance, void* context) {
 // Starts the job on a pool thread with a reference of its own to the job and to the library.
 bool Start(const SharedJob& job) {
     auto context = std::make_unique<SharedJob>(job);
-    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                              reinterpret_cast<const wchar_t*>(&TransferWork), &job->module)) {
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const wchar_t*>(&TransferWork),
+                              &job->module)) {
         return false;
     }
     g_running.fetch_add(1);

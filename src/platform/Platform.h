@@ -37,6 +37,10 @@ int ShowMessage(void* owner, const char* text, const char* caption, unsigned fla
 // Ends the process: tells the test hook first, then ExitProcess.
 [[noreturn]] void EndProcess(unsigned code) noexcept;
 
+// COM on the loading thread, for the library's lifetime. The undoing pairs with the doing:
+// only where CoInitialize succeeded (S_OK or S_FALSE; a thread already in the multithreaded
+// apartment refuses), and only on that thread, since a CoUninitialize anywhere else would
+// take away a host's own initialisation.
 void InitializeCom() noexcept;
 void UninitializeCom() noexcept;
 

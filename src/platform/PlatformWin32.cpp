@@ -3,6 +3,7 @@
 
 #include <objbase.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/Platform.h"
@@ -68,8 +69,19 @@ void EndProcess(unsigned code) noexcept {
     ::ExitProcess(code);
 }
 
-void InitializeCom() noexcept { (void)::CoInitialize(nullptr); }
-void UninitializeCom() noexcept { ::CoUninitialize(); }
+namespace {
+// The thread whose CoInitialize succeeded at load; 0 when none did.
+std::atomic<DWORD> g_comThread{0};
+}  // namespace
+
+void InitializeCom() noexcept {
+    if (SUCCEEDED(::CoInitialize(nullptr))) g_comThread.store(::GetCurrentThreadId());
+}
+
+void UninitializeCom() noexcept {
+    DWORD self = ::GetCurrentThreadId();
+    if (g_comThread.compare_exchange_strong(self, 0)) ::CoUninitialize();
+}
 
 std::size_t ModuleFileName(char* buffer, std::size_t size) noexcept {
     const DWORD n = ::GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -77,6 +80,52 @@ TEST(LibraryLifetime, LoadsUnloadsAndLoadsAgain) {
         EXPECT_TRUE(::FreeLibrary(module));
         EXPECT_EQ(::GetModuleHandleA("Quenlark.dll"), nullptr);
     }
+}
+
+// The apartment a thread is in, told by what a new initialisation answers: S_FALSE in the
+// same apartment, RPC_E_CHANGED_MODE in the other one, S_OK when it was in none (then undone).
+enum class Apartment { None, Single, Multi };
+Apartment ApartmentOfThisThread() {
+    const HRESULT multi = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (multi == RPC_E_CHANGED_MODE) return Apartment::Single;
+    ::CoUninitialize();
+    return multi == S_FALSE ? Apartment::Multi : Apartment::None;
+}
+
+Apartment EnterApartment(Apartment apartment) {
+    if (apartment == Apartment::Multi) (void)::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (apartment == Apartment::Single) (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    return apartment;
+}
+
+// Loading initialises COM on the loading thread and unloading undoes only that: a host thread
+// keeps the apartment it had, including one in the multithreaded apartment (where the load's
+// initialisation is refused) and one that frees a library another thread loaded.
+TEST(LibraryLifetime, AHostThreadKeepsItsApartmentAcrossLoadAndUnload) {
+    for (const Apartment before : {Apartment::Multi, Apartment::Single, Apartment::None}) {
+        Apartment after = Apartment::None;
+        std::thread([&] {
+            EnterApartment(before);
+            HMODULE module = ::LoadLibraryA("Quenlark.dll");
+            if (module) ::FreeLibrary(module);
+            after = ApartmentOfThisThread();
+            if (before != Apartment::None) ::CoUninitialize();
+        }).join();
+        EXPECT_EQ(after, before) << "apartment " << static_cast<int>(before);
+    }
+
+    // Loaded on one thread, freed on another one that is in the multithreaded apartment.
+    HMODULE module = nullptr;
+    std::thread([&] { module = ::LoadLibraryA("Quenlark.dll"); }).join();
+    ASSERT_NE(module, nullptr);
+    Apartment after = Apartment::None;
+    std::thread([&] {
+        EnterApartment(Apartment::Multi);
+        ::FreeLibrary(module);
+        after = ApartmentOfThisThread();
+        ::CoUninitialize();
+    }).join();
+    EXPECT_EQ(after, Apartment::Multi);
 }
 
 }  // namespace

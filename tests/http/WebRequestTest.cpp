@@ -320,7 +320,8 @@ TEST_F(WebRequestTest, EveryDripEndsAtTheTotalTime) {
     for (const Drip& drip : drips) {
         SCOPED_TRACE(drip.what);
         server_->Reset();
-        ASSERT_TRUE(server_->Script(drip.response, "drip=" + std::to_string(kDripMs) + " from=" + std::to_string(drip.from)));
+        ASSERT_TRUE(
+            server_->Script(drip.response, "drip=" + std::to_string(kDripMs) + " from=" + std::to_string(drip.from)));
         const Outcome done = Run({.url = url.c_str(), .limits = {.maxTotalMs = kShortDeadlineMs}});
         EXPECT_EQ(done.Status(), drip.status);
         EXPECT_GE(server_->Active(), 1) << "the call ended only when the peer stopped";
