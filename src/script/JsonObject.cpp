@@ -90,8 +90,8 @@ void JsonObject::InitEngine() noexcept {
     fresh_ = false;
     hasJsonScript_ = false;
     com_.Enter();
-    if (!CreateScriptControl(*engine_, kEngineProgId)) return;  // the system control, else the in-library one
-    SetProperty(*engine_, "Language", {TypedArg::TextArg("JavaScript")});
+    // The system control, else the in-library one.
+    if (!CreateScriptControl(*engine_, kEngineProgId, "JavaScript")) return;
     (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
     const OwnedText setup = ConcatTexts(
         {"var ", VariableName(), " = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')"});
