@@ -125,13 +125,16 @@ TEST_F(ShareLinkEndToEnd, ADomEndingInSlashIsJoinedAsItStands) {
     EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(ShareLinkEndToEnd, AMissingFieldLeavesItsPartOfTheLinkEmptyWithoutABox) {
-    const std::string withoutDom = Resolve(ShareUrl("no-dom"));
-    const std::string path = AnsweredPath(standin_->Requests());
-    ASSERT_FALSE(path.empty());
-    EXPECT_EQ(withoutDom, "/file/" + path);
+TEST_F(ShareLinkEndToEnd, AMissingUrlLeavesItsPartOfTheLinkEmptyWithoutABox) {
     EXPECT_EQ(Resolve(ShareUrl("no-url")), Origin() + "/file/");
     EXPECT_TRUE(Boxes().empty());
+}
+
+// Without the download host the rest is no link: the JSON box, as for an answer that is no JSON.
+TEST_F(ShareLinkEndToEnd, AMissingDomShowsTheJsonBoxAndGivesNothing) {
+    EXPECT_EQ(Resolve(ShareUrl("no-dom")), "");
+    EXPECT_FALSE(AnsweredPath(standin_->Requests()).empty());  // the site did answer with a path
+    ExpectOneBox(Boxes(), kJsonBoxText);
 }
 
 // A bare "/file/" would pass for a link: an answer that is no JSON gives nothing.
