@@ -83,13 +83,15 @@ TEST_P(ResolvedShare, FollowsTheDownloadFramePostsWhatItCarriesAndJoinsTheAnswer
 
 INSTANTIATE_TEST_SUITE_P(
     FramesAndSignMarkers, ResolvedShare,
-    ::testing::Values(ResolvedCase{"pdownload", kShortForm},       // first frame taken, pdownload marker
-                      ResolvedCase{"second-frame", kShortForm},    // first frame src under 10 bytes
-                      ResolvedCase{"ajaxdata", kShortForm},        // long ajaxdata value is the sign
-                      ResolvedCase{"websign", kLongForm},          // short ajaxdata, sign and websign
-                      ResolvedCase{"blank-ajaxdata", kShortForm},  // ajaxdata of ASCII and full-width spaces
-                      ResolvedCase{"capitals", kShortForm},        // VAR PDOWNLOAD
-                      ResolvedCase{"nested-answer", kShortForm}),  // an answer nested 64 deep, the most taken
+    ::testing::Values(ResolvedCase{"pdownload", kShortForm},         // first frame taken, pdownload marker
+                      ResolvedCase{"second-frame", kShortForm},      // first frame src under 10 bytes
+                      ResolvedCase{"off-origin-frame", kShortForm},  // first frame src names another host
+                      ResolvedCase{"ajaxdata", kShortForm},          // long ajaxdata value is the sign
+                      ResolvedCase{"websign", kLongForm},            // short ajaxdata, sign and websign
+                      ResolvedCase{"blank-ajaxdata", kShortForm},    // ajaxdata of ASCII and full-width spaces
+                      ResolvedCase{"capitals", kShortForm},          // VAR PDOWNLOAD
+                      ResolvedCase{"nested-answer", kShortForm},     // an answer nested 64 deep, the most taken
+                      ResolvedCase{"padded-answer", kShortForm}),    // byte-order mark and line breaks around it
     [](const auto& info) {
         std::string name = info.param.code;
         for (char& c : name) c = c == '-' ? '_' : c;
