@@ -1,7 +1,8 @@
 // The resolver's reading of answers, fed with pages made of the words that matter and any
 // bytes: the frame search agrees with the pattern's backtracking order (tried by brute force
-// on short lines) and stays linear; the form body holds only values that stood between their
-// markers; the link is empty or dom + "/file/" + url.
+// on short lines) and stays linear, and a source it may follow keeps the frame's address on
+// the origin and free of line ends; the form body holds only values that stood between their
+// markers; the link is empty, or dom + "/file/" + url when there is a dom.
 #include <algorithm>
 
 #include "FuzzSupport.h"
@@ -91,6 +92,13 @@ void CheckFrameSearch(const std::string& page, LineEnds ends) {
         for (std::size_t at = 0; at < line.size(); at += CharLength(line, at)) {
             FUZZ_CHECK(line[at] != '\n' && !(ends.carriageReturn && line[at] == '\r'));
         }
+        // Followed, the source goes after the origin into the request line and the Referer.
+        const std::string source = line.substr(m.sourceBegin, m.sourceEnd - m.sourceBegin);
+        if (IsServicePath(source)) {
+            const std::string address = "https://a.test" + source;
+            FUZZ_CHECK(address.find_first_of("\r\n") == std::string::npos);
+            FUZZ_CHECK(address.compare(0, 15, "https://a.test/") == 0 && address.find_first_of("/\\", 15) != 15);
+        }
         if (hit->line.size() <= 160) {
             const std::optional<FrameMatch> expected = BruteForce(std::string(hit->line));
             FUZZ_CHECK(expected && expected->begin == m.begin && expected->end == m.end &&
@@ -178,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string url = TakeText(input, 64);
         const OwnedText link = LinkOfAnswer(parsed, dom.c_str(), url.c_str());
         CheckTextBlock(link);
-        FUZZ_CHECK(parsed ? Str(link) == dom + "/file/" + url : link.empty());
+        FUZZ_CHECK(parsed && !dom.empty() ? Str(link) == dom + "/file/" + url : link.empty());
     }
     return 0;
 }

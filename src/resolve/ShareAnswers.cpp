@@ -17,6 +17,7 @@ constexpr std::uint32_t kCodePageUtf8 = 65001;
 constexpr std::uint32_t kCodePage936 = 936;
 // Shorter signatures are not real ones.
 constexpr std::int32_t kMinimumSignLength = 10;
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 // A heap block that a failed allocation leaves null instead of ending the process.
 struct HeapBlock {
@@ -113,8 +114,23 @@ OwnedText FormBody(const SignValues& v) noexcept {
     return ConcatTexts({"action=downprocess&sign=", v.sign.get(), "&ves=1"});
 }
 
+bool IsServicePath(std::string_view source) noexcept {
+    if (source.size() < 2 || source[0] != '/' || source[1] == '/' || source[1] == '\\') return source == "/";
+    for (const char c : source) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E) return false;
+    }
+    return true;
+}
+
+OwnedText AnswerTextOfBody(const OwnedByteSet& body) noexcept {
+    std::string_view bytes = body.view();
+    if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
+    return OwnedText::CopyOrNull(bytes.substr(0, bytes.find('\0')));
+}
+
 OwnedText LinkOfAnswer(bool parsed, const char* dom, const char* url) noexcept {
-    if (!parsed) return OwnedText::StaticEmpty();
+    if (!parsed || !dom || !*dom) return OwnedText::StaticEmpty();
     return ConcatTexts({dom, "/file/", url});
 }
 

@@ -1,8 +1,11 @@
 // What the resolver reads from the service's answers, apart from the exchanges and the script
-// objects: the page text of a body, the signing values of the frame page, the form body
-// posted with them and the link made from the parsed answer. Portable, so that every step can
-// be tested and fuzzed natively; each runs in time linear in its input.
+// objects: the page text of a body, whether a frame source may be followed, the signing values
+// of the frame page, the form body posted with them, the text of the JSON answer and the link
+// made from it. Portable, so that every step can be tested and fuzzed natively; each runs in
+// time linear in its input.
 #pragma once
+
+#include <string_view>
 
 #include "runtime/Owned.h"
 
@@ -12,6 +15,15 @@ namespace quenlark {
 // freed as soon as it has been read, so a page of B bytes never holds more than about 3B; a
 // conversion the heap cannot serve gives the empty text, as a failed exchange does.
 [[nodiscard]] OwnedText PageTextOfBody(OwnedByteSet body) noexcept;
+
+// Whether a frame source is a path on the service's origin, the only kind the resolver appends
+// to the origin: its first byte is "/" and its second neither "/" nor a backslash (else the
+// page could name another host, as it could with anything before a first "/"), and every byte
+// is printable ASCII. A CR or LF would end the request line, or the Referer header, that the
+// frame's address goes into; a character beyond ASCII might turn into one there (the system's
+// HTTP stack may send each UTF-16 unit of a header as one byte), and a browser would have sent
+// it percent-encoded anyway.
+[[nodiscard]] bool IsServicePath(std::string_view source) noexcept;
 
 // The signing values of the frame page, by the first marker pair that gives a long enough one.
 struct SignValues {
@@ -25,8 +37,12 @@ struct SignValues {
 // The download-process form: with signs, websign as well; the values as they were scraped.
 [[nodiscard]] OwnedText FormBody(const SignValues& values) noexcept;
 
-// dom + "/file/" + url once the answer has parsed; the empty text when it has not ("/file/"
-// alone would pass for a result).
+// The download answer's body taken as text (to its first NUL), without the UTF-8 byte-order
+// mark that may open it (the JSON check knows no such character).
+[[nodiscard]] OwnedText AnswerTextOfBody(const OwnedByteSet& body) noexcept;
+
+// dom + "/file/" + url once the answer has parsed and names a download host; the empty text
+// otherwise ("/file/..." alone would pass for a result).
 [[nodiscard]] OwnedText LinkOfAnswer(bool parsed, const char* dom, const char* url) noexcept;
 
 }  // namespace quenlark

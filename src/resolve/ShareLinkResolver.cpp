@@ -9,7 +9,6 @@
 #include "resolve/ServiceConstants.h"
 #include "resolve/ShareAnswers.h"
 #include "runtime/Events.h"
-#include "runtime/Formatting.h"
 #include "runtime/MessageBox.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Trace.h"
@@ -55,6 +54,10 @@ OwnedText FrameSourceOf(RegexObject& regex, const FrameLines::Hit& hit) {
     return OwnedText::CopyOf(hit.line.substr(hit.match.sourceBegin, hit.match.sourceEnd - hit.match.sourceBegin));
 }
 
+void PassOver(const OwnedText& source) {
+    trace::Line("resolve", "frame source \"%.200s\" passed over: no path on the service's origin", source.c_str());
+}
+
 }  // namespace
 
 // The page is scanned line by line (a match never spans lines) and only the text of a match is
@@ -68,9 +71,15 @@ OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
     std::optional<FrameLines::Hit> hit = lines.Next();
     if (!hit) return {};
     OwnedText source = FrameSourceOf(regex, *hit);
-    if (TextByteLength(source.get()) >= kMinimumValueLength) return source;
+    const bool onOrigin = IsServicePath(source.view());
+    if (onOrigin && TextByteLength(source.get()) >= kMinimumValueLength) return source;
+    if (!onOrigin) PassOver(source);
     hit = lines.Next();
-    return hit ? FrameSourceOf(regex, *hit) : OwnedText();
+    if (!hit) return {};
+    source = FrameSourceOf(regex, *hit);
+    if (IsServicePath(source.view())) return source;
+    PassOver(source);
+    return {};
 }
 
 OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, const ResolverLimits& limits) noexcept {
@@ -79,7 +88,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     JsonObject json;
     headers.Add("User-Agent", kDefaultUserAgent);
     OwnedText headerText = headers.ToHeaderText();
-    const WebRequestLimits exchangeLimits{.maxBodyBytes = limits.maxBodyBytes, .maxTotalMs = limits.maxExchangeMs};
+    const WebRequestLimits pageLimits{.maxBodyBytes = limits.maxBodyBytes, .maxTotalMs = limits.maxExchangeMs};
 
     // The share page, and in it the download frame.
     OwnedText frameUrl;
@@ -90,7 +99,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
                           .requestHeaders = headerText.get(),
                           .noRedirect = true,
                           .responseBytes = &sharePage,
-                          .limits = exchangeLimits,
+                          .limits = pageLimits,
                           .decodeText = false});
         const OwnedText page1 = PageTextOfBody(std::move(sharePage));
         const OwnedText frameSrc = FrameSourceOfPage(regex, page1.get());
@@ -114,7 +123,7 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
                           .method = kMethodGet,
                           .requestHeaders = headerText.get(),
                           .responseBytes = &framePage,
-                          .limits = exchangeLimits,
+                          .limits = pageLimits,
                           .decodeText = false});
         DelayWithEvents(kPauseMs);
         const OwnedText page2 = PageTextOfBody(std::move(framePage));
@@ -134,20 +143,23 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
                       .postText = postBody.get(),
                       .requestHeaders = headerText.get(),
                       .responseBytes = &answer,
-                      .limits = exchangeLimits,
+                      .limits = {.maxBodyBytes = limits.maxAnswerBytes, .maxTotalMs = limits.maxExchangeMs},
                       .decodeText = false});
 
-    const OwnedText jsonText = ToText(TypedArg::ByteSetArg(answer.get()));
+    const OwnedText jsonText = AnswerTextOfBody(answer);
     answer.Reset();
     const bool parsed = json.Parse(jsonText.get());
-    if (!parsed) {
-        trace::Line("failure", "the answer is no JSON object the engine takes: \"%.200s\"", jsonText.c_str());
-        ShowMessage(kJsonFailedMessage, platform::kMessageBoxOk);
-    }
     const OwnedText dom = parsed ? json.GetText("dom") : OwnedText();
     const OwnedText path = parsed ? json.GetText("url") : OwnedText();
-    if (parsed) trace::Line("resolve", "answer: dom \"%s\", url \"%s\"", dom.c_str(), path.c_str());
-    return LinkOfAnswer(parsed, dom.get(), path.get());
+    if (!parsed) {
+        trace::Line("failure", "the answer is no JSON object the engine takes: \"%.200s\"", jsonText.c_str());
+    } else {
+        trace::Line("resolve", "answer: dom \"%s\", url \"%s\"", dom.c_str(), path.c_str());
+        if (dom.empty()) trace::Line("failure", "the answer names no download host: \"%.200s\"", jsonText.c_str());
+    }
+    OwnedText link = LinkOfAnswer(parsed, dom.get(), path.get());
+    if (link.empty()) ShowMessage(kJsonFailedMessage, platform::kMessageBoxOk);
+    return link;
 }
 
 OwnedText ShareLinkResolver(const char* shareUrl) noexcept { return ResolveShareLink(ServiceBaseUrl, shareUrl, {}); }

@@ -10,14 +10,17 @@
 namespace quenlark {
 
 // What one exchange of the resolver may take: a real page is tens of KiB and comes in a
-// second; an answer over either limit counts as a failed exchange (an empty body).
+// second, the download answer is a line of JSON; a response over a limit counts as a failed
+// exchange (an empty body). The answer's own limit keeps megabytes away from the script engine.
 struct ResolverLimits {
-    std::uint64_t maxBodyBytes = std::uint64_t{16} << 20;
+    std::uint64_t maxBodyBytes = std::uint64_t{16} << 20;   // each page
+    std::uint64_t maxAnswerBytes = std::uint64_t{1} << 20;  // the download answer
     std::uint32_t maxExchangeMs = 60000;
 };
 
 // dom + "/file/" + url of the service's answer; the empty text when no signature can be
-// found or the answer cannot be parsed. Failures are shown to the user in message boxes.
+// found, or the answer cannot be parsed or names no dom. Failures are shown to the user in
+// message boxes.
 [[nodiscard]] OwnedText ShareLinkResolver(const char* shareUrl) noexcept;
 
 // The same against another origin of the service (tests run a stand-in on a loopback port),
@@ -27,7 +30,8 @@ struct ResolverLimits {
 
 class RegexObject;
 // The download frame's source on a share page (code page 936): the first match's of the frame
-// pattern, or the second's when the first is too short to be it; empty without one. In time
+// pattern, or the second's when the first is too short to be it or is no path on the service's
+// origin (IsServicePath); empty without one, or when the second is no such path either. In time
 // linear in the page. When the engine cannot be made, the user is told and there is none.
 [[nodiscard]] OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept;
 

@@ -3,9 +3,11 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/Platform.h"
 #include "platform/WideText.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
+#include "runtime/TextSearch.h"
 #include "runtime/Values.h"
 #include "script/JsonHelperScript.h"
 #include "script/JsonSyntax.h"
@@ -57,6 +59,39 @@ OwnedText EscapeForScriptString(const char* value) noexcept {
     return ReplaceAll(escaped.get(), "\n", "\\n");
 }
 
+bool IsJsonWhitespace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The JSON text as the engine is given it: without the whitespace around the value, and with
+// each line break within it (at a character start) written as the escape \r or \n, so that
+// line breaks may stand inside strings only. One pass into a block sized once, which a heap that
+// cannot serve it leaves null instead of ending the process.
+OwnedText EscapedForEval(const char* json) noexcept {
+    std::string_view text = TextView(json);
+    while (!text.empty() && IsJsonWhitespace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsJsonWhitespace(text.back())) text.remove_suffix(1);
+    std::size_t breaks = 0;
+    for (std::size_t at = 0; at < text.size(); at += CharLengthAt(text, at)) {
+        if (text[at] == '\r' || text[at] == '\n') ++breaks;
+    }
+    if (text.empty() || text.size() > SIZE_MAX - 1 - breaks) return {};
+    auto* block = static_cast<char*>(platform::HeapAllocate(text.size() + breaks + 1, false));
+    if (!block) return {};
+    OwnedText escaped = OwnedText::Adopt(block);
+    char* out = block;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = CharLengthAt(text, at);
+        if (text[at] == '\r' || text[at] == '\n') {
+            *out++ = '\\';
+            *out++ = text[at] == '\r' ? 'r' : 'n';
+        } else {
+            for (std::size_t k = 0; k < length; ++k) *out++ = text[at + k];
+        }
+        at += length;
+    }
+    *out = '\0';
+    return escaped;
+}
+
 // Whether a text may be handed to the engine's eval: exactly one JSON value, checked on the
 // UTF-16 text that the engine receives. A bare string is refused too, because eval runs a
 // string's contents as script.
@@ -90,8 +125,8 @@ void JsonObject::InitEngine() noexcept {
     fresh_ = false;
     hasJsonScript_ = false;
     com_.Enter();
-    if (!CreateScriptControl(*engine_, kEngineProgId)) return;  // the system control, else the in-library one
-    SetProperty(*engine_, "Language", {TypedArg::TextArg("JavaScript")});
+    // The system control, else the in-library one.
+    if (!CreateScriptControl(*engine_, kEngineProgId, "JavaScript")) return;
     (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
     const OwnedText setup = ConcatTexts(
         {"var ", VariableName(), " = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')"});
@@ -110,9 +145,8 @@ bool JsonObject::Parse(const char* json) noexcept {
     const OwnedText reset = ConcatTexts({"var ", VariableName(), " = null"});
     CallMethod(*engine_, "Eval", {TypedArg::TextArg(reset.get())});
     // Line breaks inside strings become escapes; between tokens they make the text no JSON.
-    OwnedText text = ReplaceAll(json, "\r", "\\r");
-    text = ReplaceAll(text.get(), "\n", "\\n");
-    if (!IsEvaluableJson(text.get())) return false;
+    const OwnedText text = EscapedForEval(json);
+    if (text.empty() || !IsEvaluableJson(text.get())) return false;
     const OwnedText code = ConcatTexts({"var ", VariableName(), " = eval(", text.get(), ")"});
     (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(code.get())});
     const OwnedText check = ConcatTexts({VariableName(), " != null"});

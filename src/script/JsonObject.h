@@ -54,14 +54,15 @@ public:
 
     // A second instance on the same engine (both then see the same value).
     [[nodiscard]] JsonObject Copy() const noexcept;
-    // Makes the engine: the script control (else the in-library stand-in) with JavaScript, the
-    // helper script, the variable {}.
+    // Makes the engine: the script control in its safe subset (else the in-library stand-in)
+    // with JavaScript, the helper script, the variable {}.
     // Without it every later call fails.
     void InitEngine() noexcept;
-    // Replaces the engine by a fresh one and stores the JSON text in it. Raw line breaks are
-    // turned into \r and \n first (so they may stand inside strings only). The text must then
-    // be one JSON value that is not a bare string; anything else, script above all, is refused
-    // without being evaluated. False, with the value null, when refused or unparseable.
+    // Replaces the engine by a fresh one and stores the JSON text in it. Whitespace around the
+    // value (space, tab, CR, LF) is dropped and raw line breaks within it are turned into \r
+    // and \n first (so they may stand inside strings only). The text must then be one JSON
+    // value that is not a bare string; anything else, script above all, is refused without
+    // being evaluated. False, with the value null, when refused or unparseable.
     bool Parse(const char* json) noexcept;
     bool Clear() noexcept;
     // The whole value as JSON.

@@ -83,8 +83,14 @@ bool CreateScriptControlStandIn(AutomationObject& obj) noexcept {
     return CreateStandIn<ScriptControlStandIn>(obj, nullptr);
 }
 
-bool CreateScriptControl(AutomationObject& obj, const char* progId) noexcept {
-    return CreateObject(obj, progId) || CreateScriptControlStandIn(obj);
+bool CreateScriptControl(AutomationObject& obj, const char* progId, const char* language) noexcept {
+    // The safe subset is chosen before the language makes the engine, so it holds from the
+    // first line of script on; a control that refuses it is not used. The stand-in's host is
+    // always set for untrusted data (ScriptHost::Start).
+    const bool made = CreateObject(obj, progId) && SetProperty(obj, "UseSafeSubset", {TypedArg::Bool(true)});
+    if (!made && !CreateScriptControlStandIn(obj)) return false;
+    SetProperty(obj, "Language", {TypedArg::TextArg(language)});
+    return true;
 }
 
 }  // namespace quenlark

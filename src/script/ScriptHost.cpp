@@ -1,5 +1,7 @@
 #include "script/ScriptHost.h"
 
+#include <objsafe.h>
+
 #include <atomic>
 #include <new>
 #include <utility>
@@ -37,6 +39,17 @@ public:
 private:
     EXCEPINFO info_{};
 };
+
+// Tells the engine, before it runs anything, that its script comes from untrusted data: it then
+// makes no object that is not safe for such script (a file-system object, a shell). The option
+// is the engine's, set through its parsing interface as script hosts do. An engine that offers
+// no such switch is taken as it is; one that refuses it is not used.
+HRESULT TreatAsUntrusted(const ComPtr<IActiveScript>& script) {
+    ComPtr<IObjectSafety> safety;  // mingw's header names its IID only as IID_IObjectSafety
+    if (FAILED(script->QueryInterface(IID_IObjectSafety, reinterpret_cast<void**>(safety.GetAddressOf())))) return S_OK;
+    constexpr DWORD kUntrusted = INTERFACESAFE_FOR_UNTRUSTED_DATA;
+    return safety->SetInterfaceSafetyOptions(__uuidof(IActiveScriptParse), kUntrusted, kUntrusted);
+}
 
 }  // namespace
 
@@ -155,6 +168,7 @@ HRESULT ScriptHost::Start() noexcept {
     if (FAILED(hr)) return hr;
     ComPtr<IActiveScriptParse> parse;
     if (FAILED(hr = script.As(&parse))) return hr;
+    if (FAILED(hr = TreatAsUntrusted(script))) return hr;
     ComPtr<ScriptSite> site = AdoptInterface(new (std::nothrow) ScriptSite);
     if (!site) return E_OUTOFMEMORY;
     if (FAILED(hr = parse->InitNew()) || FAILED(hr = script->SetScriptSite(site.Get())) ||

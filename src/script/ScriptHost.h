@@ -38,8 +38,10 @@ public:
     // Closes the engine before releasing it: that breaks the engine's references to the site.
     ~ScriptHost();
 
-    // Creates and starts a fresh engine (an existing one is closed first). The HRESULT of the
-    // step that failed; the host is then empty.
+    // Creates and starts a fresh engine (an existing one is closed first), set for untrusted
+    // data before it runs anything (IObjectSafety, where the engine offers it), so that script
+    // it is given makes no unsafe objects. The HRESULT of the step that failed; the host is then
+    // empty.
     [[nodiscard]] HRESULT Start() noexcept;
     [[nodiscard]] bool Started() const noexcept { return parse_ != nullptr; }
 

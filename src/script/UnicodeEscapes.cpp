@@ -34,8 +34,7 @@ OwnedText DecodeUnicodeEscapes(OwnedText& text) noexcept {
     ComApartmentUse com;  // declared first: uninitialised after the control is released
     OwnedAutomationObject control = OwnedAutomationObject::New();
     com.Enter();
-    CreateScriptControl(*control, "scriptcontrol");  // the system control, else the in-library one
-    SetProperty(*control, "Language", {TypedArg::TextArg("JScript")});
+    CreateScriptControl(*control, "scriptcontrol", "JScript");  // the system control, else the in-library one
     (void)CallTextMethod(*control, "Eval", {TypedArg::TextArg(kDecoderScript)});
 
     LentTextVariable variable(text);

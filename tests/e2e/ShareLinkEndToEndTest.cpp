@@ -83,13 +83,15 @@ TEST_P(ResolvedShare, FollowsTheDownloadFramePostsWhatItCarriesAndJoinsTheAnswer
 
 INSTANTIATE_TEST_SUITE_P(
     FramesAndSignMarkers, ResolvedShare,
-    ::testing::Values(ResolvedCase{"pdownload", kShortForm},       // first frame taken, pdownload marker
-                      ResolvedCase{"second-frame", kShortForm},    // first frame src under 10 bytes
-                      ResolvedCase{"ajaxdata", kShortForm},        // long ajaxdata value is the sign
-                      ResolvedCase{"websign", kLongForm},          // short ajaxdata, sign and websign
-                      ResolvedCase{"blank-ajaxdata", kShortForm},  // ajaxdata of ASCII and full-width spaces
-                      ResolvedCase{"capitals", kShortForm},        // VAR PDOWNLOAD
-                      ResolvedCase{"nested-answer", kShortForm}),  // an answer nested 64 deep, the most taken
+    ::testing::Values(ResolvedCase{"pdownload", kShortForm},         // first frame taken, pdownload marker
+                      ResolvedCase{"second-frame", kShortForm},      // first frame src under 10 bytes
+                      ResolvedCase{"off-origin-frame", kShortForm},  // first frame src names another host
+                      ResolvedCase{"ajaxdata", kShortForm},          // long ajaxdata value is the sign
+                      ResolvedCase{"websign", kLongForm},            // short ajaxdata, sign and websign
+                      ResolvedCase{"blank-ajaxdata", kShortForm},    // ajaxdata of ASCII and full-width spaces
+                      ResolvedCase{"capitals", kShortForm},          // VAR PDOWNLOAD
+                      ResolvedCase{"nested-answer", kShortForm},     // an answer nested 64 deep, the most taken
+                      ResolvedCase{"padded-answer", kShortForm}),    // byte-order mark and line breaks around it
     [](const auto& info) {
         std::string name = info.param.code;
         for (char& c : name) c = c == '-' ? '_' : c;
@@ -125,13 +127,16 @@ TEST_F(ShareLinkEndToEnd, ADomEndingInSlashIsJoinedAsItStands) {
     EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(ShareLinkEndToEnd, AMissingFieldLeavesItsPartOfTheLinkEmptyWithoutABox) {
-    const std::string withoutDom = Resolve(ShareUrl("no-dom"));
-    const std::string path = AnsweredPath(standin_->Requests());
-    ASSERT_FALSE(path.empty());
-    EXPECT_EQ(withoutDom, "/file/" + path);
+TEST_F(ShareLinkEndToEnd, AMissingUrlLeavesItsPartOfTheLinkEmptyWithoutABox) {
     EXPECT_EQ(Resolve(ShareUrl("no-url")), Origin() + "/file/");
     EXPECT_TRUE(Boxes().empty());
+}
+
+// Without the download host the rest is no link: the JSON box, as for an answer that is no JSON.
+TEST_F(ShareLinkEndToEnd, AMissingDomShowsTheJsonBoxAndGivesNothing) {
+    EXPECT_EQ(Resolve(ShareUrl("no-dom")), "");
+    EXPECT_FALSE(AnsweredPath(standin_->Requests()).empty());  // the site did answer with a path
+    ExpectOneBox(Boxes(), kJsonBoxText);
 }
 
 // A bare "/file/" would pass for a link: an answer that is no JSON gives nothing.

@@ -1,8 +1,9 @@
-// The resolver's reading of the service's answers, without the exchanges: page texts, the
-// signing values and the form body they make, and the link.
+// The resolver's reading of the service's answers, without the exchanges: page texts, frame
+// sources, the signing values and the form body they make, the answer's text and the link.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "resolve/ShareAnswers.h"
 #include "runtime/Values.h"
@@ -58,9 +59,32 @@ TEST(ReadSignValues, NoSignOfTenBytesIsNoSign) {
     EXPECT_TRUE(ReadSignValues("var pdownload = '1234567890';").found);
 }
 
-TEST(LinkOfAnswer, JoinsDomAndUrlOnlyWhenTheAnswerParsed) {
+TEST(IsServicePath, TakesOnlyPathsOnTheOriginOfPrintableAscii) {
+    for (const std::string_view path : {"/fn?AjQBbVQ4ADYFMA", "/", "/a b", "/a\\b", "/a//b", "/@x", "/ ~"}) {
+        EXPECT_TRUE(IsServicePath(path)) << path;
+    }
+    for (const std::string_view source :
+         {"", "@127.0.0.1:9/x", "//127.0.0.1:9/x", "/\\127.0.0.1:9/x", "https://x.test/x", "1/x", "fn?x", " /x", "\\x",
+          "/x\ny", "/x\ry", "/x\ty", "/x\x01", "/x\x1F", "/x\x7F", "/x\x80", "/\xC9\xCF", "/x\xFF"}) {
+        EXPECT_FALSE(IsServicePath(source)) << testing::PrintToString(source);
+    }
+    EXPECT_FALSE(IsServicePath(std::string_view("/x\0y", 4)));
+}
+
+TEST(AnswerTextOfBody, DropsAByteOrderMarkAtTheStartOnly) {
+    EXPECT_EQ(S(AnswerTextOfBody(Body("\xEF\xBB\xBF{\"a\":1}\r\n"))), "{\"a\":1}\r\n");
+    EXPECT_EQ(S(AnswerTextOfBody(Body("\r\n\xEF\xBB\xBF{}"))), "\r\n\xEF\xBB\xBF{}");
+    EXPECT_EQ(S(AnswerTextOfBody(Body("\xEF\xBB{}"))), "\xEF\xBB{}");
+    EXPECT_EQ(S(AnswerTextOfBody(Body(std::string_view("{}\0{}", 5)))), "{}");
+    EXPECT_TRUE(AnswerTextOfBody(Body("\xEF\xBB\xBF")).empty());
+    EXPECT_TRUE(AnswerTextOfBody(OwnedByteSet()).empty());
+}
+
+TEST(LinkOfAnswer, JoinsDomAndUrlOnlyWhenTheAnswerParsedAndNamesADom) {
     EXPECT_EQ(S(LinkOfAnswer(true, "https://dl.test/", "?x")), "https://dl.test//file/?x");
-    EXPECT_EQ(S(LinkOfAnswer(true, nullptr, nullptr)), "/file/");
+    EXPECT_EQ(S(LinkOfAnswer(true, "https://dl.test", nullptr)), "https://dl.test/file/");
+    EXPECT_EQ(S(LinkOfAnswer(true, nullptr, "?x")), "");
+    EXPECT_EQ(S(LinkOfAnswer(true, "", "?x")), "");
     EXPECT_EQ(S(LinkOfAnswer(false, "https://dl.test", "?x")), "");
 }
 

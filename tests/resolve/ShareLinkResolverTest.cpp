@@ -112,12 +112,126 @@ TEST_F(ShareLinkResolverTest, WithoutASignatureTheUserIsToldAndNothingIsPosted) 
     EXPECT_EQ(server_->Requests().size(), 2u);
 }
 
-TEST_F(ShareLinkResolverTest, AnUnparseableAnswerGivesNoLink) {
-    Serve(kSharePage, kFrameWithPdownload, "<html>502 Bad Gateway</html>");
-    EXPECT_EQ(Resolve(), "");  // not "/file/" on its own
+struct AnswerCase {
+    const char* what;
+    std::string answer;
+    std::string link;  // empty: no link, and the JSON box
+};
+
+// Whitespace around the value and a byte-order mark before it are no part of the answer; an
+// answer without a download host gives nothing, as an answer that is no JSON does.
+TEST_F(ShareLinkResolverTest, AnswersGiveTheLinkOrTheJsonBox) {
+    const std::string link = "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE";
+    const AnswerCase cases[] = {
+        {"as the service writes it", kAnswer, link},
+        {"CR LF after it", kAnswer + "\r\n", link},
+        {"a blank line before it", "\r\n" + kAnswer, link},
+        {"LF, tab and spaces around it", "\n \t" + kAnswer + " \n\n", link},
+        {"a byte-order mark", "\xEF\xBB\xBF" + kAnswer, link},
+        {"a byte-order mark and line breaks", "\xEF\xBB\xBF\r\n" + kAnswer + "\r\n", link},
+        {"a line break inside a string", "{\"dom\":\"https://d.example\",\"url\":\"a\r\nb\"}",
+         "https://d.example/file/a\r\nb"},
+        {"dom alone", "{\"dom\":\"https://d.example\"}", "https://d.example/file/"},
+        {"a byte-order mark after a line break", "\r\n\xEF\xBB\xBF" + kAnswer, ""},
+        {"a line break between members", "{\"dom\":\"https://d.example\",\r\n\"url\":\"x\"}", ""},
+        {"no JSON", "<html>502 Bad Gateway</html>", ""},  // not "/file/" on its own
+        {"an empty object", "{}", ""},
+        {"a refusal", "{\"zt\":0,\"inf\":\"\\u7b7e\\u540d\\u5df2\\u8fc7\\u671f\"}", ""},
+        {"url alone", "{\"zt\":1,\"url\":\"?BmAHPw5rV2QIBVE\"}", ""},
+        {"an empty dom", "{\"dom\":\"\",\"url\":\"?BmAHPw5rV2QIBVE\"}", ""},
+        {"a dom that is no string", "{\"dom\":7,\"url\":\"?BmAHPw5rV2QIBVE\"}", ""},
+        {"an empty body", "", ""},
+    };
+    for (const AnswerCase& c : cases) {
+        server_->Reset();
+        const std::size_t boxesBefore = boxes().size();
+        Serve(kSharePage, kFrameWithPdownload, c.answer);
+        EXPECT_EQ(Resolve(), c.link) << c.what;
+        EXPECT_EQ(server_->Requests().size(), 3u) << c.what;
+        std::vector<std::string> shown;
+        for (std::size_t i = boxesBefore; i < boxes().size(); ++i) shown.push_back(boxes()[i].text);
+        EXPECT_EQ(shown, c.link.empty() ? std::vector<std::string>{kJsonFailedMessage} : std::vector<std::string>{})
+            << c.what;
+    }
+    for (const RecordedBox& box : boxes()) EXPECT_EQ(box.flags, 0u);
+}
+
+// The answer may take 1 MiB, padding included; one byte more is a failed exchange, while the
+// pages keep their own, larger limit.
+TEST_F(ShareLinkResolverTest, AnAnswerOverOneMebibyteIsAFailedExchange) {
+    constexpr std::size_t kLimit = std::size_t{1} << 20;
+    const std::string link = "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE";
+    const std::string largeShare = kSharePage + std::string(2 * kLimit, ' ');
+    Serve(largeShare, kFrameWithPdownload, kAnswer + std::string(kLimit - kAnswer.size(), '\n'));
+    EXPECT_EQ(Resolve(), link);
+    EXPECT_TRUE(boxes().empty());
+
+    server_->Reset();
+    Serve(kSharePage, kFrameWithPdownload, kAnswer + std::string(kLimit + 1 - kAnswer.size(), ' '));
+    EXPECT_EQ(Resolve(), "");
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, kJsonFailedMessage);
-    EXPECT_EQ(boxes()[0].flags, 0u);
+    EXPECT_EQ(server_->Requests().size(), 3u);
+}
+
+struct FrameCase {
+    const char* what;
+    std::string source;  // of the first frame; the second is /fn?Bm9WZlc3AzQ
+    bool firstIsFollowed;
+};
+
+// Only a path on the service's origin is followed: a source that could name another host or end
+// the request line or the Referer header is passed over like one too short to be the frame.
+TEST_F(ShareLinkResolverTest, AFrameIsFollowedOnlyToAPathOnTheServicesOrigin) {
+    const std::string otherHost = "127.0.0.1:" + std::to_string(server_->WrongHostPort());
+    const FrameCase cases[] = {
+        {"a path", "/fn?AjQBbVQ4ADYFMA", true},
+        {"user information before another host", "@" + otherHost + "/fn?AjQBbVQ4ADYFMA", false},
+        {"another host without a scheme", "//" + otherHost + "/fn?AjQBbVQ4ADYFMA", false},
+        {"another host after a backslash", "/\\" + otherHost + "/fn?AjQBbVQ4ADYFMA", false},
+        {"an address of its own", "https://" + otherHost + "/fn?AjQBbVQ4ADYFMA", false},
+        {"a port after the origin's", "1/fn?AjQBbVQ4ADYFMA", false},
+        {"a relative path", "fn?AjQBbVQ4ADYFMA", false},
+        {"a space first", " /fn?AjQBbVQ4ADYFMA", false},
+        {"a line feed", "/fn?AjQB\nbVQ4ADYFMA", false},
+        {"a carriage return", "/fn?AjQB\rbVQ4ADYFMA", false},
+        {"a header of its own", "/fn?AjQBbVQ4ADYFMA\r\nX-Injected: 1", false},
+        {"a tab", "/fn?AjQB\tbVQ4ADYFMA", false},
+        {"a delete", "/fn?AjQB\x7F-bVQ4ADYFMA", false},
+        {"a character beyond ASCII", "/fn?AjQB\xE4\xB8\x8A-bVQ4ADYFMA", false},  // 上 (U+4E0A) in UTF-8
+    };
+    for (const FrameCase& c : cases) {
+        server_->Reset();
+        const std::string share = "<html><body>\n<iframe name=\"a\" src=\"" + c.source +
+                                  "\" frameborder=\"0\"></iframe>\n"
+                                  "<iframe name=\"dl\" src=\"/fn?Bm9WZlc3AzQ\" frameborder=\"0\"></iframe>\n";
+        Serve(share, kFrameWithPdownload, kAnswer);
+        EXPECT_EQ(Resolve(), "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE") << c.what;
+        const auto requests = server_->Requests();
+        EXPECT_EQ(requests.size(), 3u) << c.what;
+        if (requests.size() < 2) continue;
+        const std::string path = c.firstIsFollowed ? c.source : "/fn?Bm9WZlc3AzQ";
+        EXPECT_EQ(RequestLine(requests[1]), "GET " + path + " HTTP/1.1") << c.what;
+        EXPECT_NE(RequestHeaders(requests[1]).find("\r\nReferer: " + Origin() + path + "\r\n"), std::string::npos)
+            << c.what;
+        EXPECT_EQ(RequestHeaders(requests[1]).find("X-Injected"), std::string::npos) << c.what;
+    }
+    EXPECT_TRUE(boxes().empty());
+}
+
+// A second frame is followed only to such a path too; without one the frame address is the origin.
+TEST_F(ShareLinkResolverTest, ASecondFrameOffTheOriginLeavesNoFrame) {
+    const std::string share =
+        "<html><body>\n<iframe name=\"ad\" src=\"/ad\" frameborder=\"0\"></iframe>\n"
+        "<iframe name=\"dl\" src=\"@127.0.0.1:" +
+        std::to_string(server_->WrongHostPort()) + "/fn?Bm9WZlc3AzQ\" frameborder=\"0\"></iframe>\n";
+    Serve(share, kFrameWithoutSign, kAnswer);
+    EXPECT_EQ(Resolve(), "");
+    const auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(RequestLine(requests[1]), "GET / HTTP/1.1");
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, kSignFailedMessage);
 }
 
 // Only in a prefix without any script engine (tests/script-mode-prefix.sh no-script-engines):

@@ -60,12 +60,25 @@ TEST_F(JsonObjectTest, MemberTypesNameTheirKinds) {
     EXPECT_EQ(json_.MemberType(), kJsonObject);
 }
 
-TEST_F(JsonObjectTest, LineBreaksMayStandInsideStringsOnly) {
+TEST_F(JsonObjectTest, LineBreaksMayStandInsideStringsAndAroundTheValueOnly) {
     ASSERT_TRUE(json_.Parse("{\"a\":\"x\r\ny\"}"));
     EXPECT_EQ(Str(json_.GetText("a")), "x\r\ny");
-    EXPECT_FALSE(json_.Parse("{\"a\":1,\r\n\"b\":2}"));
-    EXPECT_EQ(json_.MemberType(), kJsonMissing);  // the value is null after a failed parse
-    EXPECT_EQ(json_.GetText("a").get(), nullptr);
+    ASSERT_TRUE(json_.Parse("[\"\xD6\xD0\r\", \"\n\xD6\xD0\"]"));  // 中, after and before a character of two bytes
+    EXPECT_EQ(Str(json_.GetElementText(0)), "\xD6\xD0\r");
+    EXPECT_EQ(Str(json_.GetElementText(1)), "\n\xD6\xD0");
+    const std::string manyBreaks(100000, '\r');
+    ASSERT_TRUE(json_.Parse(("{\"a\":\"" + manyBreaks + "\"}").c_str()));
+    EXPECT_EQ(Str(json_.GetText("a")), manyBreaks);
+    for (const char* padded :
+         {"{\"a\":\"1\"}\r\n", "\r\n{\"a\":\"1\"}", "\n\t {\"a\":\"1\"} \r\n\t", "\r\r\n\n{\"a\":\"1\"}\n\n"}) {
+        ASSERT_TRUE(json_.Parse(padded)) << testing::PrintToString(padded);
+        EXPECT_EQ(Str(json_.GetText("a")), "1");
+    }
+    for (const char* refused : {"{\"a\":1,\r\n\"b\":2}", "[1\n]", " \r\n\t", "\xEF\xBB\xBF{\"a\":1}"}) {
+        EXPECT_FALSE(json_.Parse(refused)) << testing::PrintToString(refused);
+        EXPECT_EQ(json_.MemberType(), kJsonMissing);  // the value is null after a failed parse
+        EXPECT_EQ(json_.GetText("a").get(), nullptr);
+    }
 }
 
 TEST_F(JsonObjectTest, ParseTakesAnyJsonValueButNullAndABareString) {

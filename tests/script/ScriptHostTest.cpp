@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <activscp.h>
 #include <objbase.h>
+#include <wrl/client.h>
 
 #include <string>
 #include <vector>
@@ -219,6 +221,117 @@ TEST(RegExpStandIn, AGlobalRunMovesOnOneUnitAfterAnEmptyMatch) {
     EXPECT_EQ(Outcome(*standIn, {"(x)?", "ab", false, false, false}),
               "pattern=(x)? count=1 [@0+0 g1=] replace(<$1>)=<>ab replace($$)=$ab replace($&|$`|$')=||abab"
               " replace($0$9$x$)=$0$9$x$ab replace($10$01)=0ab replace(#)=#ab");  // $1 then 0; $01 is group 1
+}
+
+// ---- Script from an answer makes no unsafe objects -------------------------------------------
+
+// A bare host of the system's JScript engine with none of the library's settings: what an
+// engine does with script when nobody tells it the script is untrusted.
+class BareScriptSite final : public IActiveScriptSite {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (riid != IID_IUnknown && riid != __uuidof(IActiveScriptSite)) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR, DWORD, IUnknown**, ITypeInfo**) override {
+        return TYPE_E_ELEMENTNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
+};
+
+bool RunInBareEngine(const std::string& script) {
+    CLSID clsid{};
+    Microsoft::WRL::ComPtr<IActiveScript> engine;
+    Microsoft::WRL::ComPtr<IActiveScriptParse> parse;
+    if (FAILED(::CLSIDFromProgID(L"JScript", &clsid)) ||
+        FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&engine))) ||
+        FAILED(engine.As(&parse))) {
+        return false;
+    }
+    BareScriptSite site;
+    EXPECT_EQ(parse->InitNew(), S_OK);
+    EXPECT_EQ(engine->SetScriptSite(&site), S_OK);
+    EXPECT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
+    const UniqueBstr code = Cp936ToBstr(script.c_str());
+    EXCEPINFO error{};
+    (void)parse->ParseScriptText(code.get(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE, nullptr, &error);
+    ::SysFreeString(error.bstrSource);
+    ::SysFreeString(error.bstrDescription);
+    ::SysFreeString(error.bstrHelpFile);
+    (void)engine->Close();
+    return true;
+}
+
+// A script control as anyone makes it, with the language set and nothing else.
+bool RunInPlainScriptControl(const std::string& script) {
+    OwnedAutomationObject control = OwnedAutomationObject::New();
+    if (!CreateObject(*control, "MSScriptControl.ScriptControl")) return false;
+    EXPECT_TRUE(SetProperty(*control, "Language", {TypedArg::TextArg("JScript")}));
+    CallMethod(*control, "AddCode", {TypedArg::TextArg(script.c_str())});
+    return true;
+}
+
+// The engine behind every JSON object: the system's control where there is one, else the
+// library's stand-in over its own host.
+bool RunInJsonEngine(const std::string& script) {
+    JsonObject json;
+    OwnedAutomationObject engine = json.Engine();
+    CallMethod(*engine, "AddCode", {TypedArg::TextArg(script.c_str())});
+    return true;
+}
+
+bool RunInScriptHost(const std::string& script) {
+    ScriptHost host;
+    EXPECT_EQ(host.Start(), S_OK);
+    const UniqueBstr code = Cp936ToBstr(script.c_str());
+    EXPECT_TRUE(FAILED(host.AddCode(code.get())));
+    return true;
+}
+
+struct EngineCase {
+    const char* name;
+    bool (*run)(const std::string& script);  // false: there is no such engine here
+    bool safe;
+};
+
+TEST(ScriptHostSafety, EnginesGivenTheServicesTextMakeNoFileSystemObject) {
+    ComScope com;
+    char directory[MAX_PATH] = {};
+    ASSERT_GT(::GetTempPathA(MAX_PATH, directory), 0u);
+    const EngineCase cases[] = {
+        {"bare engine", RunInBareEngine, false},  // the file system object works here
+        {"plain script control", RunInPlainScriptControl, false},
+        {"in-library host", RunInScriptHost, true},
+        {"JSON object's engine", RunInJsonEngine, true},
+    };
+    int unsafeRuns = 0;
+    for (const EngineCase& c : cases) {
+        const std::string path = std::string(directory) + "quenlark-safety-" + std::to_string(::GetCurrentProcessId()) +
+                                 "-" + std::to_string(&c - cases) + ".txt";
+        std::string escaped;
+        for (const char ch : path) escaped += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+        const std::string script = "var file = new ActiveXObject('Scripting.FileSystemObject').CreateTextFile('" +
+                                   escaped + "', true);\nfile.WriteLine('written by script');\nfile.Close();";
+        ::DeleteFileA(path.c_str());
+        if (!c.run(script)) continue;
+        const bool written = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        ::DeleteFileA(path.c_str());
+        EXPECT_EQ(written, !c.safe) << c.name << ": " << path;
+        if (!c.safe) ++unsafeRuns;
+    }
+    EXPECT_GT(unsafeRuns, 0);  // some engine showed that the script does write where nothing stops it
 }
 
 // Only in a prefix without any script engine (tests/script-mode-prefix.sh no-script-engines):

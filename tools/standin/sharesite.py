@@ -32,8 +32,9 @@ class Variant:
     file_name: str
     file_size: int
     frames: str = "download-first"   # download-first | advert-first (first src under 10 bytes)
+                                     # | off-origin-first (first src names another host)
     sign: str = "pdownload"          # pdownload | ajaxdata | websign | blank-ajaxdata | capitals | none
-    answer: str = "ok"               # ok | dom-slash | no-dom | no-url | not-json | nested
+    answer: str = "ok"               # ok | dom-slash | no-dom | no-url | not-json | nested | padded
     redirect: str = "plain"          # plain | content-location | lower-case
     name_in_url: bool = False        # the JSON url also carries the file name (escaped as \\uXXXX)
     nesting: int = 0                 # answer "nested": levels of the whole answer, its own object included
@@ -42,6 +43,7 @@ class Variant:
 VARIANTS = {v.code: v for v in (
     Variant("pdownload", "harbour-survey-2023.pdf", 2_431_877),
     Variant("second-frame", "orchard-irrigation-plan.zip", 1_048_000, frames="advert-first"),
+    Variant("off-origin-frame", "sluice-inspection-report.pdf", 402_113, frames="off-origin-first"),
     Variant("ajaxdata", "tidal-gauge-readings.csv", 96_512, sign="ajaxdata"),
     Variant("websign", "lighthouse-keepers-log.docx", 318_204, sign="websign"),
     Variant("blank-ajaxdata", "ferry-timetable-winter.pdf", 211_990, sign="blank-ajaxdata"),
@@ -51,6 +53,7 @@ VARIANTS = {v.code: v for v in (
     Variant("no-dom", "bridge-load-tables.pdf", 122_004, answer="no-dom"),
     Variant("no-url", "village-hall-minutes.odt", 33_650, answer="no-url"),
     Variant("not-json", "canal-lock-photos.zip", 1_920_331, answer="not-json"),
+    Variant("padded-answer", "pier-lamp-schedule.txt", 4_096, answer="padded"),
     Variant("content-location", "salt-marsh-survey.pdf", 512_300, redirect="content-location"),
     Variant("lower-case", "weir-gate-manual.pdf", 88_104, redirect="lower-case"),
     Variant("large-file", "tollgrove-archive-full.bin", 1 << 30),
@@ -148,6 +151,12 @@ class Site:
         if variant.frames == "advert-first":
             first = '<iframe class="tg-ad" name="tg-ad" src="/ad.htm" frameborder="0" scrolling="no"></iframe>'
             frames = first + "\n      " + download
+        elif variant.frames == "off-origin-first":
+            # Appended to the origin, this source makes the origin user information and names a
+            # host of its own, where nothing listens.
+            first = ('<iframe class="tg-mirror" name="tg-mirror" src="@127.0.0.1:1/fn?%s" frameborder="0" '
+                     'scrolling="no"></iframe>' % secrets.token_urlsafe(18))
+            frames = first + "\n      " + download
         else:
             notes = ('<iframe class="tg-notes" name="tg-notes" src="/widget/notes?f=%s&amp;lang=zh" '
                      'frameborder="0" scrolling="no"></iframe>' % secrets.token_hex(6))
@@ -204,7 +213,7 @@ class Site:
             del answer["dom"]
         if variant.answer == "no-url":
             del answer["url"]
-        return _json_response(answer, variant.nesting)
+        return _json_response(answer, variant.nesting, variant.answer == "padded")
 
     def check_form(self, content_type, body):
         """(FrameView, "") for a form the site accepts, else (None, reason)."""
@@ -268,7 +277,7 @@ def frame_script(style, sign, websign):
     return _SCRIPT_CHECKING
 
 
-def _json_response(value, nesting=0):
+def _json_response(value, nesting=0, padded=False):
     # Written as the site's PHP back end writes it: one line, slashes and non-ASCII escaped,
     # no line end after it.
     text = json.dumps(value, ensure_ascii=True, separators=(",", ":")).replace("/", "\\/")
@@ -276,7 +285,11 @@ def _json_response(value, nesting=0):
         # Written out rather than dumped: json.dumps would recurse once per level.
         arrays = nesting - 1
         text = text[:-1] + ',"ext":' + "[" * arrays + "]" * arrays + "}"
-    return Response(200, "OK", [("Content-Type", "application/json")], text.encode("ascii"))
+    body = text.encode("ascii")
+    if padded:
+        # As a script saved with a byte-order mark and a blank line before its opening tag writes it.
+        body = b"\xef\xbb\xbf\r\n" + body + b"\r\n"
+    return Response(200, "OK", [("Content-Type", "application/json")], body)
 
 
 _PAGE = """<!DOCTYPE html>
