@@ -50,6 +50,12 @@ struct Handles {
 // Opens the session, connection and request for the URL; returns the failure text, or null.
 const char* Open(const TransferPlan& plan, Handles& h, StepFailure& failure) {
     if (!::WinHttpCheckPlatform()) return Failed(failure, kStatusNoWinHttp, "WinHttpCheckPlatform");
+    // No URL holds a control character; a CR or LF would end the request line, and what follows
+    // it would go out as headers of its own (the probe's URL is often a link a server gave).
+    if (std::any_of(plan.url.begin(), plan.url.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; })) {
+        failure.limit = "the URL holds a control character";
+        return kStatusBadUrl;
+    }
 
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;

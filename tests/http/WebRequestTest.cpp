@@ -387,6 +387,15 @@ TEST_F(WebRequestTest, AnExchangeLeftBehindEndsOnItsOwnAndTouchesNothingOfItsCal
 
 // ---- Failures -------------------------------------------------------------------------
 
+TEST_F(WebRequestTest, AUrlWithAControlCharacterIsRefusedBeforeAnythingIsSent) {
+    for (const char* tail : {"\r\nX-Injected: 1", "\nX-Injected: 1", "\t", "\x7F"}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(tail)));
+        const std::string url = Url("/a") + tail;
+        EXPECT_EQ(Run({.url = url.c_str()}).Status(), kStatusBadUrl);
+    }
+    EXPECT_TRUE(server_->Requests().empty());
+}
+
 TEST_F(WebRequestTest, FailuresLeaveTheOutputsAsTheCallerPassedThem) {
     Outcome out;
     out.headers = OwnedText::CopyOf("old headers");
