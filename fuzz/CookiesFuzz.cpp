@@ -1,9 +1,14 @@
-// Collecting and merging cookies: no name is doubled by the merge, no deleted cookie survives.
+// Collecting and merging cookies: no name is doubled by the merge, no deleted cookie survives;
+// and header visiting, merging and duplicate removal give the bytes that their first,
+// quadratic versions (kept below as the reference) gave, on any bytes.
 #include <map>
 
 #include "FuzzSupport.h"
 #include "http/Cookies.h"
+#include "http/HeaderLines.h"
 #include "runtime/TextCommands.h"
+#include "runtime/Values.h"
+#include "text/TextHelpers.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;
@@ -19,6 +24,112 @@ std::vector<std::string> Entries(const std::string& text) {
 }
 
 std::string NameOf(const std::string& entry) { return Str(CookieName(entry.c_str())); }
+
+// ---- The reference: every line and entry appended to a copy of all before it ----------
+
+namespace reference {
+
+bool EndsWith(const char* text, const char* piece) {
+    return CompareTexts(TextRight(text, TextByteLength(piece)).get(), piece) == 0;
+}
+
+void CollectSetCookies(const char* line, OwnedText& returnCookies) {
+    OwnedText entry;
+    if (FindText(line, ";") != -1) {
+        entry = TrimSpaces(TextBetween(line, "Set-Cookie:", ";").get());
+    } else {
+        entry = TrimSpaces(ReplaceSubText(line, "Set-Cookie:", {.replacement = ""}).get());
+    }
+    returnCookies = ConcatTexts({returnCookies.get(), entry.get(), "; "});
+}
+
+void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& location) {
+    const OwnedTextArray lines = SplitText(headers, "\r\n");
+    for (std::size_t i = 1; i <= lines.size(); ++i) {
+        const char* line = lines.At(i);
+        const std::int32_t colon = FindText(line, ": ");
+        if (colon > 0 && CompareTexts(TextLeft(line, colon - 1).get(), "Set-Cookie") == 0) {
+            reference::CollectSetCookies(line, returnCookies);
+        }
+        if (CompareText(TextLeft(line, 10).get(), "Location: ", false) == 0) {
+            location = TextRight(line, static_cast<std::int32_t>(TextLength(line)) - 10);
+        }
+    }
+}
+
+OwnedText RemoveDuplicateEntries(const char* text, const char* separator) {
+    const OwnedTextArray pieces = SplitText(text, separator);
+    OwnedText output;
+    for (std::size_t i = 1; i <= pieces.size(); ++i) {
+        bool seen = false;
+        for (std::size_t j = 1; j < i && !seen; ++j) seen = CompareTexts(pieces.At(j), pieces.At(i)) == 0;
+        if (!seen) output = ConcatTexts({output.get(), pieces.At(i), separator});
+    }
+    return TextLeft(output.get(), TextByteLength(output.get()) - TextByteLength(separator));
+}
+
+OwnedText PrepareCookieText(const char* text) {
+    OwnedText trimmed = TrimSpaces(text);
+    if (EndsWith(trimmed.get(), ";")) trimmed = ConcatTexts({trimmed.get(), " "});
+    return trimmed;
+}
+
+OwnedText MergeCookies(const char* oldSet, const char* newSet) {
+    const OwnedTextArray olds = SplitText(PrepareCookieText(oldSet).get(), "; ");
+    OwnedTextArray merged = SplitText(PrepareCookieText(newSet).get(), "; ");
+    for (std::size_t o = 1; o <= olds.size(); ++o) {
+        const OwnedText name = CookieName(olds.At(o));
+        bool known = false;
+        for (std::size_t n = 1; n <= merged.size() && !known; ++n) {
+            known = CompareTexts(CookieName(merged.At(n)).get(), name.get()) == 0;
+        }
+        if (!known) merged.Append(olds.At(o) ? OwnedText::CopyOf(olds.At(o)) : OwnedText());
+    }
+    OwnedText output;
+    for (std::size_t n = 1; n <= merged.size(); ++n) {
+        if (!EndsWith(merged.At(n), "=deleted")) output = ConcatTexts({output.get(), merged.At(n), "; "});
+    }
+    output = TextLeft(output.get(), TextByteLength(output.get()) - 2);
+    return RemoveDuplicateEntries(output.get(), "; ");
+}
+
+}  // namespace reference
+
+// Null and "" are told apart: the outputs keep which of them they are.
+bool Same(const OwnedText& a, const OwnedText& b) { return !a.get() == !b.get() && a.view() == b.view(); }
+
+// A header block of fuzzed lines, most of them starting like the lines that are read, joined
+// by CR LF (after a lead byte now and then, where the CR is that character's second byte).
+std::string TakeHeaderBlock(FuzzedDataProvider& input) {
+    static const char* const kStarts[] = {
+        "Set-Cookie: ", "set-cookie: ", "Set-Cookie:", "Location: ", "LOCATION: ", "Location:", "X: ", ""};
+    std::string block;
+    const int lines = input.ConsumeIntegralInRange(0, 8);
+    for (int i = 0; i < lines; ++i) {
+        block += kStarts[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kStarts) - 1)];
+        block += TakeText(input, 40);
+        if (input.ConsumeBool()) block += "\r\n";
+    }
+    return block;
+}
+
+void CheckAgainstReference(FuzzedDataProvider& input) {
+    const std::string block = TakeHeaderBlock(input);
+    const std::string held = TakeText(input, 16);
+    OwnedText cookies = OwnedText::CopyOrNull(held), location = OwnedText::CopyOf("as passed");
+    OwnedText expectedCookies = OwnedText::CopyOrNull(held), expectedLocation = OwnedText::CopyOf("as passed");
+    VisitHeaderLines(block.c_str(), cookies, location);
+    reference::VisitHeaderLines(block.c_str(), expectedCookies, expectedLocation);
+    FUZZ_CHECK(Same(cookies, expectedCookies));
+    FUZZ_CHECK(Same(location, expectedLocation));
+    CheckTextBlock(cookies);
+
+    const std::string sent = TakeText(input, 64);
+    FUZZ_CHECK(Same(MergeCookies(sent.c_str(), cookies.get()), reference::MergeCookies(sent.c_str(), cookies.get())));
+    const std::string separator = TakeText(input, 3);
+    FUZZ_CHECK(Same(RemoveDuplicateEntries(sent.c_str(), separator.c_str()),
+                    reference::RemoveDuplicateEntries(sent.c_str(), separator.c_str())));
+}
 
 }  // namespace
 
@@ -55,5 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [name, times] : inMerged) {
         if (times > 1) FUZZ_CHECK(inNew[name] >= times);  // only the new set may hold a name twice
     }
+
+    CheckAgainstReference(input);
     return 0;
 }

@@ -1,5 +1,11 @@
 #include "http/Cookies.h"
 
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "runtime/PieceList.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
 #include "text/TextHelpers.h"
@@ -21,17 +27,48 @@ OwnedText PrepareCookieText(const char* text) {
     return trimmed;
 }
 
+OwnedText SetCookieEntry(const char* line) {
+    // Attributes (path, expiry, ...) after the first ";" are not kept.
+    if (FindText(line, ";") != -1) return TrimSpaces(TextBetween(line, "Set-Cookie:", ";").get());
+    return TrimSpaces(ReplaceSubText(line, "Set-Cookie:", {.replacement = ""}).get());
+}
+
+// Adds `piece` to pieces that are joined by `separator`.
+void AddJoined(PieceList& pieces, std::string_view piece, std::string_view separator) {
+    if (pieces.count()) pieces.Add(separator.data(), separator.size());
+    pieces.Add(piece.data(), piece.size());
+}
+
 }  // namespace
 
-void CollectSetCookies(const char* line, OwnedText& returnCookies) noexcept {
-    OwnedText entry;
-    if (FindText(line, ";") != -1) {
-        // Attributes (path, expiry, ...) after the first ";" are not kept.
-        entry = TrimSpaces(TextBetween(line, "Set-Cookie:", ";").get());
-    } else {
-        entry = TrimSpaces(ReplaceSubText(line, "Set-Cookie:", {.replacement = ""}).get());
+void SetCookieCollector::Add(std::string_view line) noexcept {
+    if (!text_) Append(TextView(held_));
+    const OwnedText terminated = OwnedText::CopyOf(line);
+    Append(SetCookieEntry(terminated.get()).view());
+    Append(kSeparator);
+}
+
+void SetCookieCollector::Append(std::string_view bytes) noexcept {
+    if (!text_ || bytes.size() > capacity_ - length_) {
+        capacity_ = std::max({length_ + bytes.size() + 1, 2 * capacity_, std::size_t{64}});
+        text_.Reset(static_cast<char*>(RtRealloc(text_.Release(), capacity_)));
     }
-    returnCookies = ConcatTexts({returnCookies.get(), entry.get(), kSeparator});
+    if (!bytes.empty()) std::memcpy(text_.get() + length_, bytes.data(), bytes.size());
+    length_ += bytes.size();
+}
+
+OwnedText SetCookieCollector::Take() noexcept {
+    if (!text_) return {};
+    char* text = static_cast<char*>(RtRealloc(text_.Release(), length_ + 1));
+    text[length_] = '\0';
+    length_ = capacity_ = 0;
+    return OwnedText::Adopt(text);
+}
+
+void CollectSetCookies(const char* line, OwnedText& returnCookies) noexcept {
+    SetCookieCollector collector(returnCookies.get());
+    collector.Add(TextView(line));
+    returnCookies = collector.Take();
 }
 
 void FinishCookies(OwnedText& returnCookies, const char* sendCookies, bool mergeCookies) noexcept {
@@ -43,25 +80,24 @@ void FinishCookies(OwnedText& returnCookies, const char* sendCookies, bool merge
 
 OwnedText MergeCookies(const char* oldSet, const char* newSet) noexcept {
     const OwnedTextArray olds = SplitText(PrepareCookieText(oldSet).get(), kSeparator);
-    OwnedTextArray merged = SplitText(PrepareCookieText(newSet).get(), kSeparator);
+    const OwnedTextArray news = SplitText(PrepareCookieText(newSet).get(), kSeparator);
 
+    // Names are looked up in an ordered set rather than a hashed one: a server cannot choose
+    // names that make every lookup slow.
+    std::set<std::string> names;
+    PieceList kept;  // the entries of the result
+    const auto keep = [&kept](const char* entry) {
+        if (!TextView(entry).ends_with("=deleted")) AddJoined(kept, TextView(entry), kSeparator);
+    };
+    for (std::size_t n = 1; n <= news.size(); ++n) {
+        names.emplace(CookieName(news.At(n)).view());
+        keep(news.At(n));
+    }
+    // The new set wins; of several old entries with one name only the first is taken.
     for (std::size_t o = 1; o <= olds.size(); ++o) {
-        const OwnedText name = CookieName(olds.At(o));
-        bool known = false;
-        for (std::size_t n = 1; n <= merged.size() && !known; ++n) {
-            known = CompareTexts(CookieName(merged.At(n)).get(), name.get()) == 0;
-        }
-        // The new set wins; of several old entries with one name only the first is taken.
-        if (!known) merged.Append(olds.At(o) ? OwnedText::CopyOf(olds.At(o)) : OwnedText());
+        if (names.emplace(CookieName(olds.At(o)).view()).second) keep(olds.At(o));
     }
-
-    OwnedText output;
-    for (std::size_t n = 1; n <= merged.size(); ++n) {
-        const char* entry = merged.At(n);
-        if (EndsWith(entry, "=deleted")) continue;
-        output = ConcatTexts({output.get(), entry, kSeparator});
-    }
-    output = TextLeft(output.get(), TextByteLength(output.get()) - 2);
+    const OwnedText output = kept.total() ? kept.Join() : OwnedText();
     return RemoveDuplicateEntries(output.get(), kSeparator);
 }
 
@@ -73,13 +109,14 @@ OwnedText CookieName(const char* entry) noexcept {
 
 OwnedText RemoveDuplicateEntries(const char* text, const char* separator) noexcept {
     const OwnedTextArray pieces = SplitText(text, separator);
-    OwnedText output;
+    const std::string_view cut = TextView(separator);
+    std::set<std::string_view> seen;  // ordered for the reason MergeCookies gives
+    PieceList output;
     for (std::size_t i = 1; i <= pieces.size(); ++i) {
-        bool seen = false;
-        for (std::size_t j = 1; j < i && !seen; ++j) seen = CompareTexts(pieces.At(j), pieces.At(i)) == 0;
-        if (!seen) output = ConcatTexts({output.get(), pieces.At(i), separator});
+        const std::string_view piece = TextView(pieces.At(i));
+        if (seen.insert(piece).second) AddJoined(output, piece, cut);
     }
-    return TextLeft(output.get(), TextByteLength(output.get()) - TextByteLength(separator));
+    return output.total() ? output.Join() : OwnedText();
 }
 
 }  // namespace quenlark

@@ -2,9 +2,36 @@
 // reduced to name=value entries and merged with the cookies that were sent.
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 #include "runtime/Owned.h"
+#include "runtime/UniqueResource.h"
 
 namespace quenlark {
+
+// The cookie text of one response, built line by line in time linear in what it collects: the
+// entries are appended to one growing block rather than copied with everything before them.
+class SetCookieCollector {
+public:
+    // `held` (the caller's cookie text on entry) comes first; it must stay unchanged until the
+    // first Add.
+    explicit SetCookieCollector(const char* held) noexcept : held_(held) {}
+
+    // Appends the name=value entry of one Set-Cookie line and "; ".
+    void Add(std::string_view line) noexcept;
+    [[nodiscard]] bool Collected() const noexcept { return static_cast<bool>(text_); }
+    // The held text and every entry as one text of exact size (null before the first Add).
+    [[nodiscard]] OwnedText Take() noexcept;
+
+private:
+    void Append(std::string_view bytes) noexcept;
+
+    const char* held_;
+    UniqueResource<char*, &RtFree> text_;
+    std::size_t length_ = 0;
+    std::size_t capacity_ = 0;
+};
 
 // Appends the name=value entry of one Set-Cookie line and "; " to `returnCookies`.
 void CollectSetCookies(const char* line, OwnedText& returnCookies) noexcept;

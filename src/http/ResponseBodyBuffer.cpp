@@ -1,6 +1,8 @@
 #include "http/ResponseBodyBuffer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/Platform.h"
 #include "runtime/Memory.h"
@@ -12,6 +14,9 @@ namespace {
 
 // A byte-set counts its bytes in 32 bits.
 constexpr std::uint64_t kMaxByteSetBytes = INT32_MAX;
+// Large enough that a block's heap overhead and list entry are lost in its bytes, small enough
+// that the unused end of the last block is no matter.
+constexpr std::size_t kChunkBytes = 64 * 1024;
 
 }  // namespace
 
@@ -36,7 +41,25 @@ char* ResponseBodyBuffer::NextChunk(std::size_t size) {
         return at;
     }
     lastInBlock_ = false;
-    chunks_.push_back({std::make_unique<char[]>(size), 0});  // value-initialised: zero-filled
+    if (!chunks_.empty()) {
+        Chunk& last = chunks_.back();
+        if (size <= last.capacity - last.used) return last.bytes.get() + last.used;
+        if (last.used == 0) {
+            chunks_.pop_back();  // nothing was kept in it
+        } else if (last.used < last.capacity) {
+            // Its end will never be written: given back, so that a run of reads that each just
+            // miss the space left cannot hold twice the body.
+            if (void* trimmed = platform::HeapReallocate(last.bytes.get(), last.used)) {
+                (void)last.bytes.Release();
+                last.bytes.Reset(static_cast<char*>(trimmed));
+                last.capacity = last.used;
+            }
+        }
+    }
+    const std::size_t capacity = std::max(size, kChunkBytes);
+    Chunk chunk{HeapBlock::Adopt(static_cast<char*>(platform::HeapAllocate(capacity, false))), 0, capacity};
+    if (!chunk.bytes) throw std::bad_alloc();
+    chunks_.push_back(std::move(chunk));
     return chunks_.back().bytes.get();
 }
 
@@ -44,9 +67,15 @@ void ResponseBodyBuffer::Commit(std::size_t used) noexcept {
     if (lastInBlock_) {
         blockUsed_ += used;
     } else {
-        chunks_.back().used = used;
+        chunks_.back().used += used;
     }
     total_ += used;
+}
+
+std::size_t ResponseBodyBuffer::AllocatedBytes() const noexcept {
+    std::size_t bytes = (block_ ? kByteSetHeader + capacity_ : 0) + chunks_.capacity() * sizeof(Chunk);
+    for (const Chunk& chunk : chunks_) bytes += chunk.capacity;
+    return bytes;
 }
 
 OwnedByteSet ResponseBodyBuffer::TakeByteSet() noexcept {
@@ -69,7 +98,7 @@ OwnedByteSet ResponseBodyBuffer::TakeByteSet() noexcept {
     for (Chunk& chunk : chunks_) {
         if (chunk.used) std::memcpy(at, chunk.bytes.get(), chunk.used);
         at += chunk.used;
-        chunk.bytes.reset();
+        chunk.bytes.Reset();
     }
     Clear();
     return OwnedByteSet::Adopt(out);
@@ -79,7 +108,7 @@ void ResponseBodyBuffer::Clear() noexcept {
     block_.Reset();
     capacity_ = blockUsed_ = total_ = 0;
     lastInBlock_ = false;
-    chunks_.clear();
+    std::vector<Chunk>().swap(chunks_);  // the list's storage too
 }
 
 }  // namespace quenlark

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "http/Cookies.h"
+#include "http/HeaderLines.h"
 #include "http/RequestHeaders.h"
 #include "http/ResponseDecoding.h"
 #include "http/Transfer.h"
@@ -157,22 +158,6 @@ TransferPlan MakePlan(const WebRequestParams& p, ResponseBody bodyMode) {
     plan.stepTimeoutMs = StepTimeoutMs(p);
     plan.readBody = bodyMode == ResponseBody::Read;
     return plan;
-}
-
-// Set-Cookie lines to the cookie text, Location lines to `location` (the last one wins).
-void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& location) {
-    const OwnedTextArray lines = SplitText(headers, "\r\n");
-    for (std::size_t i = 1; i <= lines.size(); ++i) {
-        const char* line = lines.At(i);
-        const std::int32_t colon = FindText(line, ": ");
-        if (colon > 0 && CompareTexts(TextLeft(line, colon - 1).get(), "Set-Cookie") == 0) {
-            CollectSetCookies(line, returnCookies);
-        }
-        if (CompareText(TextLeft(line, 10).get(), "Location: ", false) == 0) {
-            location = TextRight(line, static_cast<std::int32_t>(TextLength(line)) - 10);
-        }
-        ProcessEvents();
-    }
 }
 
 OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {

@@ -218,6 +218,20 @@ TEST_F(WebRequestTest, EndingAtTheHeadersReadsNothingOfTheBody) {
     EXPECT_EQ(out.result.get(), nullptr);
 }
 
+TEST_F(WebRequestTest, AChunkedBodyArrivesWholeAndInOrderWhateverItsChunks) {
+    // No length announced: tiny chunks are collected read by read, large ones straddle blocks.
+    const std::string url = Url("/chunks");
+    for (const char* chunks : {"chunked=1", "chunked=70001"}) {
+        ASSERT_TRUE(server_->Generate(200, 300000, chunks));
+        const Outcome out = Run({.url = url.c_str(), .decodeText = false});
+        EXPECT_EQ(out.Status(), "200 Generated") << chunks;
+        ASSERT_EQ(out.bytes.size(), 300000u) << chunks;
+        std::size_t wrong = 0;  // the server's pattern is every byte value in turn
+        while (wrong < out.bytes.size() && out.bytes.data()[wrong] == wrong % 256) ++wrong;
+        EXPECT_EQ(wrong, out.bytes.size()) << chunks << ": the first byte out of place";
+    }
+}
+
 TEST_F(WebRequestTest, ABrokenBodyIsAFailedExchangeWithoutBody) {
     // Reset after 20 of 100 announced bytes; then a chunked body cut before its last chunk.
     ASSERT_TRUE(server_->ScriptFile("partial-body.http", "cut=60 pause=300 reset"));

@@ -33,8 +33,8 @@ public:
     // HTTPS through the relay, whose answers SlowRelay() slows down.
     [[nodiscard]] std::string RelayUrl(std::string_view path) const;
 
-    // Options: "close", "drop", "reset", "stall=MS", "cut=N", "pause=MS", "delay=MS",
-    // "trickle=MS", "drip=MS from=N", separated by blanks (see server/scripted_server.py).
+    // Options: "close", "drop", "reset", "stall=MS", "cut=N", "pause=MS", "delay=MS", "trickle=MS",
+    // "drip=MS from=N", "chunked=N", separated by blanks (see server/scripted_server.py).
     bool Script(std::string_view rawResponse, std::string_view options = {});
     // A data file of tests/http/data/ (header lines stored with LF, sent with CR LF).
     bool ScriptFile(std::string_view name, std::string_view options = {});
