@@ -341,7 +341,7 @@ def answer(conn, state, script, counter):
     return not script.close
 
 
-def accept_loop(listener, context, state):
+def accept_loop(listener, context, state, handler):
     listener.settimeout(0.5)
     while not state.stopping.is_set() and state.connections < MAX_CONNECTIONS:
         try:
@@ -358,7 +358,7 @@ def accept_loop(listener, context, state):
             except (OSError, ssl.SSLError):
                 conn.close()
                 continue
-        threading.Thread(target=serve_connection, args=(conn, state), daemon=True).start()
+        threading.Thread(target=handler, args=(conn, state), daemon=True).start()
 
 
 def relay_connection(client, state):
@@ -414,18 +414,6 @@ def relay_connection(client, state):
                 s.close()
             except OSError:
                 pass
-
-
-def relay_loop(listener, state):
-    listener.settimeout(0.5)
-    while not state.stopping.is_set():
-        try:
-            conn, _ = listener.accept()
-        except socket.timeout:
-            continue
-        except OSError:
-            return
-        threading.Thread(target=relay_connection, args=(conn, state), daemon=True).start()
 
 
 def parse_options(words):
@@ -500,12 +488,12 @@ def main():
             context = None
             listeners[name] = listener
             if name == "relay":
-                threading.Thread(target=relay_loop, args=(listener, state), daemon=True).start()
+                threading.Thread(target=accept_loop, args=(listener, None, state, relay_connection), daemon=True).start()
                 continue
             if name != "http":
                 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
                 context.load_cert_chain(*certificates[name])
-            threading.Thread(target=accept_loop, args=(listener, context, state), daemon=True).start()
+            threading.Thread(target=accept_loop, args=(listener, context, state, serve_connection), daemon=True).start()
 
         state.https_port = listeners["https"].getsockname()[1]
         control = socket.create_connection(("127.0.0.1", args.control_port), timeout=30)
