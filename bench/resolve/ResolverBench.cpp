@@ -6,12 +6,18 @@
 //   memory   private bytes at the peak of the share-page step (exchange, page text, frame)
 //            for a 16 MiB share page, done the old way and the resolver's way, and of a whole
 //            resolution of that page (scripted server).
+//   allocations  heap allocations and bytes asked for per resolution (the library's own: the
+//            program's imports of the heap, the C runtime's allocator and BSTRs are counted),
+//            with pages of realistic size (a 50 KB share page, a 40 KB frame page).
 //
 //   build/windows-x64/wine-run.sh --start
 //   build/windows-x64/wine-run.sh build/windows-x64/bin/resolver_bench.exe frame|memory...
 //   build/windows-x64/wine-run.sh --stop
 #include <windows.h>
 
+#include <oleauto.h>
+
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +30,7 @@
 #include "resolve/ShareLinkResolver.h"
 #include "runtime/Formatting.h"
 #include "script/RegexObject.h"
+#include "support/ImportPatch.h"
 #include "support/Measure.h"
 #include "support/ProcessUsage.h"
 #include "text/TextHelpers.h"
@@ -165,6 +172,148 @@ int Memory() {
     return 0;
 }
 
+// ---- Allocations ---------------------------------------------------------------------------
+
+std::atomic<std::uint64_t> g_allocations{0};
+std::atomic<std::uint64_t> g_allocatedBytes{0};
+bool g_counting = false;
+
+void Count(std::size_t bytes) {
+    if (!g_counting) return;
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    g_allocatedBytes.fetch_add(bytes, std::memory_order_relaxed);
+}
+
+using HeapAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T);
+using HeapReAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, LPVOID, SIZE_T);
+using MallocFn = void* (*)(size_t);
+using CallocFn = void* (*)(size_t, size_t);
+using ReallocFn = void* (*)(void*, size_t);
+using SysAllocStringLenFn = BSTR(WINAPI*)(const OLECHAR*, UINT);
+using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
+HeapAllocFn g_heapAlloc;
+HeapReAllocFn g_heapReAlloc;
+MallocFn g_malloc;
+CallocFn g_calloc;
+ReallocFn g_realloc;
+SysAllocStringLenFn g_sysAllocStringLen;
+SysAllocStringFn g_sysAllocString;
+
+LPVOID WINAPI CountedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
+    Count(bytes);
+    return g_heapAlloc(heap, flags, bytes);
+}
+LPVOID WINAPI CountedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes) {
+    Count(bytes);
+    return g_heapReAlloc(heap, flags, block, bytes);
+}
+void* CountedMalloc(size_t bytes) {
+    Count(bytes);
+    return g_malloc(bytes);
+}
+void* CountedCalloc(size_t count, size_t size) {
+    Count(count * size);
+    return g_calloc(count, size);
+}
+void* CountedRealloc(void* block, size_t bytes) {
+    Count(bytes);
+    return g_realloc(block, bytes);
+}
+BSTR WINAPI CountedSysAllocStringLen(const OLECHAR* text, UINT length) {
+    Count(length * sizeof(OLECHAR));
+    return g_sysAllocStringLen(text, length);
+}
+BSTR WINAPI CountedSysAllocString(const OLECHAR* text) {
+    Count(text ? std::wcslen(text) * sizeof(OLECHAR) : 0);
+    return g_sysAllocString(text);
+}
+
+template <typename Fn>
+bool Patch(const char* dll, const char* function, Fn replacement, Fn& original) {
+    original = reinterpret_cast<Fn>(
+        testing_support::PatchImport(::GetModuleHandleW(nullptr), dll, function, reinterpret_cast<void*>(replacement)));
+    if (!original) std::printf("(this program does not import %s!%s: not counted)\n", dll, function);
+    return original != nullptr;
+}
+
+// A share page of about 50 KB as the service sends one: a head with styles and scripts, the
+// file's box with the download frame, about a hundred related files, a footer.
+std::string RealisticSharePage() {
+    std::string page =
+        "<!DOCTYPE html>\n<html><head><meta "
+        "charset=\"utf-8\"><title>\xE5\xB9\xB4\xE5\xBA\xA6report.pdf</title>\n<style>\n";
+    page += Repeat(".row{margin:0 4px;padding:2px 6px;border-bottom:1px solid #eee;font:13px/1.6 sans-serif}\n", 10000);
+    page +=
+        "</style>\n<script>\n" + Repeat("function track(e){var t=new Date().getTime();return t-e.ts>500;}\n", 10000);
+    page += "</script></head>\n<body>\n<div class=\"file\">report.pdf <span>2.1 M</span></div>\n";
+    page +=
+        "<iframe class=\"ifr2\" name=\"1620372\" src=\"/fn?AjQBbVQ4ADYFMA\" frameborder=\"0\" "
+        "scrolling=\"no\"></iframe>\n";
+    for (int i = 0; i < 100; ++i) {
+        page += "<div class=\"row\"><a href=\"/i" + std::to_string(100000 + i) + "\">\xE5\xAD\xA3\xE5\xBA\xA6 data-" +
+                std::to_string(i) + ".xlsx</a><span>1" + std::to_string(i % 10) + "0 K</span><span>2026-11-0" +
+                std::to_string(i % 9 + 1) + "</span></div>\n";
+    }
+    page += Repeat("<p class=\"footer\">\xE7\x89\x88\xE6\x9D\x83 links help terms privacy</p>\n", 10000);
+    return page + "</body></html>\n";
+}
+
+// A frame page of about 40 KB: the signing script among other scripts.
+std::string RealisticFramePage() {
+    std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><script>\n";
+    page += Repeat("var cfg={a:1,b:'x',c:[1,2,3]};function ui(n){return document.getElementById(n);}\n", 20000);
+    page +=
+        "</script></head><body><script type=\"text/javascript\">\nvar ajaxdata = '?ctdf';\n"
+        "$.ajax({ type : 'post', url : '/ajaxm.php', data : { 'action':'downprocess','signs':ajaxdata,"
+        "'sign':'VjEFbgk_Bm9WZlc3AzQ','ves':1,'websign':'7' }, dataType : 'json' });\n</script>\n";
+    page += Repeat("<script>window.ads=window.ads||[];ads.push({slot:'b',w:300,h:250});</script>\n", 18000);
+    return page + "</body></html>\n";
+}
+
+int Allocations() {
+    ScriptedServer server;
+    if (!server.Ready()) {
+        std::fprintf(stderr, "scripted server: %s\n", server.StartError().c_str());
+        return 1;
+    }
+    Patch("kernel32.dll", "HeapAlloc", &CountedHeapAlloc, g_heapAlloc);
+    Patch("kernel32.dll", "HeapReAlloc", &CountedHeapReAlloc, g_heapReAlloc);
+    Patch("msvcrt.dll", "malloc", &CountedMalloc, g_malloc);
+    Patch("msvcrt.dll", "calloc", &CountedCalloc, g_calloc);
+    Patch("msvcrt.dll", "realloc", &CountedRealloc, g_realloc);
+    Patch("oleaut32.dll", "SysAllocStringLen", &CountedSysAllocStringLen, g_sysAllocStringLen);
+    Patch("oleaut32.dll", "SysAllocString", &CountedSysAllocString, g_sysAllocString);
+    const std::string share = RealisticSharePage();
+    const std::string frame = RealisticFramePage();
+    const std::string answer =
+        "{\"zt\":1,\"dom\":\"https:\\/\\/dl.tarnwell.test\",\"url\":\"?BmAHPw5rV2QIBVE\",\"inf\":0}";
+    const std::string origin = server.HttpsUrl("");
+    const std::string url = server.HttpsUrl("/i/abc123");
+    constexpr int kCalls = 20;
+    std::uint64_t calls = 0;
+    for (int round = 0; round <= kCalls; ++round) {
+        server.Reset();
+        server.Script(Response(share));
+        server.Script(Response(frame));
+        server.Script("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                      std::to_string(answer.size()) + "\r\n\r\n" + answer);
+        g_counting = round > 0;  // the first call warms up what is made once
+        const OwnedText link = ResolveShareLink(origin.c_str(), url.c_str());
+        g_counting = false;
+        if (link.empty()) {
+            std::fprintf(stderr, "no link\n");
+            return 1;
+        }
+        if (round > 0) ++calls;
+    }
+    std::printf("pages: share %zu bytes, frame %zu bytes\n", share.size(), frame.size());
+    std::printf("per resolution: %.1f allocations, %.1f KiB asked for (heap, C runtime and BSTRs; %llu calls)\n",
+                static_cast<double>(g_allocations.load()) / static_cast<double>(calls),
+                static_cast<double>(g_allocatedBytes.load()) / 1024.0 / static_cast<double>(calls),
+                static_cast<unsigned long long>(calls));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,6 +321,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "frame") == 0) failed |= Frame();
         if (std::strcmp(argv[i], "memory") == 0) failed |= Memory();
+        if (std::strcmp(argv[i], "allocations") == 0) failed |= Allocations();
     }
     return failed;
 }

@@ -7,13 +7,10 @@
 
 #include <vector>
 
+#include "support/ImportPatch.h"
 #include "support/RecordedBox.h"
 
 namespace quenlark::testing_support {
-
-// Replaces the address that `module` calls for `dllName!function` and returns the one it held;
-// null when the module does not import that function by name.
-void* PatchImport(HMODULE module, const char* dllName, const char* function, void* replacement) noexcept;
 
 class MessageBoxRecorder {
 public:
