@@ -3,8 +3,10 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <cctype>
 #include <new>
 #include <optional>
+#include <string_view>
 
 #include "http/TransferHandoff.h"
 #include "http/WebRequest.h"
@@ -28,11 +30,34 @@ bool SetDwordOption(HINTERNET handle, DWORD option, DWORD value) {
     return ::WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
 }
 
-// Records the failing function and its error; returns the status text.
-const char* Failed(StepFailure& failure, const char* status, const char* function) {
+// The WinHTTP function that a call's text names: its first identifier that starts so.
+std::string_view FunctionOf(std::string_view call) {
+    const std::size_t at = call.find("WinHttp");
+    if (at == std::string_view::npos) return call;
+    std::size_t end = at;
+    while (end < call.size() && (std::isalnum(static_cast<unsigned char>(call[end])) || call[end] == '_')) ++end;
+    return call.substr(at, end - at);
+}
+
+// Records the failing call and the error it left; returns the status text.
+const char* Failed(StepFailure& failure, const char* status, std::string_view call) {
     failure.error = ::GetLastError();
-    failure.function = function;
+    failure.function = FunctionOf(call);
     return status;
+}
+
+// One step of the exchange: a WinHTTP call that returns false (or an owner left empty) when it
+// fails. The step then ends its phase with its status text, and the trace learns the function
+// from the call's own text.
+#define QUENLARK_WINHTTP_STEP(status, call)                                     \
+    do {                                                                        \
+        if (!(call)) return Failed(failure, (status), std::string_view(#call)); \
+    } while (false)
+
+// Takes a handle that a WinHTTP call opened; false when it opened none.
+bool Opened(UniqueInternetHandle& owner, HINTERNET handle) {
+    owner.Reset(handle);
+    return handle != nullptr;
 }
 
 // The three handles, closed request first, then connection, then session.
@@ -49,7 +74,7 @@ struct Handles {
 
 // Opens the session, connection and request for the URL; returns the failure text, or null.
 const char* Open(const TransferPlan& plan, Handles& h, StepFailure& failure) {
-    if (!::WinHttpCheckPlatform()) return Failed(failure, kStatusNoWinHttp, "WinHttpCheckPlatform");
+    QUENLARK_WINHTTP_STEP(kStatusNoWinHttp, ::WinHttpCheckPlatform());
     // No URL holds a control character; a CR or LF would end the request line, and what follows
     // it would go out as headers of its own (the probe's URL is often a link a server gave).
     if (std::any_of(plan.url.begin(), plan.url.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; })) {
@@ -61,8 +86,8 @@ const char* Open(const TransferPlan& plan, Handles& h, StepFailure& failure) {
     parts.dwStructSize = sizeof parts;
     parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
         static_cast<DWORD>(-1);
-    if (!::WinHttpCrackUrl(plan.url.c_str(), static_cast<DWORD>(plan.url.size()), 0, &parts))
-        return Failed(failure, kStatusBadUrl, "WinHttpCrackUrl");
+    QUENLARK_WINHTTP_STEP(kStatusBadUrl,
+                          ::WinHttpCrackUrl(plan.url.c_str(), static_cast<DWORD>(plan.url.size()), 0, &parts));
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
     std::wstring path = L"/";
     if (parts.dwUrlPathLength >= 1) {
@@ -74,20 +99,17 @@ const char* Open(const TransferPlan& plan, Handles& h, StepFailure& failure) {
     // Only a proxy that the caller names is used; the system's settings are never consulted.
     const DWORD accessType = plan.proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY;
     const std::wstring proxyName = ProxyNameFor(plan.proxy, secure);
-    h.session.Reset(::WinHttpOpen(nullptr, accessType, proxyName.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!h.session) return Failed(failure, kStatusNoSession, "WinHttpOpen");
-
+    QUENLARK_WINHTTP_STEP(kStatusNoSession, Opened(h.session, ::WinHttpOpen(nullptr, accessType, proxyName.c_str(),
+                                                                            WINHTTP_NO_PROXY_BYPASS, 0)));
     const int t = static_cast<int>(plan.limits.Cap(plan.stepTimeoutMs));
-    if (!::WinHttpSetTimeouts(h.session.get(), t, t, t, t))
-        return Failed(failure, kStatusTimeouts, "WinHttpSetTimeouts");
-
-    h.connection.Reset(::WinHttpConnect(h.session.get(), host.c_str(), parts.nPort, 0));
-    if (!h.connection) return Failed(failure, kStatusNoConnection, "WinHttpConnect");
-
-    h.request.Reset(::WinHttpOpenRequest(h.connection.get(), plan.verb.c_str(), path.c_str(), nullptr,
-                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                         secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!h.request) return Failed(failure, kStatusNoRequest, "WinHttpOpenRequest");
+    QUENLARK_WINHTTP_STEP(kStatusTimeouts, ::WinHttpSetTimeouts(h.session.get(), t, t, t, t));
+    QUENLARK_WINHTTP_STEP(kStatusNoConnection,
+                          Opened(h.connection, ::WinHttpConnect(h.session.get(), host.c_str(), parts.nPort, 0)));
+    QUENLARK_WINHTTP_STEP(
+        kStatusNoRequest,
+        Opened(h.request,
+               ::WinHttpOpenRequest(h.connection.get(), plan.verb.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                    WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0)));
     // Waiting for the response headers has a time-out of its own, which WinHttpSetTimeouts
     // does not set everywhere (90 seconds by default): without this a silent server holds the
     // exchange far beyond the time-out asked for.
@@ -97,45 +119,48 @@ const char* Open(const TransferPlan& plan, Handles& h, StepFailure& failure) {
 
 // Credentials and options of the request; returns the failure text, or null.
 const char* SetOptions(const TransferPlan& plan, HINTERNET request, StepFailure& failure) {
-    if (!plan.userName.empty() &&
-        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC, plan.userName.c_str(),
-                                 plan.password.c_str(), nullptr)) {
-        return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
+    if (!plan.userName.empty()) {
+        QUENLARK_WINHTTP_STEP(kStatusCredentials,
+                              ::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
+                                                      plan.userName.c_str(), plan.password.c_str(), nullptr));
     }
-    if (!plan.proxyUser.empty() &&
-        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC, plan.proxyUser.c_str(),
-                                 plan.proxyPassword.c_str(), nullptr)) {
-        return Failed(failure, kStatusCredentials, "WinHttpSetCredentials");
+    if (!plan.proxyUser.empty()) {
+        QUENLARK_WINHTTP_STEP(kStatusCredentials,
+                              ::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                                                      plan.proxyUser.c_str(), plan.proxyPassword.c_str(), nullptr));
     }
-    if (!SetDwordOption(request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors))
-        return Failed(failure, kStatusCertificateOptions, "WinHttpSetOption");
+    DWORD certificates = kIgnoreCertificateErrors;
+    QUENLARK_WINHTTP_STEP(kStatusCertificateOptions, ::WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS,
+                                                                        &certificates, sizeof certificates));
     // With cookies to send, certificate revocation checking is switched on (the feature that
     // WINHTTP_OPTION_ENABLE_FEATURE with 1 enables); WinHTTP's own cookie handling stays as it is.
-    const bool cookieSwitch =
-        plan.sendsCookies ? SetDwordOption(request, WINHTTP_OPTION_ENABLE_FEATURE, WINHTTP_ENABLE_SSL_REVOCATION)
-                          : SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
-    if (!cookieSwitch) return Failed(failure, kStatusCookieSwitch, "WinHttpSetOption");
-    if (plan.noRedirect && !SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
-        return Failed(failure, kStatusRedirectSwitch, "WinHttpSetOption");
+    const DWORD cookieSwitch = plan.sendsCookies ? WINHTTP_OPTION_ENABLE_FEATURE : WINHTTP_OPTION_DISABLE_FEATURE;
+    DWORD cookieFeature = plan.sendsCookies ? WINHTTP_ENABLE_SSL_REVOCATION : WINHTTP_DISABLE_COOKIES;
+    QUENLARK_WINHTTP_STEP(kStatusCookieSwitch,
+                          ::WinHttpSetOption(request, cookieSwitch, &cookieFeature, sizeof cookieFeature));
+    if (plan.noRedirect) {
+        DWORD redirects = WINHTTP_DISABLE_REDIRECTS;
+        QUENLARK_WINHTTP_STEP(kStatusRedirectSwitch, ::WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE,
+                                                                        &redirects, sizeof redirects));
+    }
     return nullptr;
 }
 
 // Headers, body, and the wait for the response; returns the failure text, or null.
 const char* SendAndReceive(const TransferPlan& plan, HINTERNET request, StepFailure& failure) {
-    if (!plan.headerBlock.empty() &&
-        !::WinHttpAddRequestHeaders(request, plan.headerBlock.c_str(), static_cast<DWORD>(plan.headerBlock.size()),
-                                    WINHTTP_ADDREQ_FLAG_ADD)) {
-        return Failed(failure, kStatusHeaders, "WinHttpAddRequestHeaders");
+    if (!plan.headerBlock.empty()) {
+        QUENLARK_WINHTTP_STEP(kStatusHeaders, ::WinHttpAddRequestHeaders(request, plan.headerBlock.c_str(),
+                                                                         static_cast<DWORD>(plan.headerBlock.size()),
+                                                                         WINHTTP_ADDREQ_FLAG_ADD));
     }
     auto* body = plan.body.empty() ? nullptr : const_cast<char*>(plan.body.data());
     const auto bodyLength = static_cast<DWORD>(plan.body.size());
-    if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, body, bodyLength, bodyLength, 0))
-        return Failed(failure, kStatusSendFailed, "WinHttpSendRequest");
+    QUENLARK_WINHTTP_STEP(kStatusSendFailed, ::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, body,
+                                                                  bodyLength, bodyLength, 0));
     // What is left of the exchange's time after sending.
     if (plan.limits.hasDeadline)
         SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, plan.limits.Cap(plan.stepTimeoutMs));
-    if (!::WinHttpReceiveResponse(request, nullptr))
-        return Failed(failure, kStatusNoResponse, "WinHttpReceiveResponse");
+    QUENLARK_WINHTTP_STEP(kStatusNoResponse, ::WinHttpReceiveResponse(request, nullptr));
     return nullptr;
 }
 
@@ -201,7 +226,8 @@ BodyRead ReadBody(const TransferPlan& plan, HINTERNET request, const TransferHan
         if (!::WinHttpQueryDataAvailable(request, &available)) {
             (void)Failed(failure, nullptr, "WinHttpQueryDataAvailable");
             if (!OutOfTime(plan, handoff)) return BodyRead::Failed;
-            failure = {.limit = kTooSlow};
+            failure = StepFailure{};
+            failure.limit = kTooSlow;
             return BodyRead::OverLimit;
         }
         if (available == 0) return BodyRead::Whole;
@@ -215,7 +241,8 @@ BodyRead ReadBody(const TransferPlan& plan, HINTERNET request, const TransferHan
             (void)Failed(failure, nullptr, "WinHttpReadData");
             body.Commit(0);
             if (!OutOfTime(plan, handoff)) return BodyRead::Failed;
-            failure = {.limit = kTooSlow};
+            failure = StepFailure{};
+            failure.limit = kTooSlow;
             return BodyRead::OverLimit;
         }
         body.Commit(read);

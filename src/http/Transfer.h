@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "http/ResponseBodyBuffer.h"
 
@@ -53,7 +54,7 @@ enum class BodyRead {
 // Where an exchange failed, for the trace: the WinHTTP function and the error it left, or
 // what a limit stopped.
 struct StepFailure {
-    const char* function = nullptr;
+    std::string_view function;  // empty: no function failed
     DWORD error = 0;
     const char* limit = nullptr;
 };

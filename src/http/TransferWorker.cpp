@@ -68,7 +68,8 @@ void RunTransferWithDeadline(TransferPlan plan, TransferResult& result) {
         return;
     }
     // Left behind. From here on only the worker touches the job's plan and result.
-    result.failure = {.limit = "the exchange took longer than allowed"};
+    result.failure = StepFailure{};
+    result.failure.limit = "the exchange took longer than allowed";
     if (handoff.TakeHeaders(result.rawHeaders)) {
         result.headersRead = true;
         result.read = BodyRead::OverLimit;

@@ -106,10 +106,11 @@ void TraceExchange(const WebRequestParams& p, const OwnedText& status, const Ste
     const char* verb = RequestVerb(p.method.value_or(kMethodGet));
     const char* url = p.url ? p.url : "";
     const double ms = static_cast<double>(platform::MicrosecondCount() - startMicros) / 1000.0;
-    if (failure.function) {
+    if (!failure.function.empty()) {
         const OwnedText text = ErrorText(failure.error);
-        trace::Line("failure", "%s %s: \"%s\" at %s, error %lu: %s (%.1f ms)", verb, url, status.c_str(),
-                    failure.function, static_cast<unsigned long>(failure.error), text.c_str(), ms);
+        trace::Line("failure", "%s %s: \"%s\" at %.*s, error %lu: %s (%.1f ms)", verb, url, status.c_str(),
+                    static_cast<int>(failure.function.size()), failure.function.data(),
+                    static_cast<unsigned long>(failure.error), text.c_str(), ms);
     } else if (failure.limit) {
         trace::Line("failure", "%s %s: \"%s\", %s (%.1f ms)", verb, url, status.c_str(), failure.limit, ms);
     } else {
