@@ -146,11 +146,11 @@ def escape_body(body):
 
 
 class Server:
-    def __init__(self, port, log_path=None, lifetime_s=1800, openssl="openssl", delayed_ack=False):
+    def __init__(self, port, log_path=None, lifetime_s=1800, openssl="openssl", delayed_ack=False, small_pages=False):
         """delayed_ack: keep the kernel's delayed acknowledgements and Nagle's algorithm, as an
         ordinary server has them (each exchange then costs ~40 ms more on loopback); by default
         every segment is acknowledged and sent at once, so that an exchange costs what the
-        client spends."""
+        client spends. small_pages: share and frame pages of a kilobyte or so (sharesite.Site)."""
         self.delayed_ack = delayed_ack
         self.stopping = threading.Event()
         self.deadline = time.monotonic() + lifetime_s
@@ -164,7 +164,7 @@ class Server:
         self.listener.bind((HOST, port))
         self.listener.listen(64)
         self.port = self.listener.getsockname()[1]
-        self.site = sharesite.Site("https://%s:%d" % (HOST, self.port))
+        self.site = sharesite.Site("https://%s:%d" % (HOST, self.port), small_pages)
         self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         with tempfile.TemporaryDirectory(prefix="standin-") as directory:
             self.context.load_cert_chain(*make_certificate(directory, openssl))

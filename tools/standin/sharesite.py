@@ -126,8 +126,11 @@ def human_size(size):
 
 
 class Site:
-    def __init__(self, origin):
+    def __init__(self, origin, small_pages=False):
         self.origin = origin      # https://127.0.0.1:port, the site's own address
+        # Pages as large as the service's own (a share page of about 50 KB, a frame page of
+        # about 40 KB: styles, scripts, related files) unless asked for the bare ones.
+        self.small_pages = small_pages
         self.frames = Book()      # frame token -> Variant
         self.views = Book()       # sign -> FrameView
         self.files = Book()       # file token -> Variant
@@ -164,6 +167,8 @@ class Site:
         body = string.Template(_SHARE).substitute(
             name=html.escape(variant.file_name), size=human_size(variant.file_size),
             code=html.escape(code), frames=frames)
+        if not self.small_pages:
+            body = _SHARE_HEAD + body + related_files(code) + _SHARE_FOOT
         return _html(200, "OK", _page(variant.file_name, body))
 
     def frame_page(self, query):
@@ -179,6 +184,8 @@ class Site:
         script = frame_script(style, sign, websign)
         body = string.Template(_FRAME).substitute(
             name=html.escape(variant.file_name), size=human_size(variant.file_size), script=script)
+        if not self.small_pages:
+            body = _FRAME_HEAD + body + _FRAME_TAIL
         return _html(200, "OK", _page("下载 " + variant.file_name, body))
 
     def advert(self):
@@ -256,6 +263,22 @@ class Site:
         disposition = "attachment; filename*=UTF-8''" + urllib.parse.quote(variant.file_name)
         return Response(200, "OK", [("Content-Type", "application/octet-stream"),
                                     ("Content-Disposition", disposition)], b"", variant.file_size)
+
+
+def related_files(code):
+    """The share page's list of about a hundred other files of the same sharer."""
+    kinds = (("季度报告", "xlsx"), ("会议纪要", "docx"), ("survey-photos", "zip"), ("设计图纸", "pdf"),
+             ("field-notes", "txt"), ("预算表", "xlsx"), ("site-plan", "dwg"), ("培训视频", "mp4"))
+    rows = []
+    for n in range(100):
+        stem, ext = kinds[n % len(kinds)]
+        size = human_size(37_000 + (n * 7_919) % 9_000_000)
+        rows.append('    <li class="tg-rel"><a href="/s/r%s%03d" title="%s-%03d.%s">%s-%03d.%s</a>'
+                    '<span class="tg-rel-size">%s</span><span class="tg-rel-date">2026-%02d-%02d</span>'
+                    '<span class="tg-rel-count">%d 次下载</span></li>'
+                    % (code[:3], n, stem, n, ext, stem, n, ext, size, n % 12 + 1, n % 28 + 1, (n * 37) % 500))
+    return ('\n<section class="tg-related">\n  <h2>该用户的其他分享</h2>\n  <ul>\n' + "\n".join(rows) +
+            '\n  </ul>\n</section>\n')
 
 
 def frame_script(style, sign, websign):
@@ -385,3 +408,33 @@ _CSS = """body{margin:0;font:14px/1.6 sans-serif;background:#f3f1ec;color:#2c2a2
 .tg-frames iframe{width:100%;border:0;height:120px}.tg-btn a{background:#3d5a4f;color:#fff;padding:8px 20px}
 .tg-foot{text-align:center;color:#999;padding:24px}
 """
+
+
+# ---- what makes a page as large as the service's: styles, scripts, lists ------------------
+
+def _style_rules(prefix, count):
+    parts = ("header", "nav", "item", "icon", "name", "meta", "btn", "tip", "list", "row", "badge", "menu")
+    rules = []
+    for n in range(count):
+        part = parts[n % len(parts)]
+        rules.append(".%s-%s-%d{margin:%dpx %dpx;padding:%dpx %dpx;color:#%06x;font:%dpx/1.%d sans-serif;"
+                     "border-radius:%dpx}" % (prefix, part, n, n % 9, n % 13, n % 7, n % 11,
+                                               (n * 0x2F1B3) & 0xFFFFFF, 12 + n % 5, 4 + n % 5, n % 6))
+    return "\n".join(rules)
+
+
+def _script_functions(prefix, count):
+    lines = []
+    for n in range(count):
+        lines.append("function %s_%d(e,t){var n=e||{},r=t||0;if(n.k%d&&r>%d){return n.k%d+r}"
+                     "return document.getElementById('%s-%d')?r:-1}" % (prefix, n, n, n % 50, n, prefix, n))
+    return "\n".join(lines)
+
+
+_SHARE_HEAD = ("<style>\n" + _style_rules("tg", 170) + "\n</style>\n<script type=\"text/javascript\">\n" +
+               _script_functions("tgs", 120) + "\n</script>\n")
+_SHARE_FOOT = ('<div class="tg-links">' + " ".join('<a href="/help/%d">帮助主题 %d</a>' % (n, n) for n in range(60)) +
+               "</div>\n")
+_FRAME_HEAD = "<script type=\"text/javascript\">\n" + _script_functions("tgf", 170) + "\n</script>\n"
+_FRAME_TAIL = ("<script type=\"text/javascript\">\n" + _script_functions("tga", 120) + "\n</script>\n"
+               "<style>\n" + _style_rules("tgd", 60) + "\n</style>\n")

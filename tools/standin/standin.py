@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The stand-in for the file-sharing service: Tollgrove Share over HTTPS on 127.0.0.1.
 
-    standin.py start [--port N] [--log FILE] [--lifetime S] [--delayed-ack]
+    standin.py start [--port N] [--log FILE] [--lifetime S] [--delayed-ack] [--small-pages]
                                                              start in the background, return
                                                              once it listens
     standin.py stop [--port N]                               end the one started on that port
@@ -58,7 +58,7 @@ def serve(args):
     watchdog.daemon = True
     watchdog.start()
 
-    instance = server.Server(args.port, args.log, lifetime, args.openssl, args.delayed_ack)
+    instance = server.Server(args.port, args.log, lifetime, args.openssl, args.delayed_ack, args.small_pages)
     for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(number, lambda *_: instance.stopping.set())
     ready = ("READY %d\n" % instance.port).encode("ascii")
@@ -146,6 +146,8 @@ def start(args):
         command += ["--log", os.path.abspath(args.log)]
     if args.delayed_ack:
         command.append("--delayed-ack")
+    if args.small_pages:
+        command.append("--small-pages")
     read_end, write_end = os.pipe()
     with open(output_path, "wb") as output:
         child = subprocess.Popen(command + ["--ready-fd", str(write_end)], pass_fds=(write_end,),
@@ -201,6 +203,8 @@ def main():
             p.add_argument("--openssl", default="openssl")
             p.add_argument("--delayed-ack", action="store_true",
                            help="acknowledge and send as an ordinary server does (slower exchanges)")
+            p.add_argument("--small-pages", action="store_true",
+                           help="share and frame pages of a kilobyte or so instead of the service's 40-60 KB")
         if name == "serve":
             p.add_argument("--control-port", type=int)
             p.add_argument("--ready-fd", type=int)

@@ -63,6 +63,38 @@ class FormCheck(unittest.TestCase):
         self.assertEqual([book.get(t) for t in tokens], [None, None, 2, 3, 4])
 
 
+class PageSizes(unittest.TestCase):
+    FRAME_PATTERN = re.compile(r'name=".*" src="(.*)" frameborder=', re.I)
+
+    def frame_sources(self, page):
+        """What the frame pattern finds, line by line (the start of each source: tokens differ)."""
+        lines = page.decode("utf-8").splitlines()
+        return [m.group(1)[:4] for m in map(self.FRAME_PATTERN.search, lines) if m]
+
+    def pages(self, site, code):
+        share = site.share_page(code).body
+        frame = re.search(rb'src="/fn\?([^"]+)"', share).group(1).decode("ascii")
+        return share, site.frame_page(frame).body
+
+    def test_pages_are_as_large_as_the_services_unless_asked_for_small_ones(self):
+        for code in ("pdownload", "websign", "second-frame"):
+            share, frame = self.pages(sharesite.Site("https://127.0.0.1:9"), code)
+            self.assertTrue(40_000 <= len(share) <= 60_000, (code, len(share)))
+            self.assertTrue(30_000 <= len(frame) <= 50_000, (code, len(frame)))
+            small_share, small_frame = self.pages(sharesite.Site("https://127.0.0.1:9", small_pages=True), code)
+            self.assertLess(len(small_share), 4_000)
+            self.assertLess(len(small_frame), 4_000)
+
+    def test_the_added_bulk_holds_no_frame_and_no_sign_marker(self):
+        large, small = (sharesite.Site("https://127.0.0.1:9", small_pages=s) for s in (False, True))
+        for code in ("pdownload", "ajaxdata", "websign"):
+            sources = [self.frame_sources(site.share_page(code).body) for site in (large, small)]
+            self.assertEqual(sources[0], sources[1], code)
+            frame_page = self.pages(large, code)[1].decode("utf-8").lower()
+            for marker in ("var pdownload = '", "var ajaxdata = '", "ajaxdata,'sign':'"):
+                self.assertLessEqual(frame_page.count(marker), 1, (code, marker))
+
+
 def running(pid):
     """Alive and not a zombie (an orphan may wait for a parent that never reaps it)."""
     try:
