@@ -43,6 +43,29 @@ std::string WithCrLfHeaderLines(std::string_view stored) {
     return out;
 }
 
+// A value with its escapes (\r \n \t \\ \xHH) resolved; false when one is malformed.
+bool Unescape(std::string_view value, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\') {
+            out.push_back(value[i]);
+            continue;
+        }
+        if (++i == value.size()) return false;
+        const std::size_t simple = std::string_view("rnt\\").find(value[i]);
+        if (simple != std::string_view::npos) {
+            out.push_back("\r\n\t\\"[simple]);
+            continue;
+        }
+        const int high = i + 2 < value.size() ? HexDigit(value[i + 1]) : -1;
+        const int low = i + 2 < value.size() ? HexDigit(value[i + 2]) : -1;
+        if (value[i] != 'x' || high < 0 || low < 0) return false;
+        out.push_back(static_cast<char>(high * 16 + low));
+        i += 2;
+    }
+    return true;
+}
+
 // One "name: value" line of [call] or [expect] into `into`; false when it is none.
 bool AddNamedValue(std::string_view line, NamedValues& into) {
     const std::size_t colon = line.find(": ");
@@ -113,42 +136,6 @@ HttpCase ParseHttpCase(std::string_view text) {
 }
 
 }  // namespace
-
-bool Unescape(std::string_view value, std::string& out) {
-    out.clear();
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] != '\\') {
-            out.push_back(value[i]);
-            continue;
-        }
-        if (++i == value.size()) return false;
-        switch (value[i]) {
-            case 'r':
-                out.push_back('\r');
-                break;
-            case 'n':
-                out.push_back('\n');
-                break;
-            case 't':
-                out.push_back('\t');
-                break;
-            case '\\':
-                out.push_back('\\');
-                break;
-            case 'x': {
-                const int high = i + 1 < value.size() ? HexDigit(value[i + 1]) : -1;
-                const int low = i + 2 < value.size() ? HexDigit(value[i + 2]) : -1;
-                if (high < 0 || low < 0) return false;
-                out.push_back(static_cast<char>(high * 16 + low));
-                i += 2;
-                break;
-            }
-            default:
-                return false;
-        }
-    }
-    return true;
-}
 
 HttpCase ReadHttpCase(std::string_view name) {
     std::ifstream file(std::string(QUENLARK_HTTP_TEST_DATA) + "/" + std::string(name), std::ios::binary);

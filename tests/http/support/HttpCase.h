@@ -34,7 +34,4 @@ struct HttpCase {
 // The names of every case file in the data folder, in order.
 [[nodiscard]] std::vector<std::string> HttpCaseNames();
 
-// A value with its escapes (\r \n \t \\ \xHH) resolved; false when one is malformed.
-[[nodiscard]] bool Unescape(std::string_view value, std::string& out);
-
 }  // namespace quenlark::testing_support
