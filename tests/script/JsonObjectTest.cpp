@@ -172,27 +172,24 @@ TEST_F(JsonObjectTest, KeysValuesAndJsonTextsNeverBreakOutOfTheirStatements) {
     // Each text below would set the global `pwned` if the engine ran it as script.
     ASSERT_TRUE(json_.Parse("{\"a\":{\"b\":[1,2]},\"list\":[]}"));
     const std::string before = Str(json_.Serialize());
-    const char* const keys[] = {
-        "a; pwned = 1",
-        "a = (pwned = 1)",
-        "a[pwned = 1]",
-        "da, pwned = 1",
-        "da.a, pwned = 1",
-        "a\r\npwned = 1",
-        "a.b[0];pwned=1",
-        "a['b']",
-        "a.",
-        ".a",
-        "a..b",
-        "a[]",
-        "a[1",
-        "a b",
-        "a\xA1\xA1"
-        "b",
-        "a\xD6",
-        "a\xD6.b",
-        "a\x81\x3B",
-    };
+    const char* const keys[] = {"a; pwned = 1",
+                                "a = (pwned = 1)",
+                                "a[pwned = 1]",
+                                "da, pwned = 1",
+                                "da.a, pwned = 1",
+                                "a\r\npwned = 1",
+                                "a.b[0];pwned=1",
+                                "a['b']",
+                                "a.",
+                                ".a",
+                                "a..b",
+                                "a[]",
+                                "a[1",
+                                "a b",
+                                "a\xA1\xA1",
+                                "a\xD6",
+                                "a\xD6.b",
+                                "a\x81\x3B"};
     for (const char* key : keys) {
         SCOPED_TRACE(testing::PrintToString(std::string(key)));
         OwnedText path = OwnedText::CopyOf(key);
@@ -240,15 +237,13 @@ TEST_F(JsonObjectTest, KeysValuesAndJsonTextsNeverBreakOutOfTheirStatements) {
     EXPECT_EQ(TypeOfGlobal("pwned"), "undefined");
 
     // JSON values are one JSON value each; where the statement evaluates them, no bare string.
-    const char* const jsons[] = {
-        "pwned = 1",
-        "1; pwned = 1",
-        "{\"a\":1}; pwned = 1",
-        "[pwned = 1]",
-        "{\"a\":1}\xD6",
-        "(function(){ pwned = 1 })()",
-        "{\"a\":1})+(pwned = 1",
-    };
+    const char* const jsons[] = {"pwned = 1",
+                                 "1; pwned = 1",
+                                 "{\"a\":1}; pwned = 1",
+                                 "[pwned = 1]",
+                                 "{\"a\":1}\xD6",
+                                 "(function(){ pwned = 1 })()",
+                                 "{\"a\":1})+(pwned = 1"};
     for (const char* json : jsons) {
         SCOPED_TRACE(testing::PrintToString(std::string(json)));
         EXPECT_FALSE(json_.SetMember("j", json, true));
