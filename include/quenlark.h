@@ -15,15 +15,21 @@
 #ifndef QUENLARK_H
 #define QUENLARK_H
 
+/* Hosts import the functions; the library's own build defines QUENLARK_API as empty and
+ * compiles its definitions against these declarations. */
+#ifndef QUENLARK_API
+#define QUENLARK_API __declspec(dllimport)
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* The direct link of the file behind a share-page URL. */
-__declspec(dllimport) char* __stdcall HttpGetUrl(const char* shareUrl);
+QUENLARK_API char* __stdcall HttpGetUrl(const char* shareUrl);
 
 /* The value of the Location header of URL's response (no redirect is followed). */
-__declspec(dllimport) char* __stdcall Quenlark_Location(const char* url);
+QUENLARK_API char* __stdcall Quenlark_Location(const char* url);
 
 #ifdef __cplusplus
 }

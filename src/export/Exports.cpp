@@ -28,14 +28,16 @@ void ReleaseResults() noexcept {
 
 }  // namespace quenlark
 
-extern "C" char* __stdcall Quenlark_Location(const char* url) noexcept {
+// As the C declarations in quenlark.h, without noexcept: CallExport, which is noexcept, keeps
+// anything thrown from leaving.
+extern "C" char* __stdcall Quenlark_Location(const char* url) {
     using namespace quenlark;
     return CallExport(g_locationResult, url, [](const OwnedText& copy) {
         return Traced("Quenlark_Location", copy, [](const char* url) { return LocationProbe(url); });
     });
 }
 
-extern "C" char* __stdcall HttpGetUrl(const char* shareUrl) noexcept {
+extern "C" char* __stdcall HttpGetUrl(const char* shareUrl) {
     using namespace quenlark;
     return CallExport(g_directLinkResult, shareUrl,
                       [](const OwnedText& copy) { return Traced("HttpGetUrl", copy, ShareLinkResolver); });

@@ -14,7 +14,8 @@ namespace quenlark::platform {
 namespace {
 
 HANDLE Heap() noexcept {
-    // Fetched again by whoever finds it unset, so allocations before attach still work.
+    // Taken on first use, not at attach, so that allocations made before DllMain runs (by
+    // static initialisers) work too.
     static HANDLE heap = ::GetProcessHeap();
     return heap;
 }

@@ -1,4 +1,5 @@
-// Values of any basic type as text or integer, and the message box that shows a value.
+// Values of any basic type as text or integer, and the text forms that takes: hexadecimal,
+// half-width characters, fixed-point numbers without trailing zeros, dates.
 // Truth values and date words are Chinese; texts are code page 936.
 #pragma once
 

@@ -42,9 +42,10 @@ constexpr bool IsByRef(std::uint32_t code) { return (code & TC_BYREF) != 0; }
 constexpr bool IsBasicType(std::uint32_t code) { return (code >> 30) == 2u; }
 constexpr bool IsNumericBasicType(std::uint32_t code) { return IsBasicType(code) && (code & 0xFFu) == 0x01u; }
 
-// One argument of a generic runtime command. The original record is three 32-bit words
-// (low, high, type); pointers live in their own field here so that nothing holding an
-// address is ever cut to 32 bits.
+// One argument of a generic runtime command: its type code and its value. A scalar keeps its
+// bits in `bits`, low word first (the high word is used by 64-bit types only); a text,
+// byte-set, object or by-reference address is in `ptr`, a field of its own, so that no address
+// is ever cut to 32 bits.
 struct TypedArg {
     std::uint32_t type = TC_NONE;
     std::uint64_t bits = 0;  // scalar value, in memory order (low word first)

@@ -30,33 +30,123 @@ OwnedText ElementPath(const char* path, std::int32_t index) noexcept {
     return ConcatTexts({path, "[", indexText.get(), "]"});
 }
 
-// An array item as a statement writes it: JSON as it stands, anything else in single quotes
-// as it stands (not escaped).
-OwnedText ArrayItem(const char* value, bool valueIsJson) noexcept {
-    return valueIsJson ? OwnedText::CopyOf(value ? value : "") : ConcatTexts({"'", value, "'"});
-}
-
 // The statement that reads an expression as text: its JSON, or a string's own text.
 OwnedText ReadStatement(const char* expression, bool asJson) noexcept {
     return asJson ? ConcatTexts({"JSON.stringify(", expression, ")", kRestoreBackslashes})
                   : ConcatTexts({expression, kRestoreBackslashes});
 }
 
-// Every occurrence, case-sensitive.
-OwnedText ReplaceAll(const char* text, const char* find, const char* replacement) noexcept {
-    ReplaceOptions options;
-    options.replacement = replacement;
-    options.caseSensitive = true;
-    return ReplaceSubText(text, find, options);
+// ---- What the caller's texts may become in a statement ---------------------------------------
+// Keys, values and JSON texts are written into script statements: each is checked or escaped
+// so that it stays a path, a string or a JSON value, whatever bytes it holds.
+
+// The text as the UTF-16 units the engine will see; empty for the empty text.
+UniqueBstr UnitsOf(const char* text) noexcept { return Cp936ToBstr(text); }
+
+std::u16string_view AsU16(BSTR units) noexcept {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    const std::wstring_view view = BstrView(units);
+    return std::u16string_view(reinterpret_cast<const char16_t*>(view.data()), view.size());
 }
 
-// The text as the inside of a single-quoted script string.
-OwnedText EscapeForScriptString(const char* value) noexcept {
-    OwnedText escaped = ReplaceAll(value, "\\", "\\\\");
-    escaped = ReplaceAll(escaped.get(), "'", "\\'");
-    escaped = ReplaceAll(escaped.get(), "\"", "\\\"");
-    escaped = ReplaceAll(escaped.get(), "\r", "\\r");
-    return ReplaceAll(escaped.get(), "\n", "\\n");
+// Whether every byte past ASCII is a lead byte followed by a trail byte: such a text converts
+// the same alone and inside a statement, where a lead byte left over would take the next
+// character of the statement with it.
+bool HasWholeCharacters(std::string_view text) noexcept {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (static_cast<unsigned char>(text[at]) < 0x80) continue;
+        if (!IsLeadByte(static_cast<unsigned char>(text[at])) || ++at == text.size()) return false;
+        const auto trail = static_cast<unsigned char>(text[at]);
+        if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return false;
+    }
+    return true;
+}
+
+// A unit of a member name: an ASCII letter, digit, _ or $, or beyond ASCII anything but the
+// script's blanks and line ends (such a character can make a name the engine refuses, never an
+// operator).
+bool IsNameUnit(char16_t unit) noexcept {
+    if (unit < 0x80) {
+        return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') || (unit >= u'0' && unit <= u'9') ||
+               unit == u'_' || unit == u'$';
+    }
+    const bool blank = unit == 0x00A0 || unit == 0x1680 || (unit >= 0x2000 && unit <= 0x200A) || unit == 0x2028 ||
+                       unit == 0x2029 || unit == 0x202F || unit == 0x205F || unit == 0x3000 || unit == 0xFEFF;
+    return !blank;
+}
+
+// Whether a key is a path and nothing else: names joined by dots and decimal indexes in
+// brackets ("dom", "a.b[2]", "[0]", "da.x"). The empty key (the whole value) is one.
+bool IsPathKey(const char* key) noexcept {
+    if (TextView(key).empty()) return true;
+    if (!HasWholeCharacters(TextView(key))) return false;
+    const UniqueBstr wide = UnitsOf(key);
+    const std::u16string_view units = AsU16(wide.get());
+    if (units.empty()) return false;
+    for (std::size_t at = 0; at < units.size();) {
+        if (units[at] == u'[') {
+            const std::size_t digits = ++at;
+            while (at < units.size() && units[at] >= u'0' && units[at] <= u'9') ++at;
+            if (at == digits || at == units.size() || units[at] != u']') return false;
+            ++at;
+            continue;
+        }
+        if (at > 0 && units[at++] != u'.') return false;
+        const std::size_t name = at;
+        while (at < units.size() && IsNameUnit(units[at])) ++at;
+        if (at == name) return false;
+    }
+    return true;
+}
+
+// Whether a JSON text may stand in a statement as a value: exactly one JSON value, checked on
+// the UTF-16 text that the engine receives. Where the statement evaluates it, a bare string is
+// refused too, because eval runs a string's contents as script.
+bool IsJsonValue(const char* text, bool evaluated) noexcept {
+    const UniqueBstr wide = UnitsOf(text);
+    const std::optional<JsonValueKind> kind = CheckJsonText(AsU16(wide.get()));
+    return kind && !(evaluated && *kind == JsonValueKind::String);
+}
+
+// The text as a single-quoted script string written in ASCII: other characters and the quotes
+// as \uXXXX escapes, each backslash as U+2400 (str_Code), as the object stores it. Null when
+// the text cannot be converted or the block cannot be had.
+OwnedText ScriptString(const char* value) noexcept {
+    const UniqueBstr wide = UnitsOf(value);
+    if (!TextView(value).empty() && !wide) return {};
+    const std::u16string_view units = AsU16(wide.get());
+    const auto plain = [](char16_t unit) {
+        return unit >= 0x20 && unit < 0x7F && unit != u'\'' && unit != u'"' && unit != u'\\';
+    };
+    std::size_t size = 2;
+    for (char16_t unit : units) size += plain(unit) ? 1 : 6;
+    auto* block = static_cast<char*>(platform::HeapAllocate(size + 1, false));
+    if (!block) return {};
+    OwnedText literal = OwnedText::Adopt(block);
+    static const char digits[] = "0123456789abcdef";
+    char* out = block;
+    *out++ = '\'';
+    for (char16_t unit : units) {
+        if (plain(unit)) {
+            *out++ = static_cast<char>(unit);
+            continue;
+        }
+        const unsigned code = unit == u'\\' ? 0x2400u : unit;
+        *out++ = '\\';
+        *out++ = 'u';
+        for (int shift = 12; shift >= 0; shift -= 4) *out++ = digits[(code >> shift) & 15];
+    }
+    *out++ = '\'';
+    *out = '\0';
+    return literal;
+}
+
+// An item as a statement writes it: JSON as it stands once checked, anything else as a string.
+// Null when refused.
+OwnedText ItemOf(const char* value, bool valueIsJson) noexcept {
+    if (!valueIsJson) return ScriptString(value);
+    if (!HasWholeCharacters(TextView(value)) || !IsJsonValue(value, false)) return {};
+    return OwnedText::CopyOf(TextView(value));
 }
 
 bool IsJsonWhitespace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -90,18 +180,6 @@ OwnedText EscapedForEval(const char* json) noexcept {
     }
     *out = '\0';
     return escaped;
-}
-
-// Whether a text may be handed to the engine's eval: exactly one JSON value, checked on the
-// UTF-16 text that the engine receives. A bare string is refused too, because eval runs a
-// string's contents as script.
-bool IsEvaluableJson(const char* text) noexcept {
-    const UniqueBstr wide = Cp936ToBstr(text);
-    const std::wstring_view units = BstrView(wide.get());
-    static_assert(sizeof(wchar_t) == sizeof(char16_t));
-    const std::optional<JsonValueKind> kind =
-        CheckJsonText(std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size()));
-    return kind && *kind != JsonValueKind::String;
 }
 
 }  // namespace
@@ -146,7 +224,7 @@ bool JsonObject::Parse(const char* json) noexcept {
     CallMethod(*engine_, "Eval", {TypedArg::TextArg(reset.get())});
     // Line breaks inside strings become escapes; between tokens they make the text no JSON.
     const OwnedText text = EscapedForEval(json);
-    if (text.empty() || !IsEvaluableJson(text.get())) return false;
+    if (text.empty() || !IsJsonValue(text.get(), true)) return false;
     const OwnedText code = ConcatTexts({"var ", VariableName(), " = eval(", text.get(), ")"});
     (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(code.get())});
     const OwnedText check = ConcatTexts({VariableName(), " != null"});
@@ -167,24 +245,32 @@ OwnedText JsonObject::Serialize() noexcept {
 bool JsonObject::SetMember(const char* key, const char* value, bool valueIsJson) noexcept {
     OwnedText path = OwnedText::CopyOf(key ? key : "");
     const bool exists = ResolvePath(path);
+    if (path.empty()) return false;
     if (valueIsJson) {
         const char* json = (value && *value) ? value : "{}";
+        if (!HasWholeCharacters(json) || !IsJsonValue(json, true)) return false;
         const OwnedText statement = exists ? ConcatTexts({path.get(), " = get__extend(", path.get(), ", ", json, ")"})
                                            : ConcatTexts({path.get(), " = eval(", json, ")"});
         return EvalBool(statement.get());
     }
-    const OwnedText escaped = EscapeForScriptString(value);
-    const OwnedText statement = ConcatTexts({path.get(), " = '", escaped.get(), "'.replace(/\\\\/g, str_Code)"});
+    const OwnedText literal = ScriptString(value);
+    if (literal.empty()) return false;
+    const OwnedText statement = ConcatTexts({path.get(), " = ", literal.get()});
     return EvalBool(statement.get());
 }
 
 bool JsonObject::SetMemberJson(const char* key, const char* json) noexcept {
     const OwnedText path = PathOf(key);
+    if (path.empty() || !HasWholeCharacters(TextView(json)) || !IsJsonValue(json, true)) return false;
     const OwnedText statement = ConcatTexts({path.get(), " = eval(", json, ")"});
     return EvalBool(statement.get());
 }
 
 bool JsonObject::ResolvePath(OwnedText& key) noexcept {
+    if (!IsPathKey(key.get())) {
+        key = OwnedText();  // refused: nothing of it is run
+        return false;
+    }
     const char* name = VariableName();
     if (TextStartsWith(key.get(), name)) {
         const OwnedText check = ConcatTexts({key.get(), " != null"});
@@ -203,6 +289,7 @@ bool JsonObject::ResolvePath(OwnedText& key) noexcept {
 
 std::int32_t JsonObject::MemberType(const char* key) noexcept {
     const OwnedText path = PathOf(key);
+    if (path.empty()) return kJsonOther;
     const OwnedText missing = ConcatTexts({path.get(), " == null"});
     if (EvalBool(missing.get())) return kJsonMissing;
     const OwnedText statement = ConcatTexts({"Object.prototype.toString.call(", path.get(), ")"});
@@ -217,14 +304,19 @@ std::int32_t JsonObject::MemberType(const char* key) noexcept {
 }
 
 OwnedText JsonObject::GetText(const char* key, bool asJson) noexcept {
-    if (asJson) AddJsonScript();
     const OwnedText path = PathOf(key);
+    if (path.empty()) return {};
+    if (asJson) AddJsonScript();
     const OwnedText statement = ReadStatement(path.get(), asJson);
     return EvalText(statement.get());
 }
 
 std::int32_t JsonObject::MemberNames(OwnedTextArray& names, const char* key) noexcept {
     const OwnedText path = PathOf(key);
+    if (path.empty()) {
+        names = OwnedTextArray::NewEmpty();
+        return 0;
+    }
     const OwnedText statement = ConcatTexts({"get__name_All(", path.get(), ")"});
     const OwnedText joined = EvalText(statement.get());
     names = SplitText(joined.get(), "\r\n");
@@ -233,18 +325,20 @@ std::int32_t JsonObject::MemberNames(OwnedTextArray& names, const char* key) noe
 
 std::int32_t JsonObject::ArrayLength(const char* key) noexcept {
     const OwnedText path = PathOf(key);
+    if (path.empty()) return 0;
     const OwnedText statement = ConcatTexts({"get__count(", path.get(), ")"});
     return ToInt(EvalNumber(statement.get()));
 }
 
 JsonObject JsonObject::GetObject(const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    return ObjectOf(path.get());
+    return ObjectOf(path);
 }
 
 bool JsonObject::AppendToArray(const char* value, const char* key, bool valueIsJson) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText item = ArrayItem(value, valueIsJson);
+    const OwnedText item = ItemOf(value, valueIsJson);
+    if (path.empty() || item.empty()) return false;
     const OwnedText statement =
         ConcatTexts({"if (Object.prototype.toString.call(", path.get(), ") != '[object Array]') { ", path.get(),
                      " = new Array() } ", path.get(), ".push(", item.get(), ")"});
@@ -253,13 +347,13 @@ bool JsonObject::AppendToArray(const char* value, const char* key, bool valueIsJ
 
 JsonObject JsonObject::GetElementObject(std::int32_t index, const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText element = ElementPath(path.get(), index);
-    return ObjectOf(element.get());
+    return ObjectOf(path.empty() ? OwnedText() : ElementPath(path.get(), index));
 }
 
 OwnedText JsonObject::GetElementText(std::int32_t index, const char* key, bool asJson) noexcept {
-    if (asJson) AddJsonScript();
     const OwnedText path = PathOf(key);
+    if (path.empty()) return {};
+    if (asJson) AddJsonScript();
     const OwnedText element = ElementPath(path.get(), index);
     const OwnedText statement = ReadStatement(element.get(), asJson);
     return EvalText(statement.get());
@@ -267,14 +361,16 @@ OwnedText JsonObject::GetElementText(std::int32_t index, const char* key, bool a
 
 bool JsonObject::SetElement(std::int32_t index, const char* key, const char* value, bool valueIsJson) noexcept {
     const OwnedText path = PathOf(key);
+    const OwnedText item = ItemOf(value, valueIsJson);
+    if (path.empty() || item.empty()) return false;
     const OwnedText element = ElementPath(path.get(), index);
-    const OwnedText item = ArrayItem(value, valueIsJson);
     const OwnedText statement = ConcatTexts({element.get(), " = ", item.get()});
     return EvalBool(statement.get());
 }
 
 bool JsonObject::RemoveElement(std::int32_t index, const char* key) noexcept {
     const OwnedText path = PathOf(key);
+    if (path.empty()) return false;
     const OwnedText indexText = ToText(TypedArg::Int(index));
     const OwnedText statement = ConcatTexts({path.get(), ".splice(", indexText.get(), ", 1)"});
     return EvalBool(statement.get());
@@ -282,12 +378,14 @@ bool JsonObject::RemoveElement(std::int32_t index, const char* key) noexcept {
 
 bool JsonObject::DeleteMember(const char* key) noexcept {
     const OwnedText path = PathOf(key);
+    if (path.empty()) return false;
     const OwnedText statement = ConcatTexts({"delete ", path.get()});
     return EvalBool(statement.get());
 }
 
 bool JsonObject::SetNumber(const char* key, double number) noexcept {
     const OwnedText path = PathOf(key);
+    if (path.empty()) return false;
     const OwnedText numberText = ToText(TypedArg::DoubleValue(number));
     const OwnedText statement = ConcatTexts({path.get(), " = ", numberText.get()});
     return EvalBool(statement.get());
@@ -295,6 +393,7 @@ bool JsonObject::SetNumber(const char* key, double number) noexcept {
 
 double JsonObject::GetNumber(const char* key) noexcept {
     const OwnedText path = PathOf(key);
+    if (path.empty()) return 0.0;
     return EvalNumber(path.get());
 }
 
@@ -337,11 +436,15 @@ void JsonObject::AddJsonScript() const noexcept {
     hasJsonScript_ = true;
 }
 
-JsonObject JsonObject::ObjectOf(const char* expression) noexcept {
-    AddJsonScript();
+JsonObject JsonObject::ObjectOf(const OwnedText& expression) noexcept {
     // A parse of the member's JSON in an engine of its own: the new instance shares nothing.
     JsonObject parsed;
-    const OwnedText statement = ReadStatement(expression, true);
+    if (expression.empty()) {
+        parsed.Parse(nullptr);  // a refused key: the value null, as after a failed parse
+        return parsed;
+    }
+    AddJsonScript();
+    const OwnedText statement = ReadStatement(expression.get(), true);
     const OwnedText json = EvalText(statement.get());
     parsed.Parse(json.get());
     return parsed;

@@ -2,11 +2,15 @@
 // that cannot be created the library's own host of the same engine), read and
 // changed by short script statements built from member keys. The value lives in the script
 // variable VariableName ("da"); a key such as dom, [0] or a.b[2] is resolved to the path
-// da.dom, da[0], da.a.b[2]. An empty or omitted key means the whole value.
+// da.dom, da[0], da.a.b[2]. An empty or omitted key means the whole value. A key must be such a
+// path, names joined by dots and decimal indexes in brackets: any other key is refused and the
+// call fails without running anything.
 //
 // Strings stored through the object keep each backslash as U+2400 inside the engine, and every
 // read turns it back, so a text set here comes back unchanged and serialised JSON shows it with
-// its backslashes as written.
+// its backslashes as written. A value given as JSON must be exactly one JSON value, and where
+// the statement evaluates it (SetMember, SetMemberJson) not a bare string: anything else is
+// refused without being evaluated.
 //
 // The class's operations are its member functions, in the order of its slot table:
 //   0 destructor (Destroy)  1 Copy  2 InitEngine  3 Parse  4 Clear  5 Serialize  6 SetMember
@@ -72,7 +76,8 @@ public:
     bool SetMember(const char* key, const char* value, bool valueIsJson = false) noexcept;
     bool SetMemberJson(const char* key, const char* json) noexcept;
     // Rewrites `key` into its path and tells whether the path holds a value. A key already
-    // written as a path from the variable is kept when it holds a value.
+    // written as a path from the variable is kept when it holds a value. A refused key becomes
+    // null (false).
     bool ResolvePath(OwnedText& key) noexcept;
     [[nodiscard]] std::int32_t MemberType(const char* key = nullptr) noexcept;
     // A string member's text, or with asJson any member's JSON.
@@ -83,7 +88,7 @@ public:
     // A new instance, with its own engine, holding a copy of the member.
     [[nodiscard]] JsonObject GetObject(const char* key = nullptr) noexcept;
     // Appends to the array at the key (made an array first when it is none). A value that is
-    // not JSON is quoted as it stands, without escaping.
+    // not JSON is stored as a string, as SetMember stores it.
     bool AppendToArray(const char* value, const char* key = nullptr, bool valueIsJson = false) noexcept;
     [[nodiscard]] JsonObject GetElementObject(std::int32_t index, const char* key = nullptr) noexcept;
     [[nodiscard]] OwnedText GetElementText(std::int32_t index, const char* key = nullptr, bool asJson = false) noexcept;
@@ -112,8 +117,9 @@ private:
     double EvalNumber(const char* statement) noexcept;
     // Adds JsonScript to the engine unless it is there.
     void AddJsonScript() const noexcept;
-    // A new instance parsed from the JSON of `expression` in this engine.
-    JsonObject ObjectOf(const char* expression) noexcept;
+    // A new instance parsed from the JSON of `expression` in this engine; with no expression
+    // one whose value is null.
+    JsonObject ObjectOf(const OwnedText& expression) noexcept;
 
     ComApartmentUse com_;  // first member: released last, after the engine
     OwnedText variableName_;

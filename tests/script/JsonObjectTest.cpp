@@ -24,12 +24,13 @@ class JsonObjectTest : public ::testing::Test {
 protected:
     JsonObject json_;
 
-    // What the engine's global `name` is after the last statement (typeof).
-    std::string TypeOfGlobal(const char* name) {
+    // The statement's value as text, run in the object's engine as it stands.
+    std::string Eval(const std::string& statement) {
         OwnedAutomationObject engine = json_.Engine();
-        const std::string statement = std::string("typeof ") + name;
         return Str(CallTextMethod(*engine, "Eval", {TypedArg::TextArg(statement.c_str())}));
     }
+    // What the engine's global `name` is after the last statement (typeof).
+    std::string TypeOfGlobal(const char* name) { return Eval(std::string("typeof ") + name); }
 };
 
 TEST_F(JsonObjectTest, ParseDecodesAnswersAndReadsMembersByPath) {
@@ -132,11 +133,12 @@ TEST_F(JsonObjectTest, SetTextsComeBackUnchangedAndSerialiseWithTheirBackslashes
 TEST_F(JsonObjectTest, SerialisedJsonIsCompactWithTheDescribedEscapes) {
     json_.SetMember("c", "\x01\t\b\f");
     EXPECT_EQ(Str(json_.GetJsonText("c")), "\"\\u0001\\t\\b\\f\"");
-    json_.SetMemberJson("d", "new Date(Date.UTC(2020, 0, 2, 3, 4, 5, 678))");
+    // Values that no JSON text gives, put there by the engine itself.
+    Eval("da.d = new Date(Date.UTC(2020, 0, 2, 3, 4, 5, 678))");
     EXPECT_EQ(Str(json_.GetJsonText("d")), "\"2020-01-02T03:04:05Z\"");
-    json_.SetMemberJson("n", "[0/0, 1/0, -1.25]");
+    Eval("da.n = [0/0, 1/0, -1.25]");
     EXPECT_EQ(Str(json_.GetJsonText("n")), "[null,null,-1.25]");
-    json_.SetMemberJson("o", "{ \"x\" : [ 1 , { } ] , \"f\" : function(){} }");
+    Eval("da.o = { \"x\" : [ 1 , { } ] , \"f\" : function(){} }");
     EXPECT_EQ(Str(json_.GetJsonText("o")), "{\"x\":[1,{}]}");
 }
 
@@ -164,6 +166,107 @@ TEST_F(JsonObjectTest, ArraysGrowChangeAndShrinkByScriptIndex) {
     EXPECT_EQ(Str(json_.GetJsonText("list")), "[\"z\",[true]]");
     EXPECT_TRUE(json_.DeleteMember("list"));
     EXPECT_EQ(json_.MemberType("list"), kJsonMissing);
+}
+
+TEST_F(JsonObjectTest, KeysValuesAndJsonTextsNeverBreakOutOfTheirStatements) {
+    // Each text below would set the global `pwned` if the engine ran it as script.
+    ASSERT_TRUE(json_.Parse("{\"a\":{\"b\":[1,2]},\"list\":[]}"));
+    const std::string before = Str(json_.Serialize());
+    const char* const keys[] = {"a; pwned = 1",
+                                "a = (pwned = 1)",
+                                "a[pwned = 1]",
+                                "da, pwned = 1",
+                                "da.a, pwned = 1",
+                                "a\r\npwned = 1",
+                                "a.b[0];pwned=1",
+                                "a['b']",
+                                "a.",
+                                ".a",
+                                "a..b",
+                                "a[]",
+                                "a[1",
+                                "a b",
+                                "a\xA1\xA1",
+                                "a\xD6",
+                                "a\xD6.b",
+                                "a\x81\x3B"};
+    for (const char* key : keys) {
+        SCOPED_TRACE(testing::PrintToString(std::string(key)));
+        OwnedText path = OwnedText::CopyOf(key);
+        EXPECT_FALSE(json_.ResolvePath(path));
+        EXPECT_EQ(path.get(), nullptr);
+        EXPECT_FALSE(json_.SetMember(key, "v"));
+        EXPECT_FALSE(json_.SetMember(key, "{}", true));
+        EXPECT_FALSE(json_.SetMemberJson(key, "1"));
+        EXPECT_FALSE(json_.SetNumber(key, 1));
+        EXPECT_FALSE(json_.AppendToArray("v", key));
+        EXPECT_FALSE(json_.SetElement(0, key, "v"));
+        EXPECT_FALSE(json_.RemoveElement(0, key));
+        EXPECT_FALSE(json_.DeleteMember(key));
+        EXPECT_EQ(json_.MemberType(key), kJsonOther);
+        EXPECT_EQ(json_.GetText(key).get(), nullptr);
+        EXPECT_EQ(json_.GetJsonText(key).get(), nullptr);
+        EXPECT_EQ(json_.GetElementText(0, key).get(), nullptr);
+        EXPECT_EQ(json_.ArrayLength(key), 0);
+        EXPECT_EQ(json_.GetNumber(key), 0.0);
+        OwnedTextArray names = OwnedTextArray::NewEmpty();
+        EXPECT_EQ(json_.MemberNames(names, key), 0);
+        EXPECT_EQ(json_.GetObject(key).MemberType(), kJsonMissing);
+        EXPECT_EQ(json_.GetElementObject(0, key).MemberType(), kJsonMissing);
+        EXPECT_EQ(TypeOfGlobal("pwned"), "undefined");
+        EXPECT_EQ(Str(json_.Serialize()), before);
+    }
+
+    // Texts are stored as strings whatever they hold, and come back unchanged.
+    const char* const texts[] = {
+        "'; pwned = 1; '", "\\'; pwned = 1; //", "\"; pwned = 1; \"", "x\r\npwned = 1", "c:\\d \xD6\xD0 'q' \\u0041",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(testing::PrintToString(std::string(text)));
+        json_.SetMember("s", text);
+        EXPECT_EQ(Str(json_.GetText("s")), text);
+        json_.AppendToArray(text, "list");
+        json_.SetElement(1, "a.b", text);
+        EXPECT_EQ(Str(json_.GetElementText(1, "a.b")), text);
+    }
+    EXPECT_EQ(json_.ArrayLength("list"), static_cast<std::int32_t>(std::size(texts)));
+    EXPECT_EQ(Str(json_.GetElementText(4, "list")), texts[4]);
+    // A lead byte without its trail byte cannot take the closing quote with it.
+    json_.SetMember("s", "\xD6");
+    json_.AppendToArray("\xD6", "list");
+    EXPECT_EQ(TypeOfGlobal("pwned"), "undefined");
+
+    // JSON values are one JSON value each; where the statement evaluates them, no bare string.
+    const char* const jsons[] = {"pwned = 1",
+                                 "1; pwned = 1",
+                                 "{\"a\":1}; pwned = 1",
+                                 "[pwned = 1]",
+                                 "{\"a\":1}\xD6",
+                                 "(function(){ pwned = 1 })()",
+                                 "{\"a\":1})+(pwned = 1"};
+    for (const char* json : jsons) {
+        SCOPED_TRACE(testing::PrintToString(std::string(json)));
+        EXPECT_FALSE(json_.SetMember("j", json, true));
+        EXPECT_FALSE(json_.SetMember("a", json, true));  // merged into a member that exists
+        EXPECT_FALSE(json_.SetMemberJson("j", json));
+        EXPECT_FALSE(json_.AppendToArray(json, "list", true));
+        EXPECT_FALSE(json_.SetElement(0, "a.b", json, true));
+        EXPECT_EQ(TypeOfGlobal("pwned"), "undefined");
+    }
+    EXPECT_FALSE(json_.SetMemberJson("j", "\"pwned = 1\""));  // eval would run the string
+    EXPECT_FALSE(json_.SetMember("j", "\"pwned = 1\"", true));
+    json_.AppendToArray("\"pwned = 1\"", "list", true);  // a literal here: stored as the string
+    EXPECT_EQ(Str(json_.GetElementText(json_.ArrayLength("list") - 1, "list")), "pwned = 1");
+    EXPECT_EQ(TypeOfGlobal("pwned"), "undefined");
+    EXPECT_EQ(json_.MemberType("j"), kJsonMissing);
+    EXPECT_EQ(Str(json_.GetJsonText("a")), "{\"b\":[1,\"c:\\d \xD6\xD0 'q' \\u0041\"]}");
+}
+
+TEST_F(JsonObjectTest, KeysMayNameMembersBeyondAscii) {
+    json_.SetMember("\xD6\xD0", "{\"$x_1\":\"w\"}", true);  // 中
+    json_.SetMember("\xD6\xD0.$x_1", "v");
+    EXPECT_EQ(Str(json_.GetText("\xD6\xD0.$x_1")), "v");
+    EXPECT_EQ(Str(json_.Serialize()), "{\"\xD6\xD0\":{\"$x_1\":\"v\"}}");
 }
 
 TEST_F(JsonObjectTest, MemberNamesListAPlainObjectsOwnMembers) {

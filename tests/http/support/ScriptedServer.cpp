@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "http/support/HttpCase.h"
+
 namespace quenlark::testing_support {
 
 namespace {
@@ -77,8 +79,8 @@ bool ScriptedServer::Script(std::string_view rawResponse, std::string_view optio
 }
 
 bool ScriptedServer::ScriptFile(std::string_view name, std::string_view options) {
-    return Command("SCRIPTFILE " + std::string(QUENLARK_HTTP_TEST_DATA) + "/" + std::string(name) + " " +
-                   std::string(options)) == "OK";
+    const HttpCase data = ReadHttpCase(name);
+    return data.error.empty() && Script(data.reply, data.options + " " + std::string(options));
 }
 
 bool ScriptedServer::Generate(int status, std::uint64_t size, std::string_view options) {

@@ -36,7 +36,7 @@ public:
     // Options: "close", "drop", "reset", "stall=MS", "cut=N", "pause=MS", "delay=MS", "trickle=MS",
     // "drip=MS from=N", "chunked=N", separated by blanks (see server/scripted_server.py).
     bool Script(std::string_view rawResponse, std::string_view options = {});
-    // A data file of tests/http/data/ (header lines stored with LF, sent with CR LF).
+    // The reply of a case file of tests/http/data/ with the file's options, then `options`.
     bool ScriptFile(std::string_view name, std::string_view options = {});
     // A response with a generated body of `size` bytes.
     bool Generate(int status, std::uint64_t size, std::string_view options = {});
