@@ -27,7 +27,7 @@ std::int32_t ToInt(double value) noexcept { return static_cast<std::int32_t>(Tru
 // "path[index]", the index in decimal.
 OwnedText ElementPath(const char* path, std::int32_t index) noexcept {
     const OwnedText indexText = ToText(TypedArg::Int(index));
-    return ConcatTexts({path, "[", indexText.get(), "]"});
+    return ConcatTexts({path, "[", indexText.Get(), "]"});
 }
 
 // An array item as a statement writes it: JSON as it stands, anything else in single quotes
@@ -53,10 +53,10 @@ OwnedText ReplaceAll(const char* text, const char* find, const char* replacement
 // The text as the inside of a single-quoted script string.
 OwnedText EscapeForScriptString(const char* value) noexcept {
     OwnedText escaped = ReplaceAll(value, "\\", "\\\\");
-    escaped = ReplaceAll(escaped.get(), "'", "\\'");
-    escaped = ReplaceAll(escaped.get(), "\"", "\\\"");
-    escaped = ReplaceAll(escaped.get(), "\r", "\\r");
-    return ReplaceAll(escaped.get(), "\n", "\\n");
+    escaped = ReplaceAll(escaped.Get(), "'", "\\'");
+    escaped = ReplaceAll(escaped.Get(), "\"", "\\\"");
+    escaped = ReplaceAll(escaped.Get(), "\r", "\\r");
+    return ReplaceAll(escaped.Get(), "\n", "\\n");
 }
 
 bool IsJsonWhitespace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -97,7 +97,7 @@ OwnedText EscapedForEval(const char* json) noexcept {
 // string's contents as script.
 bool IsEvaluableJson(const char* text) noexcept {
     const UniqueBstr wide = Cp936ToBstr(text);
-    const std::wstring_view units = BstrView(wide.get());
+    const std::wstring_view units = BstrView(wide.Get());
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
     const std::optional<JsonValueKind> kind =
         CheckJsonText(std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size()));
@@ -127,10 +127,10 @@ void JsonObject::InitEngine() noexcept {
     com_.Enter();
     // The system control, else the in-library one.
     if (!CreateScriptControl(*engine_, kEngineProgId, "JavaScript")) return;
-    (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
     const OwnedText setup = ConcatTexts(
         {"var ", VariableName(), " = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')"});
-    CallMethod(*engine_, "Eval", {TypedArg::TextArg(setup.get())});
+    CallMethod(*engine_, "Eval", {TypedArg::TextArg(setup.Get())});
     fresh_ = true;
 }
 
@@ -143,25 +143,25 @@ bool JsonObject::Parse(const char* json) noexcept {
     }
     fresh_ = false;
     const OwnedText reset = ConcatTexts({"var ", VariableName(), " = null"});
-    CallMethod(*engine_, "Eval", {TypedArg::TextArg(reset.get())});
+    CallMethod(*engine_, "Eval", {TypedArg::TextArg(reset.Get())});
     // Line breaks inside strings become escapes; between tokens they make the text no JSON.
     const OwnedText text = EscapedForEval(json);
-    if (text.empty() || !IsEvaluableJson(text.get())) return false;
-    const OwnedText code = ConcatTexts({"var ", VariableName(), " = eval(", text.get(), ")"});
-    (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(code.get())});
+    if (text.empty() || !IsEvaluableJson(text.Get())) return false;
+    const OwnedText code = ConcatTexts({"var ", VariableName(), " = eval(", text.Get(), ")"});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(code.Get())});
     const OwnedText check = ConcatTexts({VariableName(), " != null"});
-    return EvalBool(check.get());
+    return EvalBool(check.Get());
 }
 
 bool JsonObject::Clear() noexcept {
     const OwnedText statement = ConcatTexts({VariableName(), " = {}"});
-    return EvalBool(statement.get());
+    return EvalBool(statement.Get());
 }
 
 OwnedText JsonObject::Serialize() noexcept {
     AddJsonScript();
     const OwnedText statement = ReadStatement(VariableName(), true);
-    return EvalText(statement.get());
+    return EvalText(statement.Get());
 }
 
 bool JsonObject::SetMember(const char* key, const char* value, bool valueIsJson) noexcept {
@@ -169,44 +169,44 @@ bool JsonObject::SetMember(const char* key, const char* value, bool valueIsJson)
     const bool exists = ResolvePath(path);
     if (valueIsJson) {
         const char* json = (value && *value) ? value : "{}";
-        const OwnedText statement = exists ? ConcatTexts({path.get(), " = get__extend(", path.get(), ", ", json, ")"})
-                                           : ConcatTexts({path.get(), " = eval(", json, ")"});
-        return EvalBool(statement.get());
+        const OwnedText statement = exists ? ConcatTexts({path.Get(), " = get__extend(", path.Get(), ", ", json, ")"})
+                                           : ConcatTexts({path.Get(), " = eval(", json, ")"});
+        return EvalBool(statement.Get());
     }
     const OwnedText escaped = EscapeForScriptString(value);
-    const OwnedText statement = ConcatTexts({path.get(), " = '", escaped.get(), "'.replace(/\\\\/g, str_Code)"});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({path.Get(), " = '", escaped.Get(), "'.replace(/\\\\/g, str_Code)"});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::SetMemberJson(const char* key, const char* json) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText statement = ConcatTexts({path.get(), " = eval(", json, ")"});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({path.Get(), " = eval(", json, ")"});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::ResolvePath(OwnedText& key) noexcept {
     const char* name = VariableName();
-    if (TextStartsWith(key.get(), name)) {
-        const OwnedText check = ConcatTexts({key.get(), " != null"});
-        if (EvalBool(check.get())) return true;
+    if (TextStartsWith(key.Get(), name)) {
+        const OwnedText check = ConcatTexts({key.Get(), " != null"});
+        if (EvalBool(check.Get())) return true;
     }
     if (key.empty()) {
         key = OwnedText::CopyOf(name);
     } else if (key.c_str()[0] == '[') {
-        key = ConcatTexts({name, key.get()});
+        key = ConcatTexts({name, key.Get()});
     } else {
-        key = ConcatTexts({name, ".", key.get()});
+        key = ConcatTexts({name, ".", key.Get()});
     }
-    const OwnedText check = ConcatTexts({key.get(), " != null"});
-    return EvalBool(check.get());
+    const OwnedText check = ConcatTexts({key.Get(), " != null"});
+    return EvalBool(check.Get());
 }
 
 std::int32_t JsonObject::MemberType(const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText missing = ConcatTexts({path.get(), " == null"});
-    if (EvalBool(missing.get())) return kJsonMissing;
-    const OwnedText statement = ConcatTexts({"Object.prototype.toString.call(", path.get(), ")"});
-    const OwnedText kind = EvalText(statement.get());
+    const OwnedText missing = ConcatTexts({path.Get(), " == null"});
+    if (EvalBool(missing.Get())) return kJsonMissing;
+    const OwnedText statement = ConcatTexts({"Object.prototype.toString.call(", path.Get(), ")"});
+    const OwnedText kind = EvalText(statement.Get());
     const std::string_view name = kind.view();
     if (name == "[object String]") return kJsonString;
     if (name == "[object Array]") return kJsonArray;
@@ -219,83 +219,83 @@ std::int32_t JsonObject::MemberType(const char* key) noexcept {
 OwnedText JsonObject::GetText(const char* key, bool asJson) noexcept {
     if (asJson) AddJsonScript();
     const OwnedText path = PathOf(key);
-    const OwnedText statement = ReadStatement(path.get(), asJson);
-    return EvalText(statement.get());
+    const OwnedText statement = ReadStatement(path.Get(), asJson);
+    return EvalText(statement.Get());
 }
 
 std::int32_t JsonObject::MemberNames(OwnedTextArray& names, const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText statement = ConcatTexts({"get__name_All(", path.get(), ")"});
-    const OwnedText joined = EvalText(statement.get());
-    names = SplitText(joined.get(), "\r\n");
+    const OwnedText statement = ConcatTexts({"get__name_All(", path.Get(), ")"});
+    const OwnedText joined = EvalText(statement.Get());
+    names = SplitText(joined.Get(), "\r\n");
     return static_cast<std::int32_t>(names.size());
 }
 
 std::int32_t JsonObject::ArrayLength(const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText statement = ConcatTexts({"get__count(", path.get(), ")"});
-    return ToInt(EvalNumber(statement.get()));
+    const OwnedText statement = ConcatTexts({"get__count(", path.Get(), ")"});
+    return ToInt(EvalNumber(statement.Get()));
 }
 
 JsonObject JsonObject::GetObject(const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    return ObjectOf(path.get());
+    return ObjectOf(path.Get());
 }
 
 bool JsonObject::AppendToArray(const char* value, const char* key, bool valueIsJson) noexcept {
     const OwnedText path = PathOf(key);
     const OwnedText item = ArrayItem(value, valueIsJson);
     const OwnedText statement =
-        ConcatTexts({"if (Object.prototype.toString.call(", path.get(), ") != '[object Array]') { ", path.get(),
-                     " = new Array() } ", path.get(), ".push(", item.get(), ")"});
-    return EvalBool(statement.get());
+        ConcatTexts({"if (Object.prototype.toString.call(", path.Get(), ") != '[object Array]') { ", path.Get(),
+                     " = new Array() } ", path.Get(), ".push(", item.Get(), ")"});
+    return EvalBool(statement.Get());
 }
 
 JsonObject JsonObject::GetElementObject(std::int32_t index, const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText element = ElementPath(path.get(), index);
-    return ObjectOf(element.get());
+    const OwnedText element = ElementPath(path.Get(), index);
+    return ObjectOf(element.Get());
 }
 
 OwnedText JsonObject::GetElementText(std::int32_t index, const char* key, bool asJson) noexcept {
     if (asJson) AddJsonScript();
     const OwnedText path = PathOf(key);
-    const OwnedText element = ElementPath(path.get(), index);
-    const OwnedText statement = ReadStatement(element.get(), asJson);
-    return EvalText(statement.get());
+    const OwnedText element = ElementPath(path.Get(), index);
+    const OwnedText statement = ReadStatement(element.Get(), asJson);
+    return EvalText(statement.Get());
 }
 
 bool JsonObject::SetElement(std::int32_t index, const char* key, const char* value, bool valueIsJson) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText element = ElementPath(path.get(), index);
+    const OwnedText element = ElementPath(path.Get(), index);
     const OwnedText item = ArrayItem(value, valueIsJson);
-    const OwnedText statement = ConcatTexts({element.get(), " = ", item.get()});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({element.Get(), " = ", item.Get()});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::RemoveElement(std::int32_t index, const char* key) noexcept {
     const OwnedText path = PathOf(key);
     const OwnedText indexText = ToText(TypedArg::Int(index));
-    const OwnedText statement = ConcatTexts({path.get(), ".splice(", indexText.get(), ", 1)"});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({path.Get(), ".splice(", indexText.Get(), ", 1)"});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::DeleteMember(const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    const OwnedText statement = ConcatTexts({"delete ", path.get()});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({"delete ", path.Get()});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::SetNumber(const char* key, double number) noexcept {
     const OwnedText path = PathOf(key);
     const OwnedText numberText = ToText(TypedArg::DoubleValue(number));
-    const OwnedText statement = ConcatTexts({path.get(), " = ", numberText.get()});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({path.Get(), " = ", numberText.Get()});
+    return EvalBool(statement.Get());
 }
 
 double JsonObject::GetNumber(const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    return EvalNumber(path.get());
+    return EvalNumber(path.Get());
 }
 
 OwnedText JsonObject::GetJsonText(const char* key) noexcept { return GetText(key, true); }
@@ -318,22 +318,22 @@ OwnedText JsonObject::PathOf(const char* key) noexcept {
 
 bool JsonObject::EvalBool(const char* statement) noexcept {
     fresh_ = false;
-    return CallBoolMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
+    return CallMethod<bool>(*engine_, "Eval", {TypedArg::TextArg(statement)});
 }
 
 OwnedText JsonObject::EvalText(const char* statement) noexcept {
     fresh_ = false;
-    return CallTextMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
+    return CallMethod<OwnedText>(*engine_, "Eval", {TypedArg::TextArg(statement)});
 }
 
 double JsonObject::EvalNumber(const char* statement) noexcept {
     fresh_ = false;
-    return CallNumberMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
+    return CallMethod<double>(*engine_, "Eval", {TypedArg::TextArg(statement)});
 }
 
 void JsonObject::AddJsonScript() const noexcept {
     if (hasJsonScript_ || IsObjectEmpty(*engine_)) return;
-    (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(JsonScript)});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(JsonScript)});
     hasJsonScript_ = true;
 }
 
@@ -342,8 +342,8 @@ JsonObject JsonObject::ObjectOf(const char* expression) noexcept {
     // A parse of the member's JSON in an engine of its own: the new instance shares nothing.
     JsonObject parsed;
     const OwnedText statement = ReadStatement(expression, true);
-    const OwnedText json = EvalText(statement.get());
-    parsed.Parse(json.get());
+    const OwnedText json = EvalText(statement.Get());
+    parsed.Parse(json.Get());
     return parsed;
 }
 

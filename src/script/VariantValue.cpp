@@ -7,7 +7,7 @@
 #include "runtime/Arrays.h"
 #include "runtime/Memory.h"
 #include "runtime/Values.h"
-#include "script/AutomationObject.h"
+#include "script/AutomationRecord.h"
 
 namespace quenlark {
 
@@ -67,7 +67,8 @@ OwnedVariantValue OwnedVariantValue::New() noexcept {
 }
 
 OwnedVariantValue OwnedVariantValue::Adopt(VARIANT contents) noexcept {
-    OwnedVariantValue owner(static_cast<VariantValue*>(RtAlloc(sizeof(VariantValue))));
+    OwnedVariantValue owner;
+    owner.p_ = static_cast<VariantValue*>(RtAlloc(sizeof(VariantValue)));
     *owner.p_ = contents;
     return owner;
 }
@@ -124,7 +125,7 @@ void ByteSetToVariant(const void* byteSet, VARIANT& out) noexcept {
     if (size <= 0) return;
     UniqueSafeArray array = UniqueSafeArray::Adopt(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size)));
     {
-        SafeArrayAccess access(array.get());
+        SafeArrayAccess access(array.Get());
         if (!access.data()) return;
         std::memcpy(access.data(), ByteSetBytes(byteSet), static_cast<std::size_t>(size));
     }
@@ -136,7 +137,7 @@ void ByteSetToVariant(const void* byteSet, VARIANT& out) noexcept {
 OwnedText VariantBstrText(const VARIANT& v) noexcept {
     if (v.vt == VT_BSTR) return WideToCp936(BstrView(v.bstrVal));
     UniqueVariant text;
-    if (::VariantChangeType(text.get(), const_cast<VARIANT*>(&v), 0, VT_BSTR) != S_OK) return {};
+    if (::VariantChangeType(text.Get(), const_cast<VARIANT*>(&v), 0, VT_BSTR) != S_OK) return {};
     return WideToCp936(BstrView(text->bstrVal));
 }
 
@@ -199,7 +200,7 @@ bool ValueToVariant(const TypedArg& value, UniqueVariant& out) noexcept {
             break;
         }
         case TC_VARIANT:
-            if (!value.ptr || FAILED(::VariantCopy(made.get(), static_cast<VARIANT*>(value.ptr)))) return false;
+            if (!value.ptr || FAILED(::VariantCopy(made.Get(), static_cast<VARIANT*>(value.ptr)))) return false;
             break;
         case TC_TEXT:
             made->vt = VT_BSTR;
@@ -207,7 +208,7 @@ bool ValueToVariant(const TypedArg& value, UniqueVariant& out) noexcept {
             break;
         default:
             if (!ScalarVariantType(value.Base())) return false;
-            ScalarToVariant(value.Base(), value.bits, *made.get());
+            ScalarToVariant(value.Base(), value.bits, *made.Get());
             break;
     }
     out = std::move(made);
@@ -241,7 +242,7 @@ bool ArrayToSafeArray(const TypedArg& value, UniqueVariant& out) noexcept {
     // destroying the array frees them.
     UniqueSafeArray array = UniqueSafeArray::Adopt(::SafeArrayCreateVector(vt, 0, static_cast<ULONG>(source.count)));
     {
-        SafeArrayAccess access(array.get());
+        SafeArrayAccess access(array.Get());
         if (!access.data()) return false;
         const auto* from = static_cast<const unsigned char*>(source.first);
         for (std::size_t i = 0; i < source.count; ++i, from += width) {
@@ -293,7 +294,7 @@ bool AssignVariant(VariantValue* v, const TypedArg& value, std::optional<std::in
         *element = made.Release();
         return true;
     }
-    if (made->vt != elementType && ::VariantChangeType(made.get(), made.get(), 0, elementType) != S_OK) return false;
+    if (made->vt != elementType && ::VariantChangeType(made.Get(), made.Get(), 0, elementType) != S_OK) return false;
     const ElementSlot slot = SlotOf(access, array, *position);
     // The element owns what it held: a string, or a reference to an object.
     if (elementType == VT_BSTR) {
