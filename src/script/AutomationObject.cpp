@@ -2,7 +2,9 @@
 
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <span>
 #include <type_traits>
 
@@ -225,33 +227,13 @@ bool SetProperty(AutomationObject& obj, const char* name, MemberArgs args) noexc
 // ---- Result conversions ---------------------------------------------------------------------
 
 double VariantNumber(const VARIANT& v) noexcept {
-    double out = 0.0;
-    switch (v.vt) {
-        case VT_I2:
-            return v.iVal;
-        case VT_I4:
-            return v.lVal;
-        case VT_I1:
-            return static_cast<signed char>(v.cVal);
-        case VT_UI1:
-            return v.bVal;
-        case VT_UI2:
-            return v.uiVal;
-        case VT_UI4:
-            return v.ulVal;
-        case VT_R4:
-            return v.fltVal;
-        case VT_R8:
-            return v.dblVal;
-        case VT_DATE:
-            return v.date;
-        case VT_CY:
-            return SUCCEEDED(::VarR8FromCy(v.cyVal, &out)) ? out : 0.0;
-        case VT_BOOL:
-            return SUCCEEDED(::VarR8FromBool(v.boolVal, &out)) ? out : 0.0;
-        default:
-            return 0.0;
-    }
+    // Only these types are read; a text is not parsed.
+    static constexpr VARTYPE kNumbers[] = {VT_I1, VT_I2, VT_I4, VT_UI1,  VT_UI2, VT_UI4,
+                                           VT_R4, VT_R8, VT_CY, VT_DATE, VT_BOOL};
+    if (std::find(std::begin(kNumbers), std::end(kNumbers), v.vt) == std::end(kNumbers)) return 0.0;
+    UniqueVariant number;
+    if (FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(&v), 0, VT_R8))) return 0.0;
+    return number->dblVal;
 }
 
 }  // namespace quenlark

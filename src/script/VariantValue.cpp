@@ -81,28 +81,19 @@ void FreeVariantRecord(VariantValue* record) noexcept {
 // ---- Scalars ---------------------------------------------------------------------------------
 
 std::optional<ScalarVariantForm> ScalarVariantType(std::uint32_t baseType) noexcept {
-    switch (baseType) {
-        case TC_BOOL:
-            return ScalarVariantForm{VT_BOOL, 4};
-        case TC_DATETIME:
-            return ScalarVariantForm{VT_DATE, 8};
-        case TC_INT_ALIAS:
-            return ScalarVariantForm{VT_UI4, 4};
-        case TC_BYTE:
-            return ScalarVariantForm{VT_UI1, 1};
-        case TC_SHORT:
-            return ScalarVariantForm{VT_I2, 2};
-        case TC_INT:
-            return ScalarVariantForm{VT_I4, 4};
-        case TC_INT64:
-            return ScalarVariantForm{VT_I8, 8};
-        case TC_FLOAT:
-            return ScalarVariantForm{VT_R4, 4};
-        case TC_DOUBLE:
-            return ScalarVariantForm{VT_R8, 8};
-        default:
-            return std::nullopt;
+    struct Row {
+        std::uint32_t type;
+        ScalarVariantForm form;
+    };
+    static constexpr Row kForms[] = {
+        {TC_BOOL, {VT_BOOL, 4}}, {TC_DATETIME, {VT_DATE, 8}}, {TC_INT_ALIAS, {VT_UI4, 4}},
+        {TC_BYTE, {VT_UI1, 1}},  {TC_SHORT, {VT_I2, 2}},      {TC_INT, {VT_I4, 4}},
+        {TC_INT64, {VT_I8, 8}},  {TC_FLOAT, {VT_R4, 4}},      {TC_DOUBLE, {VT_R8, 8}},
+    };
+    for (const Row& row : kForms) {
+        if (row.type == baseType) return row.form;
     }
+    return std::nullopt;
 }
 
 void ScalarToVariant(std::uint32_t baseType, std::uint64_t bits, VARIANT& out) noexcept {
