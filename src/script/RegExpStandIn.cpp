@@ -190,9 +190,9 @@ constexpr const wchar_t* kRegExpMembers[] = {L"Pattern", L"IgnoreCase", L"Global
                                              L"Execute", L"Replace",    L"Test"};
 enum : DISPID { kPattern = 1, kIgnoreCase, kGlobal, kMultiline, kExecute, kReplace, kTest };
 
-class RegExpStandIn final : public NamedDispatch {
+class RegExpStandIn final : public ScriptedStandIn<kRegExpMembers> {
 public:
-    explicit RegExpStandIn(ScriptHost host) noexcept : NamedDispatch(kRegExpMembers), host_(std::move(host)) {}
+    using ScriptedStandIn::ScriptedStandIn;
 
 private:
     HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) override {
@@ -348,7 +348,6 @@ private:
         return S_OK;
     }
 
-    ScriptHost host_;
     UniqueBstr pattern_;
     bool ignoreCase_ = false;
     bool global_ = false;

@@ -14,30 +14,11 @@ namespace {
 constexpr const wchar_t* kMembers[] = {L"Language", L"AddCode", L"Eval", L"Run"};
 enum : DISPID { kLanguage = 1, kAddCode, kEval, kRun };
 
-class ScriptControlStandIn final : public NamedDispatch {
+class ScriptControlStandIn final : public ScriptedStandIn<kMembers> {
 public:
-    explicit ScriptControlStandIn(ScriptHost host) noexcept : NamedDispatch(kMembers), host_(std::move(host)) {}
+    using ScriptedStandIn::ScriptedStandIn;
 
 private:
-    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) override {
-        switch (id) {
-            case kLanguage:
-                return Language(kind, params, result);
-            case kAddCode: {
-                const std::optional<UniqueBstr> code = AsText(Argument(params, 0));
-                return code ? host_.AddCode(code->Get()) : DISP_E_BADPARAMCOUNT;
-            }
-            case kEval: {
-                const std::optional<UniqueBstr> expression = AsText(Argument(params, 0));
-                return expression ? host_.Eval(expression->Get(), result) : DISP_E_BADPARAMCOUNT;
-            }
-            case kRun:
-                return Run(params, result);
-            default:
-                return DISP_E_MEMBERNOTFOUND;
-        }
-    }
-
     // Only the JScript engine is hosted; both of its names are taken.
     HRESULT Language(WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept {
         if (IsPut(kind)) {
@@ -68,7 +49,24 @@ private:
         return host_.Call(name->Get(), plain, result);
     }
 
-    ScriptHost host_;
+    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) override {
+        switch (id) {
+            case kLanguage:
+                return Language(kind, params, result);
+            case kAddCode: {
+                const std::optional<UniqueBstr> code = AsText(Argument(params, 0));
+                return code ? host_.AddCode(code->Get()) : DISP_E_BADPARAMCOUNT;
+            }
+            case kEval: {
+                const std::optional<UniqueBstr> expression = AsText(Argument(params, 0));
+                return expression ? host_.Eval(expression->Get(), result) : DISP_E_BADPARAMCOUNT;
+            }
+            case kRun:
+                return Run(params, result);
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
 };
 
 }  // namespace

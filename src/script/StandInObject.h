@@ -11,6 +11,17 @@
 
 namespace quenlark {
 
+// A stand-in whose members run on a script host of its own; `kNames` is its member table
+// (member i has DISPID i + 1).
+template <const auto& kNames>
+class ScriptedStandIn : public NamedDispatch {
+public:
+    explicit ScriptedStandIn(ScriptHost host) noexcept : NamedDispatch(kNames), host_(std::move(host)) {}
+
+protected:
+    ScriptHost host_;
+};
+
 // Fills the record (releasing what it held) with a new T over a started host that has run
 // `code` (none when null). False when that fails; lastResult then holds the failing HRESULT.
 template <typename T>
