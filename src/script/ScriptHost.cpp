@@ -20,10 +20,6 @@ namespace {
 // cannot be read.
 constexpr CLSID kJScriptClsid = {0xf414c260, 0x6ac0, 0x11cf, {0xb6, 0xd1, 0x00, 0xaa, 0x00, 0xbb, 0xbb, 0x58}};
 
-// Tells the engine, before it runs anything, that its script comes from untrusted data: it then
-// makes no object that is not safe for such script (a file-system object, a shell). The option
-// is the engine's, set through its parsing interface as script hosts do. An engine that offers
-// no such switch is taken as it is; one that refuses it is not used.
 // The error an exception describes (its description taken over); `unnamed` when it names no code.
 ScriptErrorRecord Described(UniqueExcepInfo& info, HRESULT unnamed) noexcept {
     // A deferred filler writes the fields only when asked.
@@ -34,6 +30,10 @@ ScriptErrorRecord Described(UniqueExcepInfo& info, HRESULT unnamed) noexcept {
     return record;
 }
 
+// Tells the engine, before it runs anything, that its script comes from untrusted data: it then
+// makes no object that is not safe for such script (a file-system object, a shell). The option
+// is the engine's, set through its parsing interface as script hosts do. An engine that offers
+// no such switch is taken as it is; one that refuses it is not used.
 HRESULT TreatAsUntrusted(const ComPtr<IActiveScript>& script) {
     ComPtr<IObjectSafety> safety;  // mingw's header names its IID only as IID_IObjectSafety
     if (FAILED(script->QueryInterface(IID_IObjectSafety, reinterpret_cast<void**>(safety.GetAddressOf())))) return S_OK;
