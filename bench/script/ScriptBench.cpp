@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         quenlark::OwnedAutomationObject control = quenlark::OwnedAutomationObject::New();
         quenlark::CreateObject(*control, "MSScriptControl.ScriptControl");
         quenlark::SetProperty(*control, "Language", {quenlark::TypedArg::TextArg("JavaScript")});
-        (void)quenlark::CallBoolMethod(*control, "AddCode", {quenlark::TypedArg::TextArg(quenlark::HelperScript)});
+        (void)quenlark::CallMethod<bool>(*control, "AddCode", {quenlark::TypedArg::TextArg(quenlark::HelperScript)});
     });
     return 0;
 }

@@ -24,13 +24,13 @@ bool OpenBareExchange(const std::string& url, const char* verb, const std::strin
                               std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength);
     exchange.session.Reset(
         ::WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!exchange.session || !::WinHttpSetTimeouts(exchange.session.get(), 30000, 30000, 30000, 30000)) return false;
-    exchange.connection.Reset(::WinHttpConnect(exchange.session.get(), host.c_str(), parts.nPort, 0));
+    if (!exchange.session || !::WinHttpSetTimeouts(exchange.session.Get(), 30000, 30000, 30000, 30000)) return false;
+    exchange.connection.Reset(::WinHttpConnect(exchange.session.Get(), host.c_str(), parts.nPort, 0));
     if (!exchange.connection) return false;
-    exchange.request.Reset(::WinHttpOpenRequest(exchange.connection.get(), Wide(verb).c_str(), path.c_str(), nullptr,
+    exchange.request.Reset(::WinHttpOpenRequest(exchange.connection.Get(), Wide(verb).c_str(), path.c_str(), nullptr,
                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                 parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
-    HINTERNET request = exchange.request.get();
+    HINTERNET request = exchange.request.Get();
     const std::wstring wideHeaders = Wide(headers);
     return request &&
            SetDword(request, WINHTTP_OPTION_SECURITY_FLAGS,
@@ -51,11 +51,11 @@ std::string BareFetch(const std::string& url, const char* verb, const std::strin
     std::string received;
     for (;;) {
         DWORD available = 0;
-        if (!::WinHttpQueryDataAvailable(exchange.request.get(), &available) || available == 0) break;
+        if (!::WinHttpQueryDataAvailable(exchange.request.Get(), &available) || available == 0) break;
         const std::size_t at = received.size();
         received.resize(at + available);
         DWORD read = 0;
-        if (!::WinHttpReadData(exchange.request.get(), received.data() + at, available, &read)) break;
+        if (!::WinHttpReadData(exchange.request.Get(), received.data() + at, available, &read)) break;
         received.resize(at + read);
     }
     return received;

@@ -12,13 +12,11 @@
 
 namespace quenlark::bench {
 
-using InternetHandle = UniqueHandle<HINTERNET, &::WinHttpCloseHandle>;
-
 // Handles close request first, then connection, then session.
 struct BareExchange {
-    InternetHandle session;
-    InternetHandle connection;
-    InternetHandle request;
+    UniqueInternetHandle session;
+    UniqueInternetHandle connection;
+    UniqueInternetHandle request;
 };
 
 // Sends the request and waits for the response headers; false when any step fails. `headers`

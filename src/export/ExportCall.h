@@ -13,22 +13,17 @@ namespace quenlark {
 // same export and never frees it.
 class ResultSlot {
 public:
-    ResultSlot() = default;
-    ResultSlot(const ResultSlot&) = delete;
-    ResultSlot& operator=(const ResultSlot&) = delete;
-
     // Releases the previous result, keeps `result` and returns it.
     char* Keep(OwnedText result) noexcept {
-        RtFree(text_);
-        text_ = result.Release();
-        return text_;
+        text_ = std::move(result);
+        return text_.Get();
     }
     // At shutdown. The slot is emptied too, so that no later release can free it again.
-    void ReleaseHeld() noexcept { RtFree(std::exchange(text_, nullptr)); }
-    [[nodiscard]] const char* Held() const noexcept { return text_; }
+    void ReleaseHeld() noexcept { text_.Reset(); }
+    [[nodiscard]] const char* Held() const noexcept { return text_.Get(); }
 
 private:
-    char* text_ = nullptr;
+    OwnedText text_;
 };
 
 // A copy of the host's text: the static empty text for null, else a new block.

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "platform/UniqueResource.h"
 #include "runtime/Owned.h"
-#include "runtime/UniqueResource.h"
 
 namespace quenlark {
 

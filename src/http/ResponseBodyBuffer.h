@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/UniqueResource.h"
 #include "runtime/Memory.h"
 #include "runtime/Owned.h"
-#include "runtime/UniqueResource.h"
 
 namespace quenlark {
 

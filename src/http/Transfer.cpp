@@ -16,8 +16,6 @@ namespace quenlark {
 
 namespace {
 
-using UniqueInternetHandle = UniqueHandle<HINTERNET, &::WinHttpCloseHandle>;
-
 constexpr DWORD kIgnoreCertificateErrors = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
                                            SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
                                            SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;

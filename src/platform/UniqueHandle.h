@@ -3,8 +3,9 @@
 #pragma once
 
 #include <windows.h>
+#include <winhttp.h>
 
-#include "runtime/UniqueResource.h"
+#include "platform/UniqueResource.h"
 
 namespace quenlark {
 
@@ -17,5 +18,8 @@ void CloseKeepingLastError(H handle) noexcept {
 
 template <typename H, auto Close>
 using UniqueHandle = UniqueResource<H, &CloseKeepingLastError<H, Close>>;
+
+// A WinHTTP session, connection or request handle: the library's and the benchmarks' alike.
+using UniqueInternetHandle = UniqueHandle<HINTERNET, &::WinHttpCloseHandle>;
 
 }  // namespace quenlark

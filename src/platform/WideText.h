@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/UniqueResource.h"
 #include "runtime/Owned.h"
-#include "runtime/UniqueResource.h"
 
 namespace quenlark {
 

@@ -1,6 +1,7 @@
 // Memory functions of the runtime, on the process heap. The allocating functions never
 // return null: exhausted memory shows "内存不足", runs the shutdown sequence and ends the
-// process with exit code 0.
+// process with exit code 0. That is the runtime layer's one failure policy, by design: every
+// text, byte-set, array and record block comes from here, and no caller checks for null.
 #pragma once
 
 #include <cstddef>

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/UniqueResource.h"
 #include "runtime/Memory.h"
-#include "runtime/UniqueResource.h"
 #include "runtime/Value.h"
 
 namespace quenlark {
@@ -17,10 +17,8 @@ namespace quenlark {
 void FreeTextArray(void* block) noexcept;  // every element, then the array
 
 // A Text: null, the static empty text, or a heap block of length + 1 bytes.
-class OwnedText : public UniqueResource<char*, &RtFree> {
+class OwnedText : public UniqueResource<char*, &RtFree, OwnedText> {
 public:
-    OwnedText() noexcept = default;
-    [[nodiscard]] static OwnedText Adopt(char* text) noexcept { return OwnedText(text); }
     // A new block holding the bytes and a NUL (also for an empty view: an allocated "").
     [[nodiscard]] static OwnedText CopyOf(std::string_view bytes) noexcept;
     // Null for no bytes (the commands' empty result), else as CopyOf.
@@ -28,22 +26,17 @@ public:
         return bytes.empty() ? OwnedText() : CopyOf(bytes);
     }
     // The static empty text (a literal; nothing to free).
-    [[nodiscard]] static OwnedText StaticEmpty() noexcept { return OwnedText(const_cast<char*>(EmptyTextLiteral)); }
+    [[nodiscard]] static OwnedText StaticEmpty() noexcept { return Adopt(const_cast<char*>(EmptyTextLiteral)); }
 
     [[nodiscard]] const char* c_str() const noexcept { return p_ ? p_ : ""; }
     [[nodiscard]] std::string_view view() const noexcept { return p_ ? std::string_view(p_) : std::string_view(); }
     [[nodiscard]] std::size_t length() const noexcept { return view().size(); }
     [[nodiscard]] bool empty() const noexcept { return !p_ || !*p_; }
-
-private:
-    explicit OwnedText(char* p) noexcept : UniqueResource(p) {}
 };
 
 // A ByteSet {1, n, bytes}; null is the empty byte-set.
-class OwnedByteSet : public UniqueResource<void*, &RtFree> {
+class OwnedByteSet : public UniqueResource<void*, &RtFree, OwnedByteSet> {
 public:
-    OwnedByteSet() noexcept = default;
-    [[nodiscard]] static OwnedByteSet Adopt(void* block) noexcept { return OwnedByteSet(block); }
     // Null for no bytes, as the byte-set commands return.
     [[nodiscard]] static OwnedByteSet CopyOf(const void* data, std::size_t size) noexcept;
 
@@ -52,16 +45,11 @@ public:
     [[nodiscard]] std::string_view view() const noexcept {
         return p_ ? std::string_view(reinterpret_cast<const char*>(data()), size()) : std::string_view();
     }
-
-private:
-    explicit OwnedByteSet(void* p) noexcept : UniqueResource(p) {}
 };
 
 // A one-dimensional RtArray of Text elements, each owned by the array (FreeArrayDeep).
-class OwnedTextArray : public UniqueResource<void*, &FreeTextArray> {
+class OwnedTextArray : public UniqueResource<void*, &FreeTextArray, OwnedTextArray> {
 public:
-    OwnedTextArray() noexcept = default;
-    [[nodiscard]] static OwnedTextArray Adopt(void* block) noexcept { return OwnedTextArray(block); }
     // A new heap block {1, 0}.
     [[nodiscard]] static OwnedTextArray NewEmpty() noexcept;
 
@@ -75,9 +63,6 @@ public:
     // Removes element `index` (1-based), freeing it; later elements move up by one.
     void RemoveAt(std::size_t index) noexcept;
     [[nodiscard]] OwnedTextArray DeepCopy() const noexcept;
-
-private:
-    explicit OwnedTextArray(void* p) noexcept : UniqueResource(p) {}
 };
 
 }  // namespace quenlark

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 
+#include "platform/UniqueResource.h"
+#include "runtime/Memory.h"
 #include "runtime/Owned.h"
 
 namespace quenlark {
@@ -11,9 +14,6 @@ namespace quenlark {
 class PieceList {
 public:
     PieceList() noexcept = default;
-    ~PieceList();
-    PieceList(const PieceList&) = delete;
-    PieceList& operator=(const PieceList&) = delete;
 
     // Keeps the address: the bytes must outlive the list. Growth doubles the storage;
     // exhausted memory is fatal like every runtime allocation, so no piece is ever dropped.
@@ -32,7 +32,9 @@ private:
         const char* at;
         std::size_t length;
     };
-    Piece* pieces_ = nullptr;
+    UniqueResource<Piece*, &RtFree> pieces_;
+    [[nodiscard]] std::span<const Piece> Pieces() const noexcept { return {pieces_.Get(), count_}; }
+
     std::size_t count_ = 0;
     std::size_t capacity_ = 0;
     std::size_t total_ = 0;  // saturates, so an impossible size fails as exhausted memory

@@ -1,13 +1,15 @@
 #include "runtime/SystemService.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <string>
+#include <string_view>
 
 #include "runtime/Arrays.h"
 #include "runtime/Events.h"
 #include "runtime/Failure.h"
 #include "runtime/Memory.h"
+#include "runtime/TextSearch.h"
 #include "runtime/Value.h"
 #include "runtime/Values.h"
 
@@ -59,9 +61,19 @@ std::int32_t ValueRecordToInt(const unsigned char* record) noexcept {
     }
 }
 
+// The box text is built in a fixed buffer: this path runs when anything may have failed, memory
+// included. A text too long for it is cut before a character, never inside one.
 [[noreturn]] void FatalServiceError(const char* text) noexcept {
-    const std::string message = std::string("Ravelstone RunTime Error:\r\n\r\n") + (text ? text : "");
-    platform::ShowMessage(nullptr, message.c_str(), kFatalServiceCaption, platform::kMessageBoxIconError);
+    static constexpr char kPrefix[] = "Ravelstone RunTime Error:\r\n\r\n";
+    constexpr std::size_t kPrefixBytes = sizeof kPrefix - 1;
+    char message[kFatalServiceTextBytes];
+    const std::string_view detail = text ? text : "";
+    std::size_t kept = std::min(detail.size(), sizeof message - 1 - kPrefixBytes);
+    if (kept < detail.size() && !IsCharBoundary(detail, 0, kept)) --kept;
+    std::memcpy(message, kPrefix, kPrefixBytes);
+    std::memcpy(message + kPrefixBytes, detail.data(), kept);
+    message[kPrefixBytes + kept] = '\0';
+    platform::ShowMessage(nullptr, message, kFatalServiceCaption, platform::kMessageBoxIconError);
     RtExit(0);
 }
 

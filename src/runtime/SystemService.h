@@ -3,6 +3,7 @@
 // (in this library: the message dispatch that the timed wait needs).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/Platform.h"
@@ -35,5 +36,7 @@ void NotifySupportLibraries(std::int32_t code, std::intptr_t a, std::intptr_t b)
 
 extern const char kUnsupportedServiceCaption[];
 extern const char kFatalServiceCaption[];
+// The fatal service's box text at most, its NUL included; a longer text is cut.
+inline constexpr std::size_t kFatalServiceTextBytes = 4096;
 
 }  // namespace quenlark

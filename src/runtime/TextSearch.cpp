@@ -44,8 +44,6 @@ ByteMatcher::ByteMatcher(std::string_view text, std::string_view needle, bool ig
       length_(needle.size()),
       fold_(ignoreCase ? kFoldTable.data() : kIdentity.data()) {}
 
-ByteMatcher::~ByteMatcher() { RtFree(failure_); }
-
 void ByteMatcher::Seek(std::size_t position) noexcept {
     if (position > cursor_) scanned_ += position - cursor_;
     cursor_ = position;
@@ -85,42 +83,31 @@ bool ByteMatcher::SwitchToKmp() noexcept {
         if (fold_[needle_[q]] == fold_[needle_[k]]) ++k;
         table[q] = k;
     }
-    failure_ = table;
+    failure_.Reset(table);
     state_ = 0;
     return true;
 }
 
-std::size_t ByteMatcher::ScanNext() noexcept {
-    if (length_ > size_ || cursor_ > size_ - length_) return kNoMatch;
-    const std::size_t lastStart = size_ - length_;
-    const unsigned char first = fold_[needle_[0]];
-    const unsigned char last = fold_[needle_[length_ - 1]];
-    const bool folding = fold_ == kFoldTable.data();
-    const std::size_t from = cursor_;
-
-    // A candidate has the first and last byte in place. Returns true when the search ends
-    // there: at a match, or by handing the rest to Knuth-Morris-Pratt.
-    std::size_t found = kNoMatch;
-    std::size_t counted = from;
-    auto settle = [&](std::size_t at) {
-        scanned_ += at - counted;
-        counted = at;
-        cursor_ = at + 1;
-        if (Verify(at)) {
-            found = at;
-            return true;
-        }
-        if (!SwitchToKmp()) return false;
-        found = KmpNext();
+bool ByteMatcher::Settle(std::size_t at, Scan& scan) noexcept {
+    scanned_ += at - scan.counted;
+    scan.counted = at;
+    cursor_ = at + 1;
+    if (Verify(at)) {
+        scan.found = at;
         return true;
-    };
+    }
+    if (!SwitchToKmp()) return false;
+    scan.found = KmpNext();
+    return true;
+}
 
-    std::size_t i = from;
 #if defined(__SSE2__)
-    const __m128i firstLanes = _mm_set1_epi8(static_cast<char>(first));
-    const __m128i lastLanes = _mm_set1_epi8(static_cast<char>(last));
+template <bool kFolding>
+bool ByteMatcher::ScanBlocks(Scan& scan, std::size_t lastStart) noexcept {
+    const __m128i firstLanes = _mm_set1_epi8(static_cast<char>(fold_[needle_[0]]));
+    const __m128i lastLanes = _mm_set1_epi8(static_cast<char>(fold_[needle_[length_ - 1]]));
     // Bit k: candidate at + k has its first and last byte in place.
-    auto candidates = [&]<bool kFolding>(std::size_t at) -> std::uint64_t {
+    auto candidates = [&](std::size_t at) -> std::uint64_t {
         __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text_ + at));
         __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text_ + at + length_ - 1));
         if constexpr (kFolding) {
@@ -132,52 +119,60 @@ std::size_t ByteMatcher::ScanNext() noexcept {
     };
     auto settleAll = [&](std::uint64_t mask) {
         for (; mask; mask &= mask - 1) {
-            if (settle(i + static_cast<std::size_t>(__builtin_ctzll(mask)))) return true;
+            if (Settle(scan.next + static_cast<std::size_t>(__builtin_ctzll(mask)), scan)) return true;
         }
         return false;
     };
     // 64 and then 16 candidates at a time while all of them, and their last bytes, are inside.
-    auto scanBlocks = [&]<bool kFolding>() {
-        for (; i + 64 <= lastStart + 1; i += 64) {
-            const std::uint64_t mask = candidates.template operator()<kFolding>(i) |
-                                       candidates.template operator()<kFolding>(i + 16) << 16 |
-                                       candidates.template operator()<kFolding>(i + 32) << 32 |
-                                       candidates.template operator()<kFolding>(i + 48) << 48;
-            if (mask && settleAll(mask)) return true;
-        }
-        for (; i + 16 <= lastStart + 1; i += 16) {
-            if (settleAll(candidates.template operator()<kFolding>(i))) return true;
-        }
-        return false;
-    };
-    if (folding ? scanBlocks.template operator()<true>() : scanBlocks.template operator()<false>()) return found;
+    std::size_t& i = scan.next;
+    for (; i + 64 <= lastStart + 1; i += 64) {
+        const std::uint64_t mask =
+            candidates(i) | candidates(i + 16) << 16 | candidates(i + 32) << 32 | candidates(i + 48) << 48;
+        if (mask && settleAll(mask)) return true;
+    }
+    for (; i + 16 <= lastStart + 1; i += 16) {
+        if (settleAll(candidates(i))) return true;
+    }
+    return false;
+}
 #endif
-    while (i <= lastStart) {
+
+std::size_t ByteMatcher::ScanNext() noexcept {
+    if (length_ > size_ || cursor_ > size_ - length_) return kNoMatch;
+    const std::size_t lastStart = size_ - length_;
+    const unsigned char first = fold_[needle_[0]];
+    const unsigned char last = fold_[needle_[length_ - 1]];
+    const bool folding = fold_ == kFoldTable.data();
+    Scan scan{cursor_, cursor_};
+#if defined(__SSE2__)
+    if (folding ? ScanBlocks<true>(scan, lastStart) : ScanBlocks<false>(scan, lastStart)) return scan.found;
+#endif
+    // The rest, a byte at a time.
+    for (std::size_t& i = scan.next; i <= lastStart; ++i) {
         if (!folding) {
             const void* hit = std::memchr(text_ + i, first, lastStart + 1 - i);
             if (!hit) break;
             i = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - text_);
         } else if (fold_[text_[i]] != first) {
-            ++i;
             continue;
         }
-        if (fold_[text_[i + length_ - 1]] == last && settle(i)) return found;
-        ++i;
+        if (fold_[text_[i + length_ - 1]] == last && Settle(i, scan)) return scan.found;
     }
-    scanned_ += size_ - counted;
+    scanned_ += size_ - scan.counted;
     cursor_ = size_;
     return kNoMatch;
 }
 
 std::size_t ByteMatcher::KmpNext() noexcept {
+    const std::size_t* failure = failure_.Get();
     std::size_t matched = state_;
     for (std::size_t i = cursor_; i < size_; ++i) {
         const unsigned char c = fold_[text_[i]];
-        while (matched > 0 && c != fold_[needle_[matched]]) matched = failure_[matched - 1];
+        while (matched > 0 && c != fold_[needle_[matched]]) matched = failure[matched - 1];
         if (c == fold_[needle_[matched]]) ++matched;
         if (matched == length_) {
             // Keep the overlap so that the next call finds overlapping occurrences too.
-            state_ = failure_[matched - 1];
+            state_ = failure[matched - 1];
             cursor_ = i + 1;
             return i + 1 - length_;
         }

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/UniqueResource.h"
+#include "runtime/Memory.h"
+
 namespace quenlark {
 
 inline constexpr std::size_t kNoMatch = static_cast<std::size_t>(-1);
@@ -39,9 +42,6 @@ inline constexpr std::array<unsigned char, 256> kFoldTable = MakeByteTable(true)
 class ByteMatcher {
 public:
     ByteMatcher(std::string_view text, std::string_view needle, bool ignoreCase) noexcept;
-    ~ByteMatcher();
-    ByteMatcher(const ByteMatcher&) = delete;
-    ByteMatcher& operator=(const ByteMatcher&) = delete;
 
     // Start of the next occurrence at or after the cursor, or kNoMatch; the cursor then
     // stands just after that start. The needle must not be empty.
@@ -54,7 +54,19 @@ public:
     [[nodiscard]] std::size_t NextAtBoundary(std::size_t known) noexcept;
 
 private:
+    // Where a scan for candidates stands.
+    struct Scan {
+        std::size_t next;     // the next candidate start to look at
+        std::size_t counted;  // bytes before this are in scanned_
+        std::size_t found = kNoMatch;
+    };
     [[nodiscard]] std::size_t ScanNext() noexcept;
+    // A candidate has its first and last byte in place. True when the search ends there: at a
+    // match, or by handing the rest to Knuth-Morris-Pratt; `scan.found` then holds the outcome.
+    [[nodiscard]] bool Settle(std::size_t at, Scan& scan) noexcept;
+    // The vector part of the scan (SSE2 builds): true when it ended the search.
+    template <bool kFolding>
+    [[nodiscard]] bool ScanBlocks(Scan& scan, std::size_t lastStart) noexcept;
     [[nodiscard]] std::size_t KmpNext() noexcept;
     [[nodiscard]] bool Verify(std::size_t at) noexcept;
     [[nodiscard]] bool SwitchToKmp() noexcept;
@@ -68,8 +80,8 @@ private:
     // Kept work figures decide when the scan gives way to Knuth-Morris-Pratt.
     std::size_t scanned_ = 0;
     std::size_t checked_ = 0;
-    std::size_t* failure_ = nullptr;  // Knuth-Morris-Pratt table, once switched
-    std::size_t state_ = 0;           // matched needle bytes ending at the cursor
+    UniqueResource<std::size_t*, &RtFree> failure_;  // Knuth-Morris-Pratt table, once switched
+    std::size_t state_ = 0;                          // matched needle bytes ending at the cursor
 };
 
 }  // namespace quenlark

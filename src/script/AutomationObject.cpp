@@ -2,8 +2,11 @@
 
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <span>
+#include <type_traits>
 
 #include "platform/WideText.h"
 #include "runtime/Memory.h"
@@ -31,7 +34,7 @@ void DropInterface(AutomationObject& obj) noexcept {
 ComPtr<IUnknown> CreateFromTypeLibrary(AutomationObject& obj, BSTR progId, const char* typeLibraryFile) noexcept {
     UniqueBstr file = Cp936ToBstr(typeLibraryFile);
     ComPtr<ITypeLib> library;
-    if (!file || ::LoadTypeLib(file.get(), &library) != S_OK) return nullptr;
+    if (!file || ::LoadTypeLib(file.Get(), &library) != S_OK) return nullptr;
     // The hash only speeds the search up; it must be made for the platform that reads it.
     const SYSKIND system = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
     const ULONG hash = ::LHashValOfNameSys(system, ::GetUserDefaultLCID(), progId);
@@ -42,7 +45,7 @@ ComPtr<IUnknown> CreateFromTypeLibrary(AutomationObject& obj, BSTR progId, const
     const ComPtr<ITypeInfo> info = AdoptInterface(count > 0 ? found[0] : nullptr);
     ComPtr<IUnknown> made;
     if (FAILED(hr) || count != 1 || !info || FAILED(info->CreateInstance(nullptr, IID_IUnknown, &made))) return nullptr;
-    if (std::strchr(typeLibraryFile, '\\')) obj.lastResult = ::RegisterTypeLib(library.Get(), file.get(), nullptr);
+    if (std::strchr(typeLibraryFile, '\\')) obj.lastResult = ::RegisterTypeLib(library.Get(), file.Get(), nullptr);
     return made;
 }
 
@@ -59,21 +62,18 @@ thread_local bool t_askingAboutFailure = false;
 
 // A failed member call in the trace, with the script error the callee described; where it
 // described none, what a script control's Error object says (description and position).
-void TraceFailedMember(AutomationObject& obj, const char* name, HRESULT hr, EXCEPINFO& exception) noexcept {
-    if (exception.pfnDeferredFillIn) (void)exception.pfnDeferredFillIn(&exception);
-    OwnedText description = WideToCp936(BstrView(exception.bstrDescription));
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
+void TraceFailedMember(AutomationObject& obj, const char* name, HRESULT hr, UniqueExcepInfo& exception) noexcept {
+    if (exception->pfnDeferredFillIn) (void)exception->pfnDeferredFillIn(exception.Get());
+    OwnedText description = WideToCp936(BstrView(exception->bstrDescription));
     std::int64_t line = 0;
     std::int64_t column = 0;
     if (description.empty() && hr == DISP_E_EXCEPTION) {
         t_askingAboutFailure = true;
-        OwnedAutomationObject error = GetObjectProperty(obj, "Error");
+        OwnedAutomationObject error = GetProperty<OwnedAutomationObject>(obj, "Error");
         if (!IsObjectEmpty(*error)) {
-            description = GetTextProperty(*error, "Description");
-            line = static_cast<std::int64_t>(GetNumberProperty(*error, "Line"));
-            column = static_cast<std::int64_t>(GetNumberProperty(*error, "Column"));
+            description = GetProperty<OwnedText>(*error, "Description");
+            line = static_cast<std::int64_t>(GetProperty<double>(*error, "Line"));
+            column = static_cast<std::int64_t>(GetProperty<double>(*error, "Column"));
         }
         t_askingAboutFailure = false;
     }
@@ -101,10 +101,10 @@ void InvokeMember(AutomationObject& obj, const char* name, WORD kind, VARIANT* r
     obj.lastResult = LookupDispId(dispatch.Get(), name, id);
     if (obj.lastResult != S_OK) return;
     // Only a traced call asks for the exception's description, which the callee then allocates.
-    EXCEPINFO exception{};
+    UniqueExcepInfo exception;
     const bool traced = trace::On() && !t_askingAboutFailure;
     obj.lastResult =
-        InvokeDispatch(dispatch.Get(), id, kind, result, PassedArguments(args), traced ? &exception : nullptr);
+        InvokeDispatch(dispatch.Get(), id, kind, result, PassedArguments(args), traced ? exception.Get() : nullptr);
     if (traced && FAILED(obj.lastResult)) TraceFailedMember(obj, name, obj.lastResult, exception);
     if (FAILED(obj.lastResult) && result) {
         ::VariantClear(result);
@@ -112,31 +112,25 @@ void InvokeMember(AutomationObject& obj, const char* name, WORD kind, VARIANT* r
     }
 }
 
-OwnedText InvokeForText(AutomationObject& obj, const char* name, WORD kind, MemberArgs args) noexcept {
-    UniqueVariant result;
-    InvokeMember(obj, name, kind, result.get(), args);
-    return VariantBstrText(*result.get());
+// What each kind of result reads from the call's VARIANT.
+void ReadResult(UniqueVariant&, std::type_identity<void>) noexcept {}
+OwnedText ReadResult(UniqueVariant& v, std::type_identity<OwnedText>) noexcept { return VariantBstrText(*v.Get()); }
+double ReadResult(UniqueVariant& v, std::type_identity<double>) noexcept { return VariantNumber(*v.Get()); }
+bool ReadResult(UniqueVariant& v, std::type_identity<bool>) noexcept { return v->vt == VT_BOOL && v->boolVal != 0; }
+OwnedVariantValue ReadResult(UniqueVariant& v, std::type_identity<OwnedVariantValue>) noexcept {
+    return OwnedVariantValue::Adopt(v.Release());
 }
-
-double InvokeForNumber(AutomationObject& obj, const char* name, WORD kind, MemberArgs args) noexcept {
-    UniqueVariant result;
-    InvokeMember(obj, name, kind, result.get(), args);
-    return VariantNumber(*result.get());
-}
-
-OwnedAutomationObject InvokeForObject(AutomationObject& obj, const char* name, WORD kind, MemberArgs args) noexcept {
+OwnedAutomationObject ReadResult(UniqueVariant& v, std::type_identity<OwnedAutomationObject>) noexcept {
     OwnedAutomationObject made = OwnedAutomationObject::New();
-    UniqueVariant result;
-    InvokeMember(obj, name, kind, result.get(), args);
     IUnknown* unknown = nullptr;
-    switch (result->vt) {
+    switch (v->vt) {
         case VT_DISPATCH:
         case VT_UNKNOWN:
-            unknown = result->punkVal;
+            unknown = v->punkVal;
             break;
         case VT_BYREF | VT_DISPATCH:
         case VT_BYREF | VT_UNKNOWN:
-            unknown = result->ppunkVal ? *result->ppunkVal : nullptr;
+            unknown = v->ppunkVal ? *v->ppunkVal : nullptr;
             break;
         default:
             break;
@@ -153,7 +147,7 @@ OwnedAutomationObject InvokeForObject(AutomationObject& obj, const char* name, W
 // ---- Owner ---------------------------------------------------------------------------------
 
 OwnedAutomationObject OwnedAutomationObject::New() noexcept {
-    return OwnedAutomationObject(static_cast<AutomationObject*>(RtAlloc(sizeof(AutomationObject))));
+    return Adopt(static_cast<AutomationObject*>(RtAlloc(sizeof(AutomationObject))));
 }
 
 void FreeAutomationRecord(AutomationObject* record) noexcept {
@@ -171,12 +165,12 @@ bool CreateObject(AutomationObject& obj, const char* progId, const char* typeLib
         return false;
     }
     ComPtr<IUnknown> made;
-    if (typeLibraryFile && *typeLibraryFile) made = CreateFromTypeLibrary(obj, wideProgId.get(), typeLibraryFile);
+    if (typeLibraryFile && *typeLibraryFile) made = CreateFromTypeLibrary(obj, wideProgId.Get(), typeLibraryFile);
     if (!made) {
         CLSID clsid{};
-        obj.lastResult = ::CLSIDFromProgID(wideProgId.get(), &clsid);
+        obj.lastResult = ::CLSIDFromProgID(wideProgId.Get(), &clsid);
         // A CLSID written in braces is no ProgID; it is read as what it is.
-        if (FAILED(obj.lastResult)) obj.lastResult = ::CLSIDFromString(wideProgId.get(), &clsid);
+        if (FAILED(obj.lastResult)) obj.lastResult = ::CLSIDFromString(wideProgId.Get(), &clsid);
         if (FAILED(obj.lastResult)) return false;
         HRESULT hr = ::CoCreateInstance(clsid, nullptr, kAnyContext, IID_IUnknown, &made);
         if (hr == E_INVALIDARG) hr = ::CoCreateInstance(clsid, nullptr, kLocalContext, IID_IUnknown, &made);
@@ -208,22 +202,21 @@ void AssignObject(AutomationObject& target, const AutomationObject& source) noex
 
 // ---- Properties and methods -----------------------------------------------------------------
 
-OwnedText GetTextProperty(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
-    return InvokeForText(obj, name, DISPATCH_PROPERTYGET, args);
-}
-
-double GetNumberProperty(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
-    return InvokeForNumber(obj, name, DISPATCH_PROPERTYGET, args);
-}
-
-OwnedAutomationObject GetObjectProperty(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
-    return InvokeForObject(obj, name, DISPATCH_PROPERTYGET, args);
-}
-
-OwnedVariantValue GetVariantProperty(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
+template <typename Result>
+Result InvokeFor(AutomationObject& obj, const char* name, WORD kind, MemberArgs args) noexcept {
     UniqueVariant result;
-    InvokeMember(obj, name, DISPATCH_PROPERTYGET, result.get(), args);
-    return OwnedVariantValue::Adopt(result.Release());
+    InvokeMember(obj, name, kind, result.Get(), args);
+    return ReadResult(result, std::type_identity<Result>{});
+}
+template void InvokeFor(AutomationObject&, const char*, WORD, MemberArgs) noexcept;
+template OwnedText InvokeFor(AutomationObject&, const char*, WORD, MemberArgs) noexcept;
+template double InvokeFor(AutomationObject&, const char*, WORD, MemberArgs) noexcept;
+template bool InvokeFor(AutomationObject&, const char*, WORD, MemberArgs) noexcept;
+template OwnedAutomationObject InvokeFor(AutomationObject&, const char*, WORD, MemberArgs) noexcept;
+template OwnedVariantValue InvokeFor(AutomationObject&, const char*, WORD, MemberArgs) noexcept;
+
+void CallMethod(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
+    InvokeFor<void>(obj, name, DISPATCH_METHOD, args);
 }
 
 bool SetProperty(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
@@ -231,59 +224,16 @@ bool SetProperty(AutomationObject& obj, const char* name, MemberArgs args) noexc
     return obj.lastResult == S_OK;
 }
 
-void CallMethod(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
-    UniqueVariant result;
-    InvokeMember(obj, name, DISPATCH_METHOD, result.get(), args);
-}
-
-OwnedText CallTextMethod(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
-    return InvokeForText(obj, name, DISPATCH_METHOD, args);
-}
-
-double CallNumberMethod(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
-    return InvokeForNumber(obj, name, DISPATCH_METHOD, args);
-}
-
-bool CallBoolMethod(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
-    UniqueVariant result;
-    InvokeMember(obj, name, DISPATCH_METHOD, result.get(), args);
-    return result->vt == VT_BOOL && result->boolVal != 0;
-}
-
-OwnedAutomationObject CallObjectMethod(AutomationObject& obj, const char* name, MemberArgs args) noexcept {
-    return InvokeForObject(obj, name, DISPATCH_METHOD, args);
-}
-
 // ---- Result conversions ---------------------------------------------------------------------
 
 double VariantNumber(const VARIANT& v) noexcept {
-    double out = 0.0;
-    switch (v.vt) {
-        case VT_I2:
-            return v.iVal;
-        case VT_I4:
-            return v.lVal;
-        case VT_I1:
-            return static_cast<signed char>(v.cVal);
-        case VT_UI1:
-            return v.bVal;
-        case VT_UI2:
-            return v.uiVal;
-        case VT_UI4:
-            return v.ulVal;
-        case VT_R4:
-            return v.fltVal;
-        case VT_R8:
-            return v.dblVal;
-        case VT_DATE:
-            return v.date;
-        case VT_CY:
-            return SUCCEEDED(::VarR8FromCy(v.cyVal, &out)) ? out : 0.0;
-        case VT_BOOL:
-            return SUCCEEDED(::VarR8FromBool(v.boolVal, &out)) ? out : 0.0;
-        default:
-            return 0.0;
-    }
+    // Only these types are read; a text is not parsed.
+    static constexpr VARTYPE kNumbers[] = {VT_I1, VT_I2, VT_I4, VT_UI1,  VT_UI2, VT_UI4,
+                                           VT_R4, VT_R8, VT_CY, VT_DATE, VT_BOOL};
+    if (std::find(std::begin(kNumbers), std::end(kNumbers), v.vt) == std::end(kNumbers)) return 0.0;
+    UniqueVariant number;
+    if (FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(&v), 0, VT_R8))) return 0.0;
+    return number->dblVal;
 }
 
 }  // namespace quenlark

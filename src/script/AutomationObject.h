@@ -14,38 +14,26 @@
 #include <initializer_list>
 #include <utility>
 
+#include "platform/UniqueResource.h"
 #include "runtime/Owned.h"
-#include "runtime/UniqueResource.h"
 #include "runtime/Value.h"
+#include "script/AutomationRecord.h"
 #include "script/VariantValue.h"
 
 namespace quenlark {
-
-// The record, a heap block from RtAlloc (so a new one is empty). A variable of this type
-// holds the record's address; as an argument it travels as TC_OBJECT with the record in
-// TypedArg::ptr.
-struct AutomationObject {
-    IUnknown* unknown;        // null: empty. The record holds one reference.
-    std::int32_t lastResult;  // HRESULT of the last bridge operation on this record; 0 when none
-};
-static_assert(offsetof(AutomationObject, unknown) == 0 && offsetof(AutomationObject, lastResult) == sizeof(void*));
 
 // ClearObject, then RtFree.
 void FreeAutomationRecord(AutomationObject* record) noexcept;
 
 // Move-only owner of one record.
-class OwnedAutomationObject : public UniqueResource<AutomationObject*, &FreeAutomationRecord> {
+class OwnedAutomationObject : public UniqueResource<AutomationObject*, &FreeAutomationRecord, OwnedAutomationObject> {
 public:
-    OwnedAutomationObject() noexcept = default;
     // A new, empty record.
     [[nodiscard]] static OwnedAutomationObject New() noexcept;
 
     AutomationObject* operator->() const noexcept { return p_; }
     AutomationObject& operator*() const noexcept { return *p_; }
     [[nodiscard]] TypedArg Arg() const noexcept { return {TC_OBJECT, 0, p_}; }
-
-private:
-    explicit OwnedAutomationObject(AutomationObject* record) noexcept : UniqueResource(record) {}
 };
 
 // ---- Object operations ----------------------------------------------------------------------
@@ -68,22 +56,31 @@ void AssignObject(AutomationObject& target, const AutomationObject& source) noex
 
 using MemberArgs = std::initializer_list<TypedArg>;
 
-[[nodiscard]] OwnedText GetTextProperty(AutomationObject& obj, const char* name, MemberArgs args = {}) noexcept;
-[[nodiscard]] double GetNumberProperty(AutomationObject& obj, const char* name, MemberArgs args = {}) noexcept;
-[[nodiscard]] OwnedAutomationObject GetObjectProperty(AutomationObject& obj, const char* name,
-                                                      MemberArgs args = {}) noexcept;
-[[nodiscard]] OwnedVariantValue GetVariantProperty(AutomationObject& obj, const char* name,
-                                                   MemberArgs args = {}) noexcept;
+// One member call, its result read as `Result`:
+//   OwnedText              VT_BSTR as it is, anything else through VariantChangeType
+//                          (VariantBstrText); the empty text when that fails
+//   double                 VariantNumber
+//   bool                   true only for a VT_BOOL that is non-zero
+//   OwnedAutomationObject  the object of a VT_DISPATCH or VT_UNKNOWN (by reference too), with
+//                          a reference of its own; an empty record for any other result
+//   OwnedVariantValue      the VARIANT as it came
+// A failed call reads as VT_EMPTY: a callee that fills the result and then fails does not count.
+template <typename Result>
+[[nodiscard]] Result InvokeFor(AutomationObject& obj, const char* name, WORD kind, MemberArgs args) noexcept;
+
+template <typename Result>
+[[nodiscard]] Result GetProperty(AutomationObject& obj, const char* name, MemberArgs args = {}) noexcept {
+    return InvokeFor<Result>(obj, name, DISPATCH_PROPERTYGET, args);
+}
+template <typename Result>
+[[nodiscard]] Result CallMethod(AutomationObject& obj, const char* name, MemberArgs args = {}) noexcept {
+    return InvokeFor<Result>(obj, name, DISPATCH_METHOD, args);
+}
+// A method whose result, if any, is dropped.
+void CallMethod(AutomationObject& obj, const char* name, MemberArgs args = {}) noexcept;
 // True only when Invoke returned exactly S_OK (S_FALSE is false although the put may have
 // happened).
 bool SetProperty(AutomationObject& obj, const char* name, MemberArgs args) noexcept;
-void CallMethod(AutomationObject& obj, const char* name, MemberArgs args = {}) noexcept;
-[[nodiscard]] OwnedText CallTextMethod(AutomationObject& obj, const char* name, MemberArgs args = {}) noexcept;
-[[nodiscard]] double CallNumberMethod(AutomationObject& obj, const char* name, MemberArgs args = {}) noexcept;
-// True only for a VT_BOOL result that is non-zero.
-[[nodiscard]] bool CallBoolMethod(AutomationObject& obj, const char* name, MemberArgs args = {}) noexcept;
-[[nodiscard]] OwnedAutomationObject CallObjectMethod(AutomationObject& obj, const char* name,
-                                                     MemberArgs args = {}) noexcept;
 
 // ---- Result conversions, exposed for tests ----------------------------------------------------
 

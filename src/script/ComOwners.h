@@ -1,6 +1,7 @@
-// Owners of the OLE Automation resources that the bridge and the script objects create:
-// BSTRs (platform/WideText.h) and SAFEARRAYs (UniqueResource), VARIANTs and the calling thread's COM initialisation.
-// Interfaces are held by Microsoft::WRL::ComPtr. Adopt takes ownership; nothing here copies.
+// Owners of the OLE Automation resources that the bridge and the script objects create, all of
+// the one family (platform/UniqueResource.h): BSTRs (platform/WideText.h), SAFEARRAYs, VARIANTs
+// and EXCEPINFOs; beside them a SAFEARRAY's data access and the calling thread's COM
+// initialisation for one scope. Interfaces are held by Microsoft::WRL::ComPtr.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +11,8 @@
 
 #include <utility>
 
+#include "platform/UniqueResource.h"
 #include "platform/WideText.h"
-#include "runtime/UniqueResource.h"
 
 namespace quenlark {
 
@@ -24,40 +25,18 @@ template <typename T>
     return owner;
 }
 
-// A VARIANT that is cleared when the owner ends.
-class UniqueVariant {
-public:
-    UniqueVariant() noexcept { ::VariantInit(&v_); }
-    UniqueVariant(UniqueVariant&& other) noexcept : v_(other.Release()) {}
-    UniqueVariant& operator=(UniqueVariant&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            v_ = other.Release();
-        }
-        return *this;
-    }
-    UniqueVariant(const UniqueVariant&) = delete;
-    UniqueVariant& operator=(const UniqueVariant&) = delete;
-    ~UniqueVariant() { Reset(); }
+// A VARIANT, VT_EMPTY when made and after its contents are handed over.
+inline void ClearVariantContents(VARIANT* v) noexcept { (void)::VariantClear(v); }
+using UniqueVariant = UniqueStruct<VARIANT, &::VariantInit, &ClearVariantContents>;
 
-    [[nodiscard]] VARIANT* get() noexcept { return &v_; }
-    [[nodiscard]] const VARIANT* get() const noexcept { return &v_; }
-    VARIANT* operator->() noexcept { return &v_; }
-    const VARIANT* operator->() const noexcept { return &v_; }
-    // Hands the contents over; the owner is left VT_EMPTY.
-    [[nodiscard]] VARIANT Release() noexcept {
-        VARIANT out = v_;
-        ::VariantInit(&v_);
-        return out;
-    }
-    void Reset() noexcept {
-        ::VariantClear(&v_);
-        ::VariantInit(&v_);
-    }
-
-private:
-    VARIANT v_;
-};
+// An EXCEPINFO that a callee may fill in: its three strings are freed when the owner ends.
+inline void ZeroExcepInfo(EXCEPINFO* e) noexcept { *e = EXCEPINFO{}; }
+inline void FreeExcepInfoStrings(EXCEPINFO* e) noexcept {
+    ::SysFreeString(e->bstrSource);
+    ::SysFreeString(e->bstrDescription);
+    ::SysFreeString(e->bstrHelpFile);
+}
+using UniqueExcepInfo = UniqueStruct<EXCEPINFO, &ZeroExcepInfo, &FreeExcepInfoStrings>;
 
 inline void DestroySafeArray(SAFEARRAY* array) noexcept { (void)::SafeArrayDestroy(array); }
 using UniqueSafeArray = UniqueResource<SAFEARRAY*, &DestroySafeArray>;

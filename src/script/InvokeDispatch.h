@@ -33,9 +33,11 @@ struct CallShape {
 // Calls the member with `args` (call order; DISPPARAMS holds them last to first, a property
 // put names its value DISPID_PROPERTYPUT). Each runtime value is converted for its parameter;
 // a text variable passed by reference (TC_TEXT | TC_BYREF) to a by-reference parameter gets
-// the callee's string back afterwards. Object arguments passed by value are borrowed. Returns
-// Invoke's HRESULT; `result` may be null when none is wanted. With `exception`, an exception
-// the callee raises is described there (the caller frees its strings).
+// the callee's string back afterwards. An object argument goes as its IDispatch (an object
+// without one fails the call with QueryInterface's HRESULT, before Invoke). Returns Invoke's
+// HRESULT, or E_OUTOFMEMORY when the call could not be built; `result` may be null when none
+// is wanted. With `exception`, an exception the callee raises is described there (the caller
+// frees its strings).
 [[nodiscard]] HRESULT InvokeDispatch(IDispatch* dispatch, DISPID id, WORD kind, VARIANT* result,
                                      std::span<const TypedArg> args, EXCEPINFO* exception = nullptr) noexcept;
 

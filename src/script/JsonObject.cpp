@@ -27,7 +27,7 @@ std::int32_t ToInt(double value) noexcept { return static_cast<std::int32_t>(Tru
 // "path[index]", the index in decimal.
 OwnedText ElementPath(const char* path, std::int32_t index) noexcept {
     const OwnedText indexText = ToText(TypedArg::Int(index));
-    return ConcatTexts({path, "[", indexText.get(), "]"});
+    return ConcatTexts({path, "[", indexText.Get(), "]"});
 }
 
 // The statement that reads an expression as text: its JSON, or a string's own text.
@@ -205,10 +205,10 @@ void JsonObject::InitEngine() noexcept {
     com_.Enter();
     // The system control, else the in-library one.
     if (!CreateScriptControl(*engine_, kEngineProgId, "JavaScript")) return;
-    (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
     const OwnedText setup = ConcatTexts(
         {"var ", VariableName(), " = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')"});
-    CallMethod(*engine_, "Eval", {TypedArg::TextArg(setup.get())});
+    CallMethod(*engine_, "Eval", {TypedArg::TextArg(setup.Get())});
     fresh_ = true;
 }
 
@@ -221,25 +221,25 @@ bool JsonObject::Parse(const char* json) noexcept {
     }
     fresh_ = false;
     const OwnedText reset = ConcatTexts({"var ", VariableName(), " = null"});
-    CallMethod(*engine_, "Eval", {TypedArg::TextArg(reset.get())});
+    CallMethod(*engine_, "Eval", {TypedArg::TextArg(reset.Get())});
     // Line breaks inside strings become escapes; between tokens they make the text no JSON.
     const OwnedText text = EscapedForEval(json);
     if (text.empty() || !IsJsonValue(text.get(), true)) return false;
     const OwnedText code = ConcatTexts({"var ", VariableName(), " = eval(", text.get(), ")"});
-    (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(code.get())});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(code.get())});
     const OwnedText check = ConcatTexts({VariableName(), " != null"});
-    return EvalBool(check.get());
+    return EvalBool(check.Get());
 }
 
 bool JsonObject::Clear() noexcept {
     const OwnedText statement = ConcatTexts({VariableName(), " = {}"});
-    return EvalBool(statement.get());
+    return EvalBool(statement.Get());
 }
 
 OwnedText JsonObject::Serialize() noexcept {
     AddJsonScript();
     const OwnedText statement = ReadStatement(VariableName(), true);
-    return EvalText(statement.get());
+    return EvalText(statement.Get());
 }
 
 bool JsonObject::SetMember(const char* key, const char* value, bool valueIsJson) noexcept {
@@ -272,19 +272,19 @@ bool JsonObject::ResolvePath(OwnedText& key) noexcept {
         return false;
     }
     const char* name = VariableName();
-    if (TextStartsWith(key.get(), name)) {
-        const OwnedText check = ConcatTexts({key.get(), " != null"});
-        if (EvalBool(check.get())) return true;
+    if (TextStartsWith(key.Get(), name)) {
+        const OwnedText check = ConcatTexts({key.Get(), " != null"});
+        if (EvalBool(check.Get())) return true;
     }
     if (key.empty()) {
         key = OwnedText::CopyOf(name);
     } else if (key.c_str()[0] == '[') {
-        key = ConcatTexts({name, key.get()});
+        key = ConcatTexts({name, key.Get()});
     } else {
-        key = ConcatTexts({name, ".", key.get()});
+        key = ConcatTexts({name, ".", key.Get()});
     }
-    const OwnedText check = ConcatTexts({key.get(), " != null"});
-    return EvalBool(check.get());
+    const OwnedText check = ConcatTexts({key.Get(), " != null"});
+    return EvalBool(check.Get());
 }
 
 std::int32_t JsonObject::MemberType(const char* key) noexcept {
@@ -340,9 +340,9 @@ bool JsonObject::AppendToArray(const char* value, const char* key, bool valueIsJ
     const OwnedText item = ItemOf(value, valueIsJson);
     if (path.empty() || item.empty()) return false;
     const OwnedText statement =
-        ConcatTexts({"if (Object.prototype.toString.call(", path.get(), ") != '[object Array]') { ", path.get(),
-                     " = new Array() } ", path.get(), ".push(", item.get(), ")"});
-    return EvalBool(statement.get());
+        ConcatTexts({"if (Object.prototype.toString.call(", path.Get(), ") != '[object Array]') { ", path.Get(),
+                     " = new Array() } ", path.Get(), ".push(", item.Get(), ")"});
+    return EvalBool(statement.Get());
 }
 
 JsonObject JsonObject::GetElementObject(std::int32_t index, const char* key) noexcept {
@@ -372,8 +372,8 @@ bool JsonObject::RemoveElement(std::int32_t index, const char* key) noexcept {
     const OwnedText path = PathOf(key);
     if (path.empty()) return false;
     const OwnedText indexText = ToText(TypedArg::Int(index));
-    const OwnedText statement = ConcatTexts({path.get(), ".splice(", indexText.get(), ", 1)"});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({path.Get(), ".splice(", indexText.Get(), ", 1)"});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::DeleteMember(const char* key) noexcept {
@@ -387,8 +387,8 @@ bool JsonObject::SetNumber(const char* key, double number) noexcept {
     const OwnedText path = PathOf(key);
     if (path.empty()) return false;
     const OwnedText numberText = ToText(TypedArg::DoubleValue(number));
-    const OwnedText statement = ConcatTexts({path.get(), " = ", numberText.get()});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({path.Get(), " = ", numberText.Get()});
+    return EvalBool(statement.Get());
 }
 
 double JsonObject::GetNumber(const char* key) noexcept {
@@ -417,22 +417,22 @@ OwnedText JsonObject::PathOf(const char* key) noexcept {
 
 bool JsonObject::EvalBool(const char* statement) noexcept {
     fresh_ = false;
-    return CallBoolMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
+    return CallMethod<bool>(*engine_, "Eval", {TypedArg::TextArg(statement)});
 }
 
 OwnedText JsonObject::EvalText(const char* statement) noexcept {
     fresh_ = false;
-    return CallTextMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
+    return CallMethod<OwnedText>(*engine_, "Eval", {TypedArg::TextArg(statement)});
 }
 
 double JsonObject::EvalNumber(const char* statement) noexcept {
     fresh_ = false;
-    return CallNumberMethod(*engine_, "Eval", {TypedArg::TextArg(statement)});
+    return CallMethod<double>(*engine_, "Eval", {TypedArg::TextArg(statement)});
 }
 
 void JsonObject::AddJsonScript() const noexcept {
     if (hasJsonScript_ || IsObjectEmpty(*engine_)) return;
-    (void)CallBoolMethod(*engine_, "AddCode", {TypedArg::TextArg(JsonScript)});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(JsonScript)});
     hasJsonScript_ = true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "script/ScriptFailure.h"
+
 namespace quenlark {
 
 HRESULT NamedDispatch::QueryInterface(REFIID riid, void** out) {
@@ -54,7 +56,7 @@ HRESULT NamedDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD kind, DISPPARAM
     if (id < 1 || static_cast<std::size_t>(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
     static DISPPARAMS none{};
     if (result) ::VariantInit(result);
-    const HRESULT hr = Member(id, kind, params ? *params : none, result);
+    const HRESULT hr = CatchAtEntry([&] { return Member(id, kind, params ? *params : none, result); });
     if (FAILED(hr) && result) {
         ::VariantClear(result);
         ::VariantInit(result);
@@ -83,20 +85,20 @@ const VARIANT* NamedDispatch::PutValue(const DISPPARAMS& params) noexcept {
 
 std::optional<UniqueBstr> NamedDispatch::AsText(const VARIANT* v) noexcept {
     UniqueVariant text;
-    if (!v || FAILED(::VariantChangeType(text.get(), const_cast<VARIANT*>(v), 0, VT_BSTR))) return std::nullopt;
+    if (!v || FAILED(::VariantChangeType(text.Get(), const_cast<VARIANT*>(v), 0, VT_BSTR))) return std::nullopt;
     const VARIANT owned = text.Release();
     return UniqueBstr::Adopt(owned.bstrVal ? owned.bstrVal : ::SysAllocString(L""));
 }
 
 std::optional<bool> NamedDispatch::AsBool(const VARIANT* v) noexcept {
     UniqueVariant flag;
-    if (!v || FAILED(::VariantChangeType(flag.get(), const_cast<VARIANT*>(v), 0, VT_BOOL))) return std::nullopt;
+    if (!v || FAILED(::VariantChangeType(flag.Get(), const_cast<VARIANT*>(v), 0, VT_BOOL))) return std::nullopt;
     return flag->boolVal != VARIANT_FALSE;
 }
 
 std::optional<LONG> NamedDispatch::AsIndex(const VARIANT* v) noexcept {
     UniqueVariant number;
-    if (!v || FAILED(::VariantChangeType(number.get(), const_cast<VARIANT*>(v), 0, VT_I4))) return std::nullopt;
+    if (!v || FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(v), 0, VT_I4))) return std::nullopt;
     return number->lVal;
 }
 

@@ -51,8 +51,9 @@ protected:
     virtual ~NamedDispatch() = default;
 
     // One call of member `id` (a DISPID from the table). `result` is VT_EMPTY on entry and may
-    // be null when the caller wants none.
-    virtual HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept = 0;
+    // be null when the caller wants none. May throw std::bad_alloc: Invoke, the way in, turns it
+    // into E_OUTOFMEMORY (script/ScriptFailure.h).
+    virtual HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) = 0;
 
 private:
     std::span<const wchar_t* const> names_;

@@ -2,7 +2,6 @@
 
 #include <wrl/client.h>
 
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,7 +78,7 @@ public:
     [[nodiscard]] std::size_t size() const noexcept { return found_.size(); }
 
 private:
-    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept override;
+    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) override;
     std::vector<FoundMatch> found_;
 };
 
@@ -89,12 +88,12 @@ public:
         : NamedDispatch(kSubMatchMembers), matches_(std::move(matches)), index_(index) {}
 
 private:
-    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept override {
+    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) override {
         if (!IsGet(kind)) return DISP_E_MEMBERNOTFOUND;
         const std::vector<UniqueVariant>& groups = matches_->At(index_).groups;
         if (id == 1) return NumberOut(static_cast<LONG>(groups.size()), result);
         const std::optional<std::size_t> item = ItemIndex(params, groups.size());
-        return item ? CopyOut(*groups[*item].get(), result) : E_INVALIDARG;
+        return item ? CopyOut(*groups[*item].Get(), result) : E_INVALIDARG;
     }
     ComPtr<MatchesStandIn> matches_;  // the data lives in the collection
     std::size_t index_;
@@ -106,30 +105,30 @@ public:
         : NamedDispatch(kMatchMembers), matches_(std::move(matches)), index_(index) {}
 
 private:
-    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS&, VARIANT* result) noexcept override {
+    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS&, VARIANT* result) override {
         if (!IsGet(kind)) return DISP_E_MEMBERNOTFOUND;
         const FoundMatch& match = matches_->At(index_);
         switch (id) {
             case 1:
-                return CopyOut(*match.value.get(), result);
+                return CopyOut(*match.value.Get(), result);
             case 2:
                 return NumberOut(match.firstIndex, result);
             case 3:
                 return NumberOut(static_cast<LONG>(::SysStringLen(match.value->bstrVal)), result);
             default:
-                return ObjectOut(new (std::nothrow) SubMatchesStandIn(matches_, index_), result);
+                return ObjectOut(new SubMatchesStandIn(matches_, index_), result);
         }
     }
     ComPtr<MatchesStandIn> matches_;
     std::size_t index_;
 };
 
-HRESULT MatchesStandIn::Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept {
+HRESULT MatchesStandIn::Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) {
     if (!IsGet(kind)) return DISP_E_MEMBERNOTFOUND;
     if (id == 1) return NumberOut(static_cast<LONG>(found_.size()), result);
     const std::optional<std::size_t> item = ItemIndex(params, found_.size());
     if (!item) return E_INVALIDARG;
-    return ObjectOut(new (std::nothrow) MatchStandIn(this, *item), result);
+    return ObjectOut(new MatchStandIn(this, *item), result);
 }
 
 // The subject with each match replaced by the expanded replacement: $$ a dollar sign, $& the
@@ -171,7 +170,7 @@ std::wstring ReplaceAll(std::wstring_view subject, std::wstring_view replacement
                     out.push_back(L'$');
                     continue;
                 }
-                const VARIANT& part = *match.groups[group - 1].get();
+                const VARIANT& part = *match.groups[group - 1].Get();
                 if (part.vt == VT_BSTR) out.append(BstrView(part.bstrVal));
             } else {
                 out.push_back(L'$');
@@ -191,12 +190,12 @@ constexpr const wchar_t* kRegExpMembers[] = {L"Pattern", L"IgnoreCase", L"Global
                                              L"Execute", L"Replace",    L"Test"};
 enum : DISPID { kPattern = 1, kIgnoreCase, kGlobal, kMultiline, kExecute, kReplace, kTest };
 
-class RegExpStandIn final : public NamedDispatch {
+class RegExpStandIn final : public ScriptedStandIn<kRegExpMembers> {
 public:
-    explicit RegExpStandIn(ScriptHost host) noexcept : NamedDispatch(kRegExpMembers), host_(std::move(host)) {}
+    using ScriptedStandIn::ScriptedStandIn;
 
 private:
-    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept override {
+    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) override {
         switch (id) {
             case kPattern:
                 return PatternProperty(kind, params, result);
@@ -224,7 +223,7 @@ private:
         }
         if (!result) return S_OK;
         result->vt = VT_BSTR;
-        result->bstrVal = ::SysAllocStringLen(pattern_.get(), ::SysStringLen(pattern_.get()));
+        result->bstrVal = ::SysAllocStringLen(pattern_.Get(), ::SysStringLen(pattern_.Get()));
         return result->bstrVal ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -245,7 +244,7 @@ private:
     // The script's arguments for the pattern: its source and its flags.
     HRESULT PatternArguments(UniqueVariant& source, UniqueVariant& flags) noexcept {
         source->vt = VT_BSTR;
-        source->bstrVal = ::SysAllocStringLen(pattern_.get(), ::SysStringLen(pattern_.get()));
+        source->bstrVal = ::SysAllocStringLen(pattern_.Get(), ::SysStringLen(pattern_.Get()));
         wchar_t letters[4] = {};
         wchar_t* at = letters;
         if (ignoreCase_) *at++ = L'i';
@@ -264,18 +263,18 @@ private:
         return S_OK;
     }
 
-    HRESULT Execute(const DISPPARAMS& params, VARIANT* result) noexcept {
+    HRESULT Execute(const DISPPARAMS& params, VARIANT* result) {
         ComPtr<MatchesStandIn> matches;
         const HRESULT hr = Find(params, matches);
         return FAILED(hr) ? hr : ObjectOut(matches.Detach(), result);
     }
 
-    HRESULT Test(const DISPPARAMS& params, VARIANT* result) noexcept {
+    HRESULT Test(const DISPPARAMS& params, VARIANT* result) {
         ComPtr<MatchesStandIn> matches;
         const HRESULT hr = Find(params, matches);
         if (FAILED(hr)) return hr;
         UniqueVariant count;
-        (void)matches->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, nullptr, count.get(), nullptr,
+        (void)matches->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, nullptr, count.Get(), nullptr,
                               nullptr);
         if (result) {
             result->vt = VT_BOOL;
@@ -285,55 +284,44 @@ private:
     }
 
     // Runs the search over argument 0 and copies every match out of the engine.
-    HRESULT Find(const DISPPARAMS& params, ComPtr<MatchesStandIn>& out) noexcept {
+    HRESULT Find(const DISPPARAMS& params, ComPtr<MatchesStandIn>& out) {
         UniqueVariant args[3];
         HRESULT hr = PatternArguments(args[0], args[1]);
         if (SUCCEEDED(hr)) hr = TextArgument(params, 0, args[2]);
         if (FAILED(hr)) return hr;
-        VARIANT plain[3] = {*args[0].get(), *args[1].get(), *args[2].get()};
+        VARIANT plain[3] = {*args[0].Get(), *args[1].Get(), *args[2].Get()};
         UniqueVariant count;
-        if (FAILED(hr = host_.Call(L"quenlarkFind", plain, count.get()))) return hr;
-        const std::optional<LONG> found = AsIndex(count.get());
+        if (FAILED(hr = host_.Call(L"quenlarkFind", plain, count.Get()))) return hr;
+        const std::optional<LONG> found = AsIndex(count.Get());
         if (!found || *found < 0) return E_UNEXPECTED;
-        std::vector<FoundMatch> matches;
-        try {
-            matches.resize(static_cast<std::size_t>(*found));
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
+        std::vector<FoundMatch> matches(static_cast<std::size_t>(*found));
         for (LONG i = 0; i < *found; ++i) {
             if (FAILED(hr = ReadMatch(i, matches[static_cast<std::size_t>(i)]))) return hr;
         }
-        auto* made = new (std::nothrow) MatchesStandIn(std::move(matches));
-        if (!made) return E_OUTOFMEMORY;
-        out = AdoptInterface(made);
+        out = AdoptInterface(new MatchesStandIn(std::move(matches)));
         return S_OK;
     }
 
-    HRESULT ReadMatch(LONG i, FoundMatch& match) noexcept {
+    HRESULT ReadMatch(LONG i, FoundMatch& match) {
         VARIANT index{};
         index.vt = VT_I4;
         index.lVal = i;
         UniqueVariant number;
-        HRESULT hr = host_.Call(L"quenlarkIndex", {&index, 1}, number.get());
-        const std::optional<LONG> firstIndex = AsIndex(number.get());
+        HRESULT hr = host_.Call(L"quenlarkIndex", {&index, 1}, number.Get());
+        const std::optional<LONG> firstIndex = AsIndex(number.Get());
         if (FAILED(hr) || !firstIndex) return FAILED(hr) ? hr : E_UNEXPECTED;
         match.firstIndex = *firstIndex;
         number.Reset();
-        hr = host_.Call(L"quenlarkGroups", {&index, 1}, number.get());
-        const std::optional<LONG> groups = AsIndex(number.get());
+        hr = host_.Call(L"quenlarkGroups", {&index, 1}, number.Get());
+        const std::optional<LONG> groups = AsIndex(number.Get());
         if (FAILED(hr) || !groups || *groups < 0) return FAILED(hr) ? hr : E_UNEXPECTED;
-        try {
-            match.groups.resize(static_cast<std::size_t>(*groups));
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
+        match.groups.resize(static_cast<std::size_t>(*groups));
         for (LONG k = 0; k <= *groups; ++k) {
             VARIANT partArgs[2] = {index, {}};
             partArgs[1].vt = VT_I4;
             partArgs[1].lVal = k;
             UniqueVariant& part = k == 0 ? match.value : match.groups[static_cast<std::size_t>(k - 1)];
-            if (FAILED(hr = host_.Call(L"quenlarkPart", partArgs, part.get()))) return hr;
+            if (FAILED(hr = host_.Call(L"quenlarkPart", partArgs, part.Get()))) return hr;
             if (part->vt != VT_BSTR) part.Reset();  // null: the group took no part
         }
         if (match.value->vt != VT_BSTR) return E_UNEXPECTED;
@@ -343,7 +331,7 @@ private:
     // The matches of one search, replaced in the subject here rather than by the engine's
     // String.replace: the expansion below is the system object's, and some engines stumble over
     // a lone $ at the end of a replacement.
-    HRESULT Replace(const DISPPARAMS& params, VARIANT* result) noexcept {
+    HRESULT Replace(const DISPPARAMS& params, VARIANT* result) {
         const std::optional<UniqueBstr> replacement = AsText(Argument(params, 1));
         if (!replacement) return DISP_E_BADPARAMCOUNT;
         ComPtr<MatchesStandIn> matches;
@@ -351,12 +339,7 @@ private:
         if (FAILED(hr)) return hr;
         const std::optional<UniqueBstr> subject = AsText(Argument(params, 0));
         if (!subject) return DISP_E_BADPARAMCOUNT;
-        std::wstring out;
-        try {
-            out = ReplaceAll(BstrView(subject->get()), BstrView(replacement->get()), *matches.Get());
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
+        const std::wstring out = ReplaceAll(BstrView(subject->Get()), BstrView(replacement->Get()), *matches.Get());
         if (result) {
             result->vt = VT_BSTR;
             result->bstrVal = ::SysAllocStringLen(out.data(), static_cast<UINT>(out.size()));
@@ -365,7 +348,6 @@ private:
         return S_OK;
     }
 
-    ScriptHost host_;
     UniqueBstr pattern_;
     bool ignoreCase_ = false;
     bool global_ = false;

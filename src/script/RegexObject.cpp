@@ -29,7 +29,7 @@ RegexObject::RegexObject(Shared, const RegexObject& source) noexcept {
     com_.Enter();
     AssignObject(*engine_, *source.engine_);
     AssignObject(*matches_, *source.matches_);
-    CopyVariant(subject_.get(), source.subject_.get());
+    CopyVariant(subject_.Get(), source.subject_.Get());
 }
 
 RegexObject RegexObject::Copy() const noexcept { return RegexObject(Shared{}, *this); }
@@ -48,55 +48,55 @@ bool RegexObject::Create(const char* pattern, const char* subject, const RegexOp
     quote.caseSensitive = true;
     const OwnedText used = options.quotePlaceholder ? ReplaceSubText(pattern, kQuotePlaceholder, quote)
                                                     : OwnedText::CopyOf(pattern ? pattern : "");
-    SetProperty(*engine_, "Pattern", {TypedArg::TextArg(used.get())});
-    AssignVariant(subject_.get(), TypedArg::TextArg(subject));
-    matches_ = CallObjectMethod(*engine_, "Execute", {subject_.Arg()});
+    SetProperty(*engine_, "Pattern", {TypedArg::TextArg(used.Get())});
+    AssignVariant(subject_.Get(), TypedArg::TextArg(subject));
+    matches_ = CallMethod<OwnedAutomationObject>(*engine_, "Execute", {subject_.Arg()});
     return !IsObjectEmpty(*matches_);
 }
 
 OwnedText RegexObject::GetPattern() noexcept {
     if (IsObjectEmpty(*engine_)) return {};
-    return GetTextProperty(*engine_, "Pattern");
+    return GetProperty<OwnedText>(*engine_, "Pattern");
 }
 
 OwnedText RegexObject::ReplaceMatches(const char* replacement) noexcept {
     OwnedVariantValue replacementValue = OwnedVariantValue::New();
-    AssignVariant(replacementValue.get(), TypedArg::TextArg(replacement));
-    VariantValue* variable = replacementValue.get();
-    return CallTextMethod(*engine_, "Replace", {subject_.Arg(), TypedArg::ByRef(TC_VARIANT, &variable)});
+    AssignVariant(replacementValue.Get(), TypedArg::TextArg(replacement));
+    VariantValue* variable = replacementValue.Get();
+    return CallMethod<OwnedText>(*engine_, "Replace", {subject_.Arg(), TypedArg::ByRef(TC_VARIANT, &variable)});
 }
 
-std::int32_t RegexObject::MatchCount() noexcept { return ToInt(GetNumberProperty(*matches_, "Count")); }
+std::int32_t RegexObject::MatchCount() noexcept { return ToInt(GetProperty<double>(*matches_, "Count")); }
 
 std::optional<std::int32_t> RegexObject::MatchOffset(AutomationObject& match) noexcept {
     if (IsObjectEmpty(match) || subject_->vt != VT_BSTR) return std::nullopt;
     // FirstIndex counts UTF-16 units of the subject; the same prefix in code page 936 gives
     // the byte offset (a double-byte character is one unit but two bytes).
-    const std::int64_t units = TruncateToInt64(GetNumberProperty(match, "FirstIndex"));
+    const std::int64_t units = TruncateToInt64(GetProperty<double>(match, "FirstIndex"));
     if (units < 0) return std::nullopt;
     return static_cast<std::int32_t>(
         TextBytesOfWidePrefix(BstrView(subject_->bstrVal), static_cast<std::size_t>(units)));
 }
 
 OwnedText RegexObject::MatchText(std::int32_t index, std::int32_t* position) noexcept {
-    OwnedAutomationObject match = GetObjectProperty(*matches_, "Item", {ItemIndex(index)});
-    OwnedVariantValue value = GetVariantProperty(*match, "Value");
-    OwnedText text = VariantToText(value.get());
+    OwnedAutomationObject match = GetProperty<OwnedAutomationObject>(*matches_, "Item", {ItemIndex(index)});
+    OwnedVariantValue value = GetProperty<OwnedVariantValue>(*match, "Value");
+    OwnedText text = VariantToText(value.Get());
     if (position) *position = MatchOffset(*match).value_or(kNoPosition);
     return text;
 }
 
 OwnedText RegexObject::SubMatchText(std::int32_t matchIndex, std::int32_t subIndex, std::int32_t* position) noexcept {
-    OwnedAutomationObject match = GetObjectProperty(*matches_, "Item", {ItemIndex(matchIndex)});
-    OwnedAutomationObject subs = GetObjectProperty(*match, "SubMatches");
-    OwnedVariantValue value = GetVariantProperty(*subs, "Item", {ItemIndex(subIndex)});
-    OwnedText text = VariantToText(value.get());
+    OwnedAutomationObject match = GetProperty<OwnedAutomationObject>(*matches_, "Item", {ItemIndex(matchIndex)});
+    OwnedAutomationObject subs = GetProperty<OwnedAutomationObject>(*match, "SubMatches");
+    OwnedVariantValue value = GetProperty<OwnedVariantValue>(*subs, "Item", {ItemIndex(subIndex)});
+    OwnedText text = VariantToText(value.Get());
     if (position) {
         // The engine tells no group positions: the group's text is sought from the match's start.
         *position = kNoPosition;
         if (const std::optional<std::int32_t> start = MatchOffset(*match)) {
-            const OwnedText subjectText = VariantToText(subject_.get());
-            const std::int32_t found = FindText(subjectText.get(), text.get(), *start + 1, false);
+            const OwnedText subjectText = VariantToText(subject_.Get());
+            const std::int32_t found = FindText(subjectText.Get(), text.Get(), *start + 1, false);
             if (found > 0) *position = found - 1;
         }
     }
@@ -104,9 +104,9 @@ OwnedText RegexObject::SubMatchText(std::int32_t matchIndex, std::int32_t subInd
 }
 
 std::int32_t RegexObject::SubMatchCount() noexcept {
-    OwnedAutomationObject match = GetObjectProperty(*matches_, "Item", {TypedArg::Int(0)});
-    OwnedAutomationObject subs = GetObjectProperty(*match, "SubMatches");
-    return ToInt(GetNumberProperty(*subs, "Count"));
+    OwnedAutomationObject match = GetProperty<OwnedAutomationObject>(*matches_, "Item", {TypedArg::Int(0)});
+    OwnedAutomationObject subs = GetProperty<OwnedAutomationObject>(*match, "SubMatches");
+    return ToInt(GetProperty<double>(*subs, "Count"));
 }
 
 }  // namespace quenlark

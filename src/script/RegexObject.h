@@ -31,12 +31,8 @@ struct RegexOptions {
 
 class RegexObject {
 public:
+    // Moves, never copies: its members are owners.
     RegexObject() noexcept;
-    RegexObject(RegexObject&&) noexcept = default;
-    RegexObject& operator=(RegexObject&&) noexcept = default;
-    RegexObject(const RegexObject&) = delete;
-    RegexObject& operator=(const RegexObject&) = delete;
-    ~RegexObject() = default;
 
     // A second instance on the same engine and match collection, with a copy of the subject.
     [[nodiscard]] RegexObject Copy() const noexcept;

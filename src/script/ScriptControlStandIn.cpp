@@ -1,7 +1,6 @@
 #include "script/ScriptControlStandIn.h"
 
 #include <cwchar>
-#include <new>
 #include <vector>
 
 #include "script/NamedDispatch.h"
@@ -15,36 +14,17 @@ namespace {
 constexpr const wchar_t* kMembers[] = {L"Language", L"AddCode", L"Eval", L"Run"};
 enum : DISPID { kLanguage = 1, kAddCode, kEval, kRun };
 
-class ScriptControlStandIn final : public NamedDispatch {
+class ScriptControlStandIn final : public ScriptedStandIn<kMembers> {
 public:
-    explicit ScriptControlStandIn(ScriptHost host) noexcept : NamedDispatch(kMembers), host_(std::move(host)) {}
+    using ScriptedStandIn::ScriptedStandIn;
 
 private:
-    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept override {
-        switch (id) {
-            case kLanguage:
-                return Language(kind, params, result);
-            case kAddCode: {
-                const std::optional<UniqueBstr> code = AsText(Argument(params, 0));
-                return code ? host_.AddCode(code->get()) : DISP_E_BADPARAMCOUNT;
-            }
-            case kEval: {
-                const std::optional<UniqueBstr> expression = AsText(Argument(params, 0));
-                return expression ? host_.Eval(expression->get(), result) : DISP_E_BADPARAMCOUNT;
-            }
-            case kRun:
-                return Run(params, result);
-            default:
-                return DISP_E_MEMBERNOTFOUND;
-        }
-    }
-
     // Only the JScript engine is hosted; both of its names are taken.
     HRESULT Language(WORD kind, const DISPPARAMS& params, VARIANT* result) noexcept {
         if (IsPut(kind)) {
             const std::optional<UniqueBstr> name = AsText(PutValue(params));
             if (!name) return DISP_E_BADPARAMCOUNT;
-            const bool known = ::_wcsicmp(name->get(), L"JScript") == 0 || ::_wcsicmp(name->get(), L"JavaScript") == 0;
+            const bool known = ::_wcsicmp(name->Get(), L"JScript") == 0 || ::_wcsicmp(name->Get(), L"JavaScript") == 0;
             return known ? S_OK : E_INVALIDARG;
         }
         if (!result) return S_OK;
@@ -54,27 +34,39 @@ private:
     }
 
     // Run(name, arguments...): the arguments go to the function as plain values.
-    HRESULT Run(const DISPPARAMS& params, VARIANT* result) noexcept {
+    HRESULT Run(const DISPPARAMS& params, VARIANT* result) {
         const std::optional<UniqueBstr> name = AsText(Argument(params, 0));
         if (!name) return DISP_E_BADPARAMCOUNT;
         const UINT count = params.cArgs - params.cNamedArgs;
-        std::vector<UniqueVariant> values;
+        std::vector<UniqueVariant> values(count - 1);
         std::vector<VARIANT> plain;
-        try {
-            values.resize(count - 1);
-            plain.reserve(count - 1);
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
+        plain.reserve(count - 1);
         for (UINT i = 1; i < count; ++i) {
-            const HRESULT hr = ::VariantCopyInd(values[i - 1].get(), const_cast<VARIANT*>(Argument(params, i)));
+            const HRESULT hr = ::VariantCopyInd(values[i - 1].Get(), const_cast<VARIANT*>(Argument(params, i)));
             if (FAILED(hr)) return hr;
-            plain.push_back(*values[i - 1].get());  // borrowed: `values` keeps the ownership
+            plain.push_back(*values[i - 1].Get());  // borrowed: `values` keeps the ownership
         }
-        return host_.Call(name->get(), plain, result);
+        return host_.Call(name->Get(), plain, result);
     }
 
-    ScriptHost host_;
+    HRESULT Member(DISPID id, WORD kind, const DISPPARAMS& params, VARIANT* result) override {
+        switch (id) {
+            case kLanguage:
+                return Language(kind, params, result);
+            case kAddCode: {
+                const std::optional<UniqueBstr> code = AsText(Argument(params, 0));
+                return code ? host_.AddCode(code->Get()) : DISP_E_BADPARAMCOUNT;
+            }
+            case kEval: {
+                const std::optional<UniqueBstr> expression = AsText(Argument(params, 0));
+                return expression ? host_.Eval(expression->Get(), result) : DISP_E_BADPARAMCOUNT;
+            }
+            case kRun:
+                return Run(params, result);
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
 };
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <objsafe.h>
 
 #include <atomic>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -21,24 +20,15 @@ namespace {
 // cannot be read.
 constexpr CLSID kJScriptClsid = {0xf414c260, 0x6ac0, 0x11cf, {0xb6, 0xd1, 0x00, 0xaa, 0x00, 0xbb, 0xbb, 0x58}};
 
-// The three strings of an EXCEPINFO, freed on every path.
-class HeldExcepInfo {
-public:
-    HeldExcepInfo() noexcept = default;
-    HeldExcepInfo(const HeldExcepInfo&) = delete;
-    HeldExcepInfo& operator=(const HeldExcepInfo&) = delete;
-    ~HeldExcepInfo() {
-        ::SysFreeString(info_.bstrSource);
-        ::SysFreeString(info_.bstrDescription);
-        ::SysFreeString(info_.bstrHelpFile);
-    }
-    [[nodiscard]] EXCEPINFO* get() noexcept { return &info_; }
-    // The description, handed over.
-    [[nodiscard]] BSTR TakeDescription() noexcept { return std::exchange(info_.bstrDescription, nullptr); }
-
-private:
-    EXCEPINFO info_{};
-};
+// The error an exception describes (its description taken over); `unnamed` when it names no code.
+ScriptErrorRecord Described(UniqueExcepInfo& info, HRESULT unnamed) noexcept {
+    // A deferred filler writes the fields only when asked.
+    if (info->pfnDeferredFillIn) (void)info->pfnDeferredFillIn(info.Get());
+    ScriptErrorRecord record;
+    record.code = info->scode != 0 ? info->scode : unnamed;
+    record.message = UniqueBstr::Adopt(std::exchange(info->bstrDescription, nullptr));
+    return record;
+}
 
 // Tells the engine, before it runs anything, that its script comes from untrusted data: it then
 // makes no object that is not safe for such script (a file-system object, a shell). The option
@@ -95,20 +85,16 @@ public:
     HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* error) override {
         if (!error) return E_POINTER;
         ScriptErrorRecord record;
-        HeldExcepInfo info;
-        if (SUCCEEDED(error->GetExceptionInfo(info.get()))) {
-            EXCEPINFO& raw = *info.get();
-            // A deferred filler writes the fields only when asked.
-            if (raw.pfnDeferredFillIn) raw.pfnDeferredFillIn(&raw);
-            record.code = raw.scode != 0 ? raw.scode : E_FAIL;
-            record.message = UniqueBstr::Adopt(info.TakeDescription());
+        UniqueExcepInfo info;
+        if (SUCCEEDED(error->GetExceptionInfo(info.Put()))) {
+            record = Described(info, E_FAIL);
         } else {
             record.code = E_FAIL;
         }
         DWORD context = 0;
         (void)error->GetSourcePosition(&context, &record.line, &record.column);
         if (trace::On()) {
-            const OwnedText message = WideToCp936(BstrView(record.message.get()));
+            const OwnedText message = WideToCp936(BstrView(record.message.Get()));
             trace::Line("script", "script error 0x%08lx at line %lu, column %ld: %s",
                         static_cast<unsigned long>(record.code), static_cast<unsigned long>(record.line) + 1,
                         static_cast<long>(record.column) + 1, message.c_str());
@@ -122,14 +108,7 @@ public:
     [[nodiscard]] const ScriptErrorRecord& LastError() const noexcept { return lastError_; }
     void ForgetError() noexcept { lastError_ = ScriptErrorRecord{}; }
     // An exception thrown out of a called function comes back in the call's EXCEPINFO instead.
-    void RecordException(HeldExcepInfo& info) noexcept {
-        ScriptErrorRecord record;
-        EXCEPINFO& raw = *info.get();
-        if (raw.pfnDeferredFillIn) raw.pfnDeferredFillIn(&raw);
-        record.code = raw.scode != 0 ? raw.scode : DISP_E_EXCEPTION;
-        record.message = UniqueBstr::Adopt(info.TakeDescription());
-        lastError_ = std::move(record);
-    }
+    void RecordException(UniqueExcepInfo& info) noexcept { lastError_ = Described(info, DISP_E_EXCEPTION); }
 
 private:
     ~ScriptSite() = default;  // only Release ends it
@@ -159,7 +138,7 @@ void ScriptHost::Close() noexcept {
     site_.Reset();
 }
 
-HRESULT ScriptHost::Start() noexcept {
+HRESULT ScriptHost::Start() {
     Close();
     CLSID clsid{};
     if (FAILED(::CLSIDFromProgID(L"JScript", &clsid))) clsid = kJScriptClsid;
@@ -169,8 +148,7 @@ HRESULT ScriptHost::Start() noexcept {
     ComPtr<IActiveScriptParse> parse;
     if (FAILED(hr = script.As(&parse))) return hr;
     if (FAILED(hr = TreatAsUntrusted(script))) return hr;
-    ComPtr<ScriptSite> site = AdoptInterface(new (std::nothrow) ScriptSite);
-    if (!site) return E_OUTOFMEMORY;
+    ComPtr<ScriptSite> site = AdoptInterface(new ScriptSite);
     if (FAILED(hr = parse->InitNew()) || FAILED(hr = script->SetScriptSite(site.Get())) ||
         FAILED(hr = script->SetScriptState(SCRIPTSTATE_STARTED))) {
         (void)script->Close();
@@ -185,9 +163,9 @@ HRESULT ScriptHost::Start() noexcept {
 HRESULT ScriptHost::Parse(const wchar_t* code, DWORD flags, VARIANT* result) noexcept {
     if (!parse_) return E_UNEXPECTED;
     site_->ForgetError();
-    HeldExcepInfo info;
+    UniqueExcepInfo info;
     const HRESULT hr =
-        parse_->ParseScriptText(code ? code : L"", nullptr, nullptr, nullptr, 0, 0, flags, result, info.get());
+        parse_->ParseScriptText(code ? code : L"", nullptr, nullptr, nullptr, 0, 0, flags, result, info.Put());
     if (FAILED(hr) && result) {
         ::VariantClear(result);
         ::VariantInit(result);
@@ -199,10 +177,10 @@ HRESULT ScriptHost::AddCode(const wchar_t* code) noexcept { return Parse(code, S
 
 HRESULT ScriptHost::Eval(const wchar_t* expression, VARIANT* result) noexcept {
     UniqueVariant ignored;
-    return Parse(expression, SCRIPTTEXT_ISEXPRESSION, result ? result : ignored.get());
+    return Parse(expression, SCRIPTTEXT_ISEXPRESSION, result ? result : ignored.Get());
 }
 
-HRESULT ScriptHost::Call(const wchar_t* name, std::span<VARIANT> args, VARIANT* result) noexcept {
+HRESULT ScriptHost::Call(const wchar_t* name, std::span<VARIANT> args, VARIANT* result) {
     if (!script_) return E_UNEXPECTED;
     site_->ForgetError();
     ComPtr<IDispatch> globals;
@@ -212,16 +190,11 @@ HRESULT ScriptHost::Call(const wchar_t* name, std::span<VARIANT> args, VARIANT* 
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     if (FAILED(hr = globals->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return hr;
-    std::vector<VARIANT> reversed;  // DISPPARAMS wants the last argument first; plain copies
-    try {
-        reversed.assign(args.rbegin(), args.rend());
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());  // DISPPARAMS wants the last first; plain copies
     DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    HeldExcepInfo info;
+    UniqueExcepInfo info;
     UINT badArgument = 0;
-    hr = globals->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, info.get(), &badArgument);
+    hr = globals->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, info.Put(), &badArgument);
     if (hr == DISP_E_EXCEPTION) site_->RecordException(info);
     if (FAILED(hr) && result) {
         ::VariantClear(result);

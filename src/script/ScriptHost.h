@@ -41,16 +41,17 @@ public:
     // Creates and starts a fresh engine (an existing one is closed first), set for untrusted
     // data before it runs anything (IObjectSafety, where the engine offers it), so that script
     // it is given makes no unsafe objects. The HRESULT of the step that failed; the host is then
-    // empty.
-    [[nodiscard]] HRESULT Start() noexcept;
+    // empty. Throws only std::bad_alloc.
+    [[nodiscard]] HRESULT Start();
     [[nodiscard]] bool Started() const noexcept { return parse_ != nullptr; }
 
     // Runs a piece of script as global code.
     [[nodiscard]] HRESULT AddCode(const wchar_t* code) noexcept;
     // Runs a piece of script and gives the value of its last expression (VT_EMPTY for none).
     [[nodiscard]] HRESULT Eval(const wchar_t* expression, VARIANT* result) noexcept;
-    // Calls the global function `name` with `args` in call order (each passed as it is).
-    [[nodiscard]] HRESULT Call(const wchar_t* name, std::span<VARIANT> args, VARIANT* result) noexcept;
+    // Calls the global function `name` with `args` in call order (each passed as it is). Throws
+    // only std::bad_alloc.
+    [[nodiscard]] HRESULT Call(const wchar_t* name, std::span<VARIANT> args, VARIANT* result);
 
     // The engine's report of the last script error of this host.
     [[nodiscard]] const ScriptErrorRecord& LastError() const noexcept;

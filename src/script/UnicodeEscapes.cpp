@@ -21,7 +21,7 @@ public:
     LentTextVariable& operator=(const LentTextVariable&) = delete;
     ~LentTextVariable() { owner_.Reset(variable_); }
     [[nodiscard]] TypedArg Arg() noexcept { return TypedArg::ByRef(TC_TEXT, &variable_); }
-    [[nodiscard]] const char* get() const noexcept { return variable_; }
+    [[nodiscard]] const char* Get() const noexcept { return variable_; }
 
 private:
     OwnedText& owner_;
@@ -35,16 +35,16 @@ OwnedText DecodeUnicodeEscapes(OwnedText& text) noexcept {
     OwnedAutomationObject control = OwnedAutomationObject::New();
     com.Enter();
     CreateScriptControl(*control, "scriptcontrol", "JScript");  // the system control, else the in-library one
-    (void)CallTextMethod(*control, "Eval", {TypedArg::TextArg(kDecoderScript)});
+    (void)CallMethod<OwnedText>(*control, "Eval", {TypedArg::TextArg(kDecoderScript)});
 
     LentTextVariable variable(text);
-    OwnedText result = CallTextMethod(*control, "Run", {TypedArg::TextArg("unUnicode"), variable.Arg()});
+    OwnedText result = CallMethod<OwnedText>(*control, "Run", {TypedArg::TextArg("unUnicode"), variable.Arg()});
     if (FAILED(control->lastResult) && !IsObjectEmpty(*control)) {
         // Some script engines take no string by reference (VT_BYREF | VT_BSTR) but do take a
         // variant by reference: the same text reaches the function that way.
         OwnedVariantValue lent = OwnedVariantValue::New();
-        AssignVariant(lent.get(), TypedArg::TextArg(variable.get()));
-        result = CallTextMethod(*control, "Run", {TypedArg::TextArg("unUnicode"), lent.Arg()});
+        AssignVariant(lent.Get(), TypedArg::TextArg(variable.Get()));
+        result = CallMethod<OwnedText>(*control, "Run", {TypedArg::TextArg("unUnicode"), lent.Arg()});
     }
     return result;
 }

@@ -7,7 +7,7 @@
 #include "runtime/Arrays.h"
 #include "runtime/Memory.h"
 #include "runtime/Values.h"
-#include "script/AutomationObject.h"
+#include "script/AutomationRecord.h"
 
 namespace quenlark {
 
@@ -67,7 +67,8 @@ OwnedVariantValue OwnedVariantValue::New() noexcept {
 }
 
 OwnedVariantValue OwnedVariantValue::Adopt(VARIANT contents) noexcept {
-    OwnedVariantValue owner(static_cast<VariantValue*>(RtAlloc(sizeof(VariantValue))));
+    OwnedVariantValue owner;
+    owner.p_ = static_cast<VariantValue*>(RtAlloc(sizeof(VariantValue)));
     *owner.p_ = contents;
     return owner;
 }
@@ -80,28 +81,19 @@ void FreeVariantRecord(VariantValue* record) noexcept {
 // ---- Scalars ---------------------------------------------------------------------------------
 
 std::optional<ScalarVariantForm> ScalarVariantType(std::uint32_t baseType) noexcept {
-    switch (baseType) {
-        case TC_BOOL:
-            return ScalarVariantForm{VT_BOOL, 4};
-        case TC_DATETIME:
-            return ScalarVariantForm{VT_DATE, 8};
-        case TC_INT_ALIAS:
-            return ScalarVariantForm{VT_UI4, 4};
-        case TC_BYTE:
-            return ScalarVariantForm{VT_UI1, 1};
-        case TC_SHORT:
-            return ScalarVariantForm{VT_I2, 2};
-        case TC_INT:
-            return ScalarVariantForm{VT_I4, 4};
-        case TC_INT64:
-            return ScalarVariantForm{VT_I8, 8};
-        case TC_FLOAT:
-            return ScalarVariantForm{VT_R4, 4};
-        case TC_DOUBLE:
-            return ScalarVariantForm{VT_R8, 8};
-        default:
-            return std::nullopt;
+    struct Row {
+        std::uint32_t type;
+        ScalarVariantForm form;
+    };
+    static constexpr Row kForms[] = {
+        {TC_BOOL, {VT_BOOL, 4}}, {TC_DATETIME, {VT_DATE, 8}}, {TC_INT_ALIAS, {VT_UI4, 4}},
+        {TC_BYTE, {VT_UI1, 1}},  {TC_SHORT, {VT_I2, 2}},      {TC_INT, {VT_I4, 4}},
+        {TC_INT64, {VT_I8, 8}},  {TC_FLOAT, {VT_R4, 4}},      {TC_DOUBLE, {VT_R8, 8}},
+    };
+    for (const Row& row : kForms) {
+        if (row.type == baseType) return row.form;
     }
+    return std::nullopt;
 }
 
 void ScalarToVariant(std::uint32_t baseType, std::uint64_t bits, VARIANT& out) noexcept {
@@ -124,7 +116,7 @@ void ByteSetToVariant(const void* byteSet, VARIANT& out) noexcept {
     if (size <= 0) return;
     UniqueSafeArray array = UniqueSafeArray::Adopt(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size)));
     {
-        SafeArrayAccess access(array.get());
+        SafeArrayAccess access(array.Get());
         if (!access.data()) return;
         std::memcpy(access.data(), ByteSetBytes(byteSet), static_cast<std::size_t>(size));
     }
@@ -136,7 +128,7 @@ void ByteSetToVariant(const void* byteSet, VARIANT& out) noexcept {
 OwnedText VariantBstrText(const VARIANT& v) noexcept {
     if (v.vt == VT_BSTR) return WideToCp936(BstrView(v.bstrVal));
     UniqueVariant text;
-    if (::VariantChangeType(text.get(), const_cast<VARIANT*>(&v), 0, VT_BSTR) != S_OK) return {};
+    if (::VariantChangeType(text.Get(), const_cast<VARIANT*>(&v), 0, VT_BSTR) != S_OK) return {};
     return WideToCp936(BstrView(text->bstrVal));
 }
 
@@ -199,7 +191,7 @@ bool ValueToVariant(const TypedArg& value, UniqueVariant& out) noexcept {
             break;
         }
         case TC_VARIANT:
-            if (!value.ptr || FAILED(::VariantCopy(made.get(), static_cast<VARIANT*>(value.ptr)))) return false;
+            if (!value.ptr || FAILED(::VariantCopy(made.Get(), static_cast<VARIANT*>(value.ptr)))) return false;
             break;
         case TC_TEXT:
             made->vt = VT_BSTR;
@@ -207,7 +199,7 @@ bool ValueToVariant(const TypedArg& value, UniqueVariant& out) noexcept {
             break;
         default:
             if (!ScalarVariantType(value.Base())) return false;
-            ScalarToVariant(value.Base(), value.bits, *made.get());
+            ScalarToVariant(value.Base(), value.bits, *made.Get());
             break;
     }
     out = std::move(made);
@@ -241,7 +233,7 @@ bool ArrayToSafeArray(const TypedArg& value, UniqueVariant& out) noexcept {
     // destroying the array frees them.
     UniqueSafeArray array = UniqueSafeArray::Adopt(::SafeArrayCreateVector(vt, 0, static_cast<ULONG>(source.count)));
     {
-        SafeArrayAccess access(array.get());
+        SafeArrayAccess access(array.Get());
         if (!access.data()) return false;
         const auto* from = static_cast<const unsigned char*>(source.first);
         for (std::size_t i = 0; i < source.count; ++i, from += width) {
@@ -293,7 +285,7 @@ bool AssignVariant(VariantValue* v, const TypedArg& value, std::optional<std::in
         *element = made.Release();
         return true;
     }
-    if (made->vt != elementType && ::VariantChangeType(made.get(), made.get(), 0, elementType) != S_OK) return false;
+    if (made->vt != elementType && ::VariantChangeType(made.Get(), made.Get(), 0, elementType) != S_OK) return false;
     const ElementSlot slot = SlotOf(access, array, *position);
     // The element owns what it held: a string, or a reference to an object.
     if (elementType == VT_BSTR) {

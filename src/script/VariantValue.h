@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/UniqueResource.h"
 #include "runtime/Owned.h"
-#include "runtime/UniqueResource.h"
 #include "runtime/Value.h"
 #include "script/ComOwners.h"
 
@@ -21,7 +21,6 @@ void FreeVariantRecord(VariantValue* record) noexcept;
 // Move-only owner of one VariantValue block.
 class OwnedVariantValue : public UniqueResource<VariantValue*, &FreeVariantRecord> {
 public:
-    OwnedVariantValue() noexcept = default;
     // A variant as the program creates it: VT_I4 0.
     [[nodiscard]] static OwnedVariantValue New() noexcept;
     // A zero-filled block (VT_EMPTY) that takes over `contents` as it is.
@@ -29,9 +28,6 @@ public:
 
     VariantValue* operator->() const noexcept { return p_; }
     [[nodiscard]] TypedArg Arg() const noexcept { return {TC_VARIANT, 0, p_}; }
-
-private:
-    explicit OwnedVariantValue(VariantValue* record) noexcept : UniqueResource(record) {}
 };
 
 // Clears the target (when present) and copies the source into it (when present). Copying a

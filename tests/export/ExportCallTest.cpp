@@ -27,7 +27,7 @@ TEST(ExportCall, WorkerGetsACopyOfTheArgumentAndNullAsTheEmptyText) {
     const char argument[] = "https://share.example.test/s/abc";
     char* result = CallExport(slot, argument, [&](const OwnedText& url) {
         seen = url.c_str();
-        seenPointer = url.get();
+        seenPointer = url.Get();
         return OwnedText::CopyOf("done");
     });
     EXPECT_EQ(seen, argument);
@@ -36,7 +36,7 @@ TEST(ExportCall, WorkerGetsACopyOfTheArgumentAndNullAsTheEmptyText) {
     EXPECT_EQ(slot.Held(), result);
 
     CallExport(slot, nullptr, [&](const OwnedText& url) {
-        seenPointer = url.get();
+        seenPointer = url.Get();
         return OwnedText::StaticEmpty();
     });
     EXPECT_EQ(seenPointer, EmptyTextLiteral);

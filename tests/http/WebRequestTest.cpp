@@ -20,6 +20,7 @@
 #include "http/support/HttpCase.h"
 #include "http/support/ScriptedServer.h"
 #include "http/support/ScriptedServerFixture.h"
+#include "platform/UniqueHandle.h"
 
 namespace quenlark {
 namespace {
@@ -479,6 +480,39 @@ TEST(ProxyNameFor, PlainHttpNamesTheProxyForItsSchemeOnly) {
     EXPECT_EQ(ProxyNameFor(L"127.0.0.1:8080", false), L"http=127.0.0.1:8080");
     EXPECT_EQ(ProxyNameFor(L"127.0.0.1:8080", true), L"127.0.0.1:8080");
     EXPECT_EQ(ProxyNameFor(L"", false), L"");
+}
+
+// A failed step reads its error after the handles of the exchange may already be closing: no
+// close may overwrite it, whichever way the owner lets go (Reset, the end of its scope).
+void CloseAndDisturbTheError(HANDLE handle) {
+    ::CloseHandle(handle);
+    ::SetLastError(ERROR_INVALID_HANDLE);
+}
+
+TEST(HandleOwners, ClosingKeepsTheLastError) {
+    using DisturbingOwner = UniqueHandle<HANDLE, &CloseAndDisturbTheError>;
+    DisturbingOwner event = DisturbingOwner::Adopt(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event);
+    ::SetLastError(ERROR_TIMEOUT);
+    event.Reset();
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+    {
+        DisturbingOwner ending = DisturbingOwner::Adopt(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(ending);
+        ::SetLastError(ERROR_TIMEOUT);
+    }
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+
+    // The WinHTTP owner of the library and the benchmarks.
+    UniqueInternetHandle session = UniqueInternetHandle::Adopt(
+        ::WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    ASSERT_TRUE(session);
+    UniqueInternetHandle connection = UniqueInternetHandle::Adopt(::WinHttpConnect(session.Get(), L"127.0.0.1", 80, 0));
+    ASSERT_TRUE(connection);
+    ::SetLastError(ERROR_WINHTTP_CANNOT_CONNECT);
+    connection.Reset();
+    session.Reset();
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_WINHTTP_CANNOT_CONNECT));
 }
 
 TEST(RequestVerb, KnownCodesAndGetForTheRest) {

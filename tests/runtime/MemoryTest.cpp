@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 
+#include "platform/UniqueResource.h"
 #include "runtime/Memory.h"
 #include "runtime/Owned.h"
 #include "support/FatalRecorder.h"
@@ -46,14 +48,55 @@ TEST(Memory, FreeIgnoresConstantsNullAndSmallValues) {
 
 TEST(Memory, OwnersFreeTheirBlocksAndMayHoldTheStaticEmptyText) {
     OwnedText empty = OwnedText::StaticEmpty();
-    EXPECT_EQ(empty.get(), EmptyTextLiteral);
+    EXPECT_EQ(empty.Get(), EmptyTextLiteral);
     OwnedText copy = OwnedText::CopyOf("abc");
     OwnedText moved = std::move(copy);
-    EXPECT_EQ(copy.get(), nullptr);
-    EXPECT_STREQ(moved.get(), "abc");
+    EXPECT_EQ(copy.Get(), nullptr);
+    EXPECT_STREQ(moved.Get(), "abc");
     moved = OwnedText::CopyOf("");  // frees "abc"; an allocated "" is not null
-    ASSERT_NE(moved.get(), nullptr);
+    ASSERT_NE(moved.Get(), nullptr);
     EXPECT_TRUE(moved.empty());
+}
+
+// Each freed or cleared value, in order.
+std::vector<int> g_freed;
+void FreeCounted(int* value) noexcept { g_freed.push_back(*value); }
+struct Record {
+    int held;
+    bool initialised;
+};
+void InitRecord(Record* r) noexcept { *r = {0, true}; }
+void ClearRecord(Record* r) noexcept {
+    if (r->held) g_freed.push_back(r->held);
+}
+
+// An out-parameter slot (Put) gives up what it held first; the plain slot (Address) is for a
+// callee that frees the old value itself, so the owner frees nothing there.
+TEST(Memory, OwnersFreeWhatTheyGiveUpOnceAndOnlyThat) {
+    g_freed.clear();
+    int one = 1, two = 2, three = 3;
+    UniqueResource<int*, &FreeCounted> owner = UniqueResource<int*, &FreeCounted>::Adopt(&one);
+    *owner.Put() = &two;
+    EXPECT_EQ(g_freed, std::vector<int>{1});
+    EXPECT_EQ(*owner.Address(), &two);
+    *owner.Address() = &three;  // as a callee that freed `two` itself
+    EXPECT_EQ(owner.Release(), &three);
+    EXPECT_FALSE(owner);
+    EXPECT_EQ(g_freed, std::vector<int>{1});
+
+    g_freed.clear();
+    {
+        UniqueStruct<Record, &InitRecord, &ClearRecord> record;
+        EXPECT_TRUE(record->initialised);
+        record.Put()->held = 4;
+        record.Put()->held = 5;  // clears 4
+        auto taken = UniqueStruct<Record, &InitRecord, &ClearRecord>::Adopt(record.Release());
+        EXPECT_EQ(record->held, 0);  // left as when made
+        EXPECT_EQ(taken->held, 5);
+        record = std::move(taken);
+        EXPECT_EQ(g_freed, std::vector<int>{4});
+    }
+    EXPECT_EQ(g_freed, (std::vector<int>{4, 5}));
 }
 
 TEST(Memory, OutOfMemoryTextIsCodePage936) {

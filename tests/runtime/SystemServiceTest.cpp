@@ -149,6 +149,33 @@ TEST(SystemServiceDeathTest, FatalServiceShowsTheRuntimeErrorTextAndExitsWithZer
     EXPECT_EQ(record.exitCode, 0);
 }
 
+// The box text has a fixed room; a longer text is cut before a character, not inside one.
+// (One death test per case: a death test's child runs its case from the top.)
+const std::string kFatalPrefix = "Ravelstone RunTime Error:\r\n\r\n";
+const std::size_t kFatalRoom = kFatalServiceTextBytes - 1 - kFatalPrefix.size();
+
+// "a" and then two-byte characters, longer than the room.
+std::string LongFatalText() {
+    std::string text = "a";
+    while (text.size() <= kFatalRoom + 2) text += "\xD6\xD0";
+    return text;
+}
+
+TEST(SystemServiceDeathTest, FatalServiceCutsALongTextBetweenCharacters) {
+    ASSERT_EQ(kFatalRoom % 2, 0u) << "after the one-byte 'a', an even room ends on a lead byte";
+    const std::string text = LongFatalText();
+    const auto record = ExpectFatalExit(0, [&] { SystemService(2027, Address(text.c_str()), 0); });
+    ASSERT_EQ(record.boxes.size(), 1u);
+    EXPECT_EQ(record.boxes[0].text, kFatalPrefix + text.substr(0, kFatalRoom - 1));
+}
+
+TEST(SystemServiceDeathTest, FatalServiceKeepsATextThatFillsTheRoomExactly) {
+    const std::string text = LongFatalText().substr(0, kFatalRoom - 1) + "c";
+    const auto record = ExpectFatalExit(0, [&] { SystemService(2027, Address(text.c_str()), 0); });
+    ASSERT_EQ(record.boxes.size(), 1u);
+    EXPECT_EQ(record.boxes[0].text, kFatalPrefix + text);
+}
+
 TEST(SystemServiceDeathTest, ExitServiceEndsWithTheGivenCodeAfterTheShutdownSequence) {
     const auto record = ExpectFatalExit(3, [] { SystemService(2028, 3, 0); });
     EXPECT_TRUE(record.boxes.empty());

@@ -31,7 +31,7 @@ protected:
         return script;
     }
     static OwnedText Eval(AutomationObject& script, const char* code) {
-        return CallTextMethod(script, "Eval", {TypedArg::TextArg(code)});
+        return CallMethod<OwnedText>(script, "Eval", {TypedArg::TextArg(code)});
     }
 };
 
@@ -44,7 +44,7 @@ TEST_F(AutomationObjectTest, CreatesFromAProgIdAndFromAClsidInBraces) {
     OwnedAutomationObject byClsid = OwnedAutomationObject::New();
     ASSERT_TRUE(CreateObject(*byClsid, kRegExpClsid));
     EXPECT_TRUE(SetProperty(*byClsid, "Pattern", {TypedArg::TextArg("a+")}));
-    EXPECT_STREQ(GetTextProperty(*byClsid, "Pattern").get(), "a+");
+    EXPECT_STREQ(GetProperty<OwnedText>(*byClsid, "Pattern").Get(), "a+");
 }
 
 TEST_F(AutomationObjectTest, FailedCreationsKeepTheHResultOfTheFailedStep) {
@@ -82,7 +82,7 @@ TEST_F(AutomationObjectTest, ACoclassOfATypeLibraryIsMadeByItsName) {
     EXPECT_FALSE(CreateObject(*pattern, "QuenlarkPattern"));  // no such ProgID
     ASSERT_TRUE(CreateObject(*pattern, "QuenlarkPattern", "quenlark-test.tlb"));
     EXPECT_TRUE(SetProperty(*pattern, "Pattern", {TypedArg::TextArg("b+")}));
-    EXPECT_STREQ(GetTextProperty(*pattern, "Pattern").get(), "b+");
+    EXPECT_STREQ(GetProperty<OwnedText>(*pattern, "Pattern").Get(), "b+");
 
     // No coclass of that name in the library, or no library: the ProgID is used.
     OwnedAutomationObject regex = OwnedAutomationObject::New();
@@ -97,10 +97,10 @@ TEST_F(AutomationObjectTest, APropertyGetterCalledAsAMethodIsRead) {
     ASSERT_TRUE(CreateObject(*regex, kRegExp));
     ASSERT_TRUE(SetProperty(*regex, "Pattern", {TypedArg::TextArg("x(y)")}));
     // The object itself refuses a method call of a property; the type information says get.
-    EXPECT_STREQ(CallTextMethod(*regex, "Pattern").get(), "x(y)");
+    EXPECT_STREQ(CallMethod<OwnedText>(*regex, "Pattern").Get(), "x(y)");
     EXPECT_EQ(regex->lastResult, S_OK);
     OwnedAutomationObject script = Script();
-    EXPECT_STREQ(CallTextMethod(*script, "Language").get(), "JScript");
+    EXPECT_STREQ(CallMethod<OwnedText>(*script, "Language").Get(), "JScript");
 }
 
 TEST_F(AutomationObjectTest, UnknownMembersFailWithTheLookUpHResult) {
@@ -109,29 +109,29 @@ TEST_F(AutomationObjectTest, UnknownMembersFailWithTheLookUpHResult) {
     // The engine has no such property: the put fails and changes nothing.
     EXPECT_FALSE(SetProperty(*regex, "Singleline", {TypedArg::Bool(true)}));
     EXPECT_EQ(regex->lastResult, DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(GetTextProperty(*regex, "NoSuchMember").get(), nullptr);
+    EXPECT_EQ(GetProperty<OwnedText>(*regex, "NoSuchMember").Get(), nullptr);
     EXPECT_EQ(regex->lastResult, DISP_E_UNKNOWNNAME);
 }
 
 TEST_F(AutomationObjectTest, TextsCrossInCodePage936WhateverTheSystemCodePage) {
     OwnedAutomationObject script = Script();
-    EXPECT_STREQ(Eval(*script, "'\xD6\xD0' + '\xCE\xC4'" /* '中' + '文' */).get(), "\xD6\xD0\xCE\xC4");
-    EXPECT_EQ(CallNumberMethod(*script, "Eval", {TypedArg::TextArg("'\xD6\xD0\xCE\xC4'.length")}), 2.0);
+    EXPECT_STREQ(Eval(*script, "'\xD6\xD0' + '\xCE\xC4'" /* '中' + '文' */).Get(), "\xD6\xD0\xCE\xC4");
+    EXPECT_EQ(CallMethod<double>(*script, "Eval", {TypedArg::TextArg("'\xD6\xD0\xCE\xC4'.length")}), 2.0);
     // A character that code page 936 lacks comes back as a question mark.
-    EXPECT_STREQ(Eval(*script, "String.fromCharCode(0x0e01)").get(), "?");
-    EXPECT_EQ(Eval(*script, "''").get(), nullptr);
+    EXPECT_STREQ(Eval(*script, "String.fromCharCode(0x0e01)").Get(), "?");
+    EXPECT_EQ(Eval(*script, "''").Get(), nullptr);
 }
 
 TEST_F(AutomationObjectTest, ScriptResultsFollowTheTextNumberAndBoolRules) {
     OwnedAutomationObject script = Script();
-    EXPECT_STREQ(Eval(*script, "12").get(), "12");
-    EXPECT_EQ(CallNumberMethod(*script, "Eval", {TypedArg::TextArg("1.5")}), 1.5);
-    EXPECT_EQ(CallNumberMethod(*script, "Eval", {TypedArg::TextArg("'12'")}), 0.0);
-    EXPECT_TRUE(CallBoolMethod(*script, "Eval", {TypedArg::TextArg("1 == 1")}));
-    EXPECT_FALSE(CallBoolMethod(*script, "Eval", {TypedArg::TextArg("1")}));
-    EXPECT_FALSE(CallBoolMethod(*script, "Eval", {TypedArg::TextArg("'true'")}));
+    EXPECT_STREQ(Eval(*script, "12").Get(), "12");
+    EXPECT_EQ(CallMethod<double>(*script, "Eval", {TypedArg::TextArg("1.5")}), 1.5);
+    EXPECT_EQ(CallMethod<double>(*script, "Eval", {TypedArg::TextArg("'12'")}), 0.0);
+    EXPECT_TRUE(CallMethod<bool>(*script, "Eval", {TypedArg::TextArg("1 == 1")}));
+    EXPECT_FALSE(CallMethod<bool>(*script, "Eval", {TypedArg::TextArg("1")}));
+    EXPECT_FALSE(CallMethod<bool>(*script, "Eval", {TypedArg::TextArg("'true'")}));
     // A script error fails the call.
-    EXPECT_EQ(Eval(*script, "no such thing").get(), nullptr);
+    EXPECT_EQ(Eval(*script, "no such thing").Get(), nullptr);
     EXPECT_EQ(script->lastResult, DISP_E_EXCEPTION);
 }
 
@@ -142,9 +142,9 @@ TEST_F(AutomationObjectTest, AFailedCallIsTracedWithTheScriptErrorOnlyWhileACall
     ::SetEnvironmentVariableA("QUENLARK_TRACE", path);
     {
         const trace::CallScope call("HttpGetUrl", "x");
-        EXPECT_EQ(Eval(*script, "no such thing").get(), nullptr);
+        EXPECT_EQ(Eval(*script, "no such thing").Get(), nullptr);
     }
-    EXPECT_EQ(Eval(*script, "no such thing").get(), nullptr);  // outside a call: not traced
+    EXPECT_EQ(Eval(*script, "no such thing").Get(), nullptr);  // outside a call: not traced
     ::SetEnvironmentVariableA("QUENLARK_TRACE", nullptr);
     std::ifstream in(path, std::ios::binary);
     std::string line;
@@ -164,13 +164,13 @@ TEST_F(AutomationObjectTest, ObjectResultsAreNewRecordsOnTheSameObjects) {
     ASSERT_TRUE(CreateObject(*regex, kRegExp));
     ASSERT_TRUE(SetProperty(*regex, "Pattern", {TypedArg::TextArg("a.")}));
     ASSERT_TRUE(SetProperty(*regex, "Global", {TypedArg::Bool(true)}));
-    OwnedAutomationObject matches = CallObjectMethod(*regex, "Execute", {TypedArg::TextArg("abxac")});
+    OwnedAutomationObject matches = CallMethod<OwnedAutomationObject>(*regex, "Execute", {TypedArg::TextArg("abxac")});
     ASSERT_FALSE(IsObjectEmpty(*matches));
-    EXPECT_EQ(GetNumberProperty(*matches, "Count"), 2.0);
-    OwnedAutomationObject second = GetObjectProperty(*matches, "Item", {TypedArg::DoubleValue(1)});
-    EXPECT_STREQ(GetTextProperty(*second, "Value").get(), "ac");
-    EXPECT_EQ(GetNumberProperty(*second, "FirstIndex"), 3.0);
-    OwnedAutomationObject outside = GetObjectProperty(*matches, "Item", {TypedArg::DoubleValue(5)});
+    EXPECT_EQ(GetProperty<double>(*matches, "Count"), 2.0);
+    OwnedAutomationObject second = GetProperty<OwnedAutomationObject>(*matches, "Item", {TypedArg::DoubleValue(1)});
+    EXPECT_STREQ(GetProperty<OwnedText>(*second, "Value").Get(), "ac");
+    EXPECT_EQ(GetProperty<double>(*second, "FirstIndex"), 3.0);
+    OwnedAutomationObject outside = GetProperty<OwnedAutomationObject>(*matches, "Item", {TypedArg::DoubleValue(5)});
     EXPECT_TRUE(IsObjectEmpty(*outside));
     EXPECT_NE(matches->lastResult, S_OK);
 }

@@ -72,7 +72,7 @@ TEST_F(InvokeDispatchTest, ArgumentsGoLastToFirstAndOnlyAPutNamesItsValue) {
     EXPECT_EQ(fake_->LastCall().named, (std::vector<DISPID>{DISPID_PROPERTYPUT}));
     EXPECT_FALSE(fake_->LastCall().resultWanted);
 
-    (void)GetTextProperty(*obj_, "Value");
+    (void)GetProperty<OwnedText>(*obj_, "Value");
     EXPECT_EQ(fake_->LastCall().kind, DISPATCH_PROPERTYGET);
     EXPECT_TRUE(fake_->LastCall().resultWanted);
 }
@@ -89,7 +89,7 @@ TEST_F(InvokeDispatchTest, ValuesPassedDirectlyBecomeTheirVariants) {
     OwnedByteSet bytes = OwnedByteSet::CopyOf("\x01\x02\xFF", 3);
     CallMethod(*obj_, "Take",
                {TypedArg::BoolRaw(5), TypedArg::BoolRaw(0), TypedArg::DateTime(2.5),
-                TypedArg::TextArg("ab\xD6\xD0" /* ab中 */), TypedArg::TextArg(""), TypedArg::ByteSetArg(bytes.get()),
+                TypedArg::TextArg("ab\xD6\xD0" /* ab中 */), TypedArg::TextArg(""), TypedArg::ByteSetArg(bytes.Get()),
                 TypedArg::ByteSetArg(nullptr), TypedArg::Raw(TC_INT_ALIAS, 0xFFFFFFFFu), TypedArg::Byte(200),
                 TypedArg::Short(-2), TypedArg::Int(-7), TypedArg::Int64Value(1LL << 40), TypedArg::FloatValue(1.5f),
                 TypedArg::DoubleValue(2.25), TypedArg::Raw(0x12345, 1)});
@@ -98,12 +98,13 @@ TEST_F(InvokeDispatchTest, ValuesPassedDirectlyBecomeTheirVariants) {
                                             "i2:-2", "i4:-7", "i8:1099511627776", "r4:1.5", "r8:2.25", "empty"}));
 }
 
-TEST_F(InvokeDispatchTest, ObjectsAreLentWithoutAReferenceAndVariantsAreCopied) {
+// An object goes as its IDispatch, with a reference of the call's own that ends with the call.
+TEST_F(InvokeDispatchTest, ObjectsGoAsTheirDispatchForTheCallAndVariantsAreCopied) {
     ComPtr<FakeAutomation> other = FakeAutomation::Make({});
     OwnedAutomationObject lent = Hold(other);
     const ULONG before = other->References();
     OwnedVariantValue variant = OwnedVariantValue::New();
-    ASSERT_TRUE(AssignVariant(variant.get(), TypedArg::TextArg("kept")));
+    ASSERT_TRUE(AssignVariant(variant.Get(), TypedArg::TextArg("kept")));
     ULONG during = 0;
     IDispatch* received = nullptr;
     fake_->OnInvoke([&](const FakeCall&, DISPPARAMS* params, VARIANT*) {
@@ -116,23 +117,38 @@ TEST_F(InvokeDispatchTest, ObjectsAreLentWithoutAReferenceAndVariantsAreCopied) 
     CallMethod(*obj_, "Take", {lent.Arg(), variant.Arg()});
     EXPECT_EQ(fake_->LastCall().args, (Args{"dispatch", "bstr:kept"}));
     EXPECT_EQ(received, static_cast<IDispatch*>(other.Get()));
-    EXPECT_EQ(during, before);
+    EXPECT_EQ(during, before + 1);
     EXPECT_EQ(other->References(), before);
-    OwnedText text = VariantToText(variant.get());
-    EXPECT_STREQ(text.get(), "kept");
+    OwnedText text = VariantToText(variant.Get());
+    EXPECT_STREQ(text.Get(), "kept");
+}
+
+// An object without IDispatch cannot be passed as one: the call fails before the callee sees
+// it, by value and by reference alike, and the record keeps what it held.
+TEST_F(InvokeDispatchTest, AnObjectWithoutDispatchFailsTheCallBeforeInvoke) {
+    ComPtr<IStream> stream;
+    ASSERT_EQ(::CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+    OwnedAutomationObject plain = Hold(stream);
+    const std::size_t callsBefore = fake_->Calls().size();
+    CallMethod(*obj_, "Take", {TypedArg::Int(1), plain.Arg()});
+    EXPECT_EQ(obj_->lastResult, E_NOINTERFACE);
+    CallMethod(*obj_, "Owner", {plain.Arg()});
+    EXPECT_EQ(obj_->lastResult, E_NOINTERFACE);
+    EXPECT_EQ(fake_->Calls().size(), callsBefore);
+    EXPECT_EQ(plain->unknown, static_cast<IUnknown*>(stream.Get()));
 }
 
 TEST_F(InvokeDispatchTest, VariablesGoByValueToByValueParameters) {
     std::int32_t number = 5;
     std::int32_t flag = 3;
     OwnedText text = OwnedText::CopyOf("abc");
-    char* textVariable = text.get();
+    char* textVariable = text.Get();
     CallMethod(
         *obj_, "Take",
         {TypedArg::ByRef(TC_INT, &number), TypedArg::ByRef(TC_BOOL, &flag), TypedArg::ByRef(TC_TEXT, &textVariable)});
     EXPECT_EQ(fake_->LastCall().args, (Args{"i4:5", "bool:-1", "bstr:abc"}));
     EXPECT_EQ(flag, 3);                   // not normalised: it was not lent
-    EXPECT_EQ(textVariable, text.get());  // not rewritten
+    EXPECT_EQ(textVariable, text.Get());  // not rewritten
 }
 
 TEST_F(InvokeDispatchTest, VariablesAreLentToByReferenceParametersAndTextsWrittenBack) {
@@ -155,7 +171,7 @@ TEST_F(InvokeDispatchTest, VariablesAreLentToByReferenceParametersAndTextsWritte
                 TypedArg::ByRef(TC_BOOL, &flag), TypedArg::ByRef(TC_DOUBLE, &real)});
     OwnedText written = OwnedText::Adopt(textVariable);
     EXPECT_EQ(fake_->LastCall().args, (Args{"byref bstr:abc", "byref i4:5", "byref bool:-1", "byref r8:1.5"}));
-    EXPECT_STREQ(written.get(), "\xD6\xD0\xCE\xC4x");  // 中文x
+    EXPECT_STREQ(written.Get(), "\xD6\xD0\xCE\xC4x");  // 中文x
     EXPECT_EQ(number, 42);
     EXPECT_EQ(flag, 0);  // the false written over a true reads as false
     EXPECT_EQ(real, 3.5);
@@ -181,15 +197,15 @@ TEST_F(InvokeDispatchTest, AnObjectLentByReferenceTurnsAPutIntoAPutRef) {
 }
 
 TEST_F(InvokeDispatchTest, TheTypeInformationDecidesTheInvokeKind) {
-    (void)CallTextMethod(*obj_, "Value");  // described as a property get first
+    (void)CallMethod<OwnedText>(*obj_, "Value");  // described as a property get first
     EXPECT_EQ(fake_->LastCall().kind, DISPATCH_PROPERTYGET);
-    (void)CallNumberMethod(*obj_, "OnlyPut");  // a put called without arguments reads
+    (void)CallMethod<double>(*obj_, "OnlyPut");  // a put called without arguments reads
     EXPECT_EQ(fake_->LastCall().kind, DISPATCH_PROPERTYGET);
     EXPECT_TRUE(fake_->LastCall().named.empty());
     CallMethod(*obj_, "OnlyPut", {TypedArg::Int(3)});
     EXPECT_EQ(fake_->LastCall().kind, DISPATCH_PROPERTYPUT);
     EXPECT_EQ(fake_->LastCall().named, (std::vector<DISPID>{DISPID_PROPERTYPUT}));
-    (void)CallNumberMethod(*obj_, "Field");  // a variable is read
+    (void)CallMethod<double>(*obj_, "Field");  // a variable is read
     EXPECT_EQ(fake_->LastCall().kind, DISPATCH_PROPERTYGET);
 }
 
@@ -205,12 +221,12 @@ TEST_F(InvokeDispatchTest, AnObjectWithoutTypeInformationGetsValuesAndTheKindAsA
     ComPtr<FakeAutomation> bare = FakeAutomation::Make(Members(), false);
     OwnedAutomationObject obj = Hold(bare);
     OwnedText text = OwnedText::CopyOf("abc");
-    char* textVariable = text.get();
-    (void)CallTextMethod(*obj, "Value");
+    char* textVariable = text.Get();
+    (void)CallMethod<OwnedText>(*obj, "Value");
     EXPECT_EQ(bare->LastCall().kind, DISPATCH_METHOD);
     CallMethod(*obj, "Swap", {TypedArg::ByRef(TC_TEXT, &textVariable)});
     EXPECT_EQ(bare->LastCall().args, (Args{"bstr:abc"}));
-    EXPECT_EQ(textVariable, text.get());
+    EXPECT_EQ(textVariable, text.Get());
 }
 
 TEST_F(InvokeDispatchTest, SetPropertyIsTrueOnlyForSOk) {
@@ -232,23 +248,23 @@ TEST_F(InvokeDispatchTest, AFailedCallGivesTheFailureValueEvenWhenItFilledTheRes
         result->bstrVal = ::SysAllocString(L"partial");
         return DISP_E_EXCEPTION;
     });
-    EXPECT_EQ(GetTextProperty(*obj_, "Value").get(), nullptr);
+    EXPECT_EQ(GetProperty<OwnedText>(*obj_, "Value").Get(), nullptr);
     EXPECT_EQ(obj_->lastResult, DISP_E_EXCEPTION);
-    OwnedVariantValue variant = GetVariantProperty(*obj_, "Value");
+    OwnedVariantValue variant = GetProperty<OwnedVariantValue>(*obj_, "Value");
     EXPECT_EQ(variant->vt, VT_EMPTY);
 }
 
 TEST_F(InvokeDispatchTest, EveryOperationOnAnEmptyRecordFailsWithEPointer) {
     OwnedAutomationObject empty = OwnedAutomationObject::New();
-    EXPECT_EQ(GetTextProperty(*empty, "Value").get(), nullptr);
+    EXPECT_EQ(GetProperty<OwnedText>(*empty, "Value").Get(), nullptr);
     EXPECT_EQ(empty->lastResult, E_POINTER);
-    EXPECT_EQ(GetNumberProperty(*empty, "Value"), 0.0);
-    EXPECT_FALSE(CallBoolMethod(*empty, "Value"));
+    EXPECT_EQ(GetProperty<double>(*empty, "Value"), 0.0);
+    EXPECT_FALSE(CallMethod<bool>(*empty, "Value"));
     EXPECT_FALSE(SetProperty(*empty, "Value", {TypedArg::Int(1)}));
-    OwnedAutomationObject none = CallObjectMethod(*empty, "Value");
-    ASSERT_NE(none.get(), nullptr);
+    OwnedAutomationObject none = CallMethod<OwnedAutomationObject>(*empty, "Value");
+    ASSERT_NE(none.Get(), nullptr);
     EXPECT_TRUE(IsObjectEmpty(*none));
-    EXPECT_EQ(GetVariantProperty(*empty, "Value")->vt, VT_EMPTY);
+    EXPECT_EQ(GetProperty<OwnedVariantValue>(*empty, "Value")->vt, VT_EMPTY);
     EXPECT_EQ(empty->lastResult, E_POINTER);
 }
 
@@ -271,33 +287,33 @@ TEST_F(InvokeDispatchTest, NumbersAreReadByVariantTypeAndTextsAreNotParsed) {
     };
     for (const auto& [value, expected] : cases) {
         Answer(value);
-        EXPECT_DOUBLE_EQ(CallNumberMethod(*obj_, "Value"), expected) << "vt " << value.vt;
+        EXPECT_DOUBLE_EQ(CallMethod<double>(*obj_, "Value"), expected) << "vt " << value.vt;
     }
     VARIANT twelve;
     twelve.vt = VT_BSTR;
     twelve.bstrVal = ::SysAllocString(L"12");
     Answer(twelve);
-    EXPECT_EQ(GetNumberProperty(*obj_, "Value"), 0.0);
+    EXPECT_EQ(GetProperty<double>(*obj_, "Value"), 0.0);
     ::VariantClear(&twelve);
 }
 
 TEST_F(InvokeDispatchTest, TextsBoolsObjectsAndVariantsFollowTheirResultRules) {
     const VARIANT twelve = VariantOf(VT_I4, [](VARIANT& v) { v.lVal = 12; });
     Answer(twelve);
-    EXPECT_STREQ(GetTextProperty(*obj_, "Value").get(), "12");
-    EXPECT_FALSE(CallBoolMethod(*obj_, "Value"));  // VT_I4 1 or 12 is no bool
+    EXPECT_STREQ(GetProperty<OwnedText>(*obj_, "Value").Get(), "12");
+    EXPECT_FALSE(CallMethod<bool>(*obj_, "Value"));  // VT_I4 1 or 12 is no bool
     Answer(VariantOf(VT_BOOL, [](VARIANT& v) { v.boolVal = VARIANT_TRUE; }));
-    EXPECT_TRUE(CallBoolMethod(*obj_, "Value"));
+    EXPECT_TRUE(CallMethod<bool>(*obj_, "Value"));
     Answer(VariantOf(VT_NULL, [](VARIANT&) {}));
-    EXPECT_EQ(GetTextProperty(*obj_, "Value").get(), nullptr);
+    EXPECT_EQ(GetProperty<OwnedText>(*obj_, "Value").Get(), nullptr);
 
     VARIANT word;
     word.vt = VT_BSTR;
     word.bstrVal = ::SysAllocString(L"\x4e2d");  // 中
     Answer(word);
-    EXPECT_STREQ(CallTextMethod(*obj_, "Value").get(), "\xD6\xD0");
-    EXPECT_FALSE(CallBoolMethod(*obj_, "Value"));
-    OwnedVariantValue kept = GetVariantProperty(*obj_, "Value");
+    EXPECT_STREQ(CallMethod<OwnedText>(*obj_, "Value").Get(), "\xD6\xD0");
+    EXPECT_FALSE(CallMethod<bool>(*obj_, "Value"));
+    OwnedVariantValue kept = GetProperty<OwnedVariantValue>(*obj_, "Value");
     ASSERT_EQ(kept->vt, VT_BSTR);
     EXPECT_STREQ(kept->bstrVal, L"\x4e2d");
     ::VariantClear(&word);
@@ -317,8 +333,8 @@ TEST_F(InvokeDispatchTest, TextsBoolsObjectsAndVariantsFollowTheirResultRules) {
     });
     const ULONG before = other->References();
     {
-        OwnedAutomationObject viaReference = GetObjectProperty(*obj_, "Value");
-        OwnedAutomationObject direct = CallObjectMethod(*obj_, "Take");
+        OwnedAutomationObject viaReference = GetProperty<OwnedAutomationObject>(*obj_, "Value");
+        OwnedAutomationObject direct = CallMethod<OwnedAutomationObject>(*obj_, "Take");
         EXPECT_EQ(viaReference->unknown, static_cast<IUnknown*>(other.Get()));
         EXPECT_EQ(direct->unknown, static_cast<IUnknown*>(other.Get()));
         EXPECT_EQ(other->References(), before + 2);
@@ -326,7 +342,7 @@ TEST_F(InvokeDispatchTest, TextsBoolsObjectsAndVariantsFollowTheirResultRules) {
     }
     EXPECT_EQ(other->References(), before);
     Answer(twelve);
-    EXPECT_TRUE(IsObjectEmpty(*GetObjectProperty(*obj_, "Value")));
+    EXPECT_TRUE(IsObjectEmpty(*GetProperty<OwnedAutomationObject>(*obj_, "Value")));
 }
 
 TEST_F(InvokeDispatchTest, RecordsShareAndDropTheirReferences) {

@@ -27,7 +27,7 @@ protected:
     // The statement's value as text, run in the object's engine as it stands.
     std::string Eval(const std::string& statement) {
         OwnedAutomationObject engine = json_.Engine();
-        return Str(CallTextMethod(*engine, "Eval", {TypedArg::TextArg(statement.c_str())}));
+        return Str(CallMethod<OwnedText>(*engine, "Eval", {TypedArg::TextArg(statement.c_str())}));
     }
     // What the engine's global `name` is after the last statement (typeof).
     std::string TypeOfGlobal(const char* name) { return Eval(std::string("typeof ") + name); }
@@ -38,7 +38,7 @@ TEST_F(JsonObjectTest, ParseDecodesAnswersAndReadsMembersByPath) {
     EXPECT_EQ(Str(json_.GetText("dom")), "https://dl.quenlark-files.test");  // \/ decoded
     EXPECT_EQ(Str(json_.GetText("url")), "?Ab12");
     EXPECT_EQ(Str(json_.GetText("name")), "\xD6\xD0\xCE\xC4");  // 中文
-    EXPECT_EQ(json_.GetText("n").get(), nullptr);               // not a string
+    EXPECT_EQ(json_.GetText("n").Get(), nullptr);               // not a string
     EXPECT_EQ(Str(json_.GetText("n", true)), "1.5");
     EXPECT_EQ(Str(json_.GetJsonText("obj.a.b[1]")), "20");
     EXPECT_EQ(json_.GetNumber("n"), 1.5);
@@ -47,7 +47,7 @@ TEST_F(JsonObjectTest, ParseDecodesAnswersAndReadsMembersByPath) {
     EXPECT_EQ(json_.ArrayLength("obj"), 0);
     EXPECT_EQ(Str(json_.GetElementText(1, "arr")), "x");
     EXPECT_EQ(Str(json_.GetElementText(2, "arr", true)), "{\"k\":true}");
-    EXPECT_EQ(json_.GetText("missing.deeper").get(), nullptr);
+    EXPECT_EQ(json_.GetText("missing.deeper").Get(), nullptr);
 }
 
 TEST_F(JsonObjectTest, MemberTypesNameTheirKinds) {
@@ -78,7 +78,7 @@ TEST_F(JsonObjectTest, LineBreaksMayStandInsideStringsAndAroundTheValueOnly) {
     for (const char* refused : {"{\"a\":1,\r\n\"b\":2}", "[1\n]", " \r\n\t", "\xEF\xBB\xBF{\"a\":1}"}) {
         EXPECT_FALSE(json_.Parse(refused)) << testing::PrintToString(refused);
         EXPECT_EQ(json_.MemberType(), kJsonMissing);  // the value is null after a failed parse
-        EXPECT_EQ(json_.GetText("a").get(), nullptr);
+        EXPECT_EQ(json_.GetText("a").Get(), nullptr);
     }
 }
 
@@ -352,7 +352,7 @@ TEST_F(JsonObjectTest, JsonFunctionsAreThereWheneverAStatementOrTheCallerNeedsTh
     EXPECT_EQ(parsed.GetObject("obj").ArrayLength("a.b"), 3);
     JsonObject handedOut;
     OwnedAutomationObject engine = handedOut.Engine();
-    EXPECT_EQ(Str(CallTextMethod(*engine, "Eval", {TypedArg::TextArg("typeof JSON.stringify")})), "function");
+    EXPECT_EQ(Str(CallMethod<OwnedText>(*engine, "Eval", {TypedArg::TextArg("typeof JSON.stringify")})), "function");
 }
 
 TEST(JsonObjectCom, LeavesTheThreadsComStateAsItFoundIt) {

@@ -33,9 +33,9 @@ TEST(RegexObject, RunsThePatternOnceAndAnswersFromTheMatches) {
     EXPECT_EQ(regex.SubMatchCount(), 2);
     EXPECT_EQ(Str(regex.GetPattern()), "(\\w+)@(\\w+)\\.test");
     // Outside the collection, and index 0 (item -1 for the engine): empty.
-    EXPECT_EQ(regex.MatchText(3).get(), nullptr);
-    EXPECT_EQ(regex.MatchText(0).get(), nullptr);
-    EXPECT_EQ(regex.SubMatchText(1, 3).get(), nullptr);
+    EXPECT_EQ(regex.MatchText(3).Get(), nullptr);
+    EXPECT_EQ(regex.MatchText(0).Get(), nullptr);
+    EXPECT_EQ(regex.SubMatchText(1, 3).Get(), nullptr);
 }
 
 TEST(RegexObject, OptionsDefaultToIgnoreCaseMultilineAndGlobal) {
@@ -71,22 +71,22 @@ TEST(RegexObject, ARejectedPatternGivesFalseAndEmptyAnswers) {
     EXPECT_EQ(regex.MatchCount(), 0);
     EXPECT_EQ(regex.SubMatchCount(), 0);
     std::int32_t position = 7;
-    EXPECT_EQ(regex.MatchText(1, &position).get(), nullptr);
+    EXPECT_EQ(regex.MatchText(1, &position).Get(), nullptr);
     EXPECT_EQ(position, -2);
-    EXPECT_EQ(regex.SubMatchText(1, 1, &position).get(), nullptr);
+    EXPECT_EQ(regex.SubMatchText(1, 1, &position).Get(), nullptr);
     EXPECT_EQ(position, -2);
-    EXPECT_EQ(regex.ReplaceMatches("x").get(), nullptr);
+    EXPECT_EQ(regex.ReplaceMatches("x").Get(), nullptr);
 }
 
 TEST(RegexObject, APatternThatMatchesNothingStillRuns) {
     RegexObject regex;
     EXPECT_TRUE(regex.Create("z+", "abc"));
     EXPECT_EQ(regex.MatchCount(), 0);
-    EXPECT_EQ(regex.MatchText(1).get(), nullptr);
+    EXPECT_EQ(regex.MatchText(1).Get(), nullptr);
     EXPECT_EQ(regex.SubMatchCount(), 0);
     // A fresh instance has neither engine nor matches.
     RegexObject fresh;
-    EXPECT_EQ(fresh.GetPattern().get(), nullptr);
+    EXPECT_EQ(fresh.GetPattern().Get(), nullptr);
     EXPECT_EQ(fresh.MatchCount(), 0);
 }
 
@@ -123,7 +123,7 @@ TEST(RegexObject, PositionsAreByteOffsetsInTheCodePage936Subject) {
 TEST(RegexObject, AGroupThatTookNoPartIsEmpty) {
     RegexObject regex;
     ASSERT_TRUE(regex.Create("(x)?(a)", "ba"));
-    EXPECT_EQ(regex.SubMatchText(1, 1).get(), nullptr);
+    EXPECT_EQ(regex.SubMatchText(1, 1).Get(), nullptr);
     EXPECT_EQ(Str(regex.SubMatchText(1, 2)), "a");
     EXPECT_EQ(regex.SubMatchCount(), 2);
 }

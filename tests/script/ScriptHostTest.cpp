@@ -43,12 +43,12 @@ TEST(ScriptHost, KeepsCodeAndEvaluatesExpressions) {
     ASSERT_EQ(host.Start(), S_OK);
     EXPECT_EQ(host.AddCode(L"var kept = 20; function join(a, b) { return a + '-' + b; }"), S_OK);
     UniqueVariant value;
-    ASSERT_EQ(host.Eval(L"kept + 1", value.get()), S_OK);
+    ASSERT_EQ(host.Eval(L"kept + 1", value.Get()), S_OK);
     ASSERT_EQ(value->vt, VT_I4);
     EXPECT_EQ(value->lVal, 21);
     // Statements evaluate too; the last expression is the value.
     value.Reset();
-    ASSERT_EQ(host.Eval(L"var more = kept * 2; more == 40", value.get()), S_OK);
+    ASSERT_EQ(host.Eval(L"var more = kept * 2; more == 40", value.Get()), S_OK);
     ASSERT_EQ(value->vt, VT_BOOL);
     EXPECT_NE(value->boolVal, VARIANT_FALSE);
 
@@ -58,7 +58,7 @@ TEST(ScriptHost, KeepsCodeAndEvaluatesExpressions) {
     args[1].vt = VT_I4;
     args[1].lVal = 7;
     value.Reset();
-    EXPECT_EQ(host.Call(L"join", args, value.get()), S_OK);
+    EXPECT_EQ(host.Call(L"join", args, value.Get()), S_OK);
     ::SysFreeString(args[0].bstrVal);
     ASSERT_EQ(value->vt, VT_BSTR);
     EXPECT_EQ(Wide(value->bstrVal), L"\x4e2d-7");
@@ -66,7 +66,7 @@ TEST(ScriptHost, KeepsCodeAndEvaluatesExpressions) {
     // A new start is a new engine: nothing of the old one is left.
     ASSERT_EQ(host.Start(), S_OK);
     value.Reset();
-    ASSERT_EQ(host.Eval(L"typeof kept", value.get()), S_OK);
+    ASSERT_EQ(host.Eval(L"typeof kept", value.Get()), S_OK);
     EXPECT_EQ(Wide(value->bstrVal), L"undefined");
 }
 
@@ -75,22 +75,22 @@ TEST(ScriptHost, KeepsTheMessageAndPositionOfAScriptError) {
     ScriptHost host;
     ASSERT_EQ(host.Start(), S_OK);
     UniqueVariant value;
-    EXPECT_TRUE(FAILED(host.Eval(L"var a = 1;\nvar b = ;", value.get())));
+    EXPECT_TRUE(FAILED(host.Eval(L"var a = 1;\nvar b = ;", value.Get())));
     EXPECT_EQ(value->vt, VT_EMPTY);
     EXPECT_TRUE(FAILED(host.LastError().code));
-    EXPECT_GT(::SysStringLen(host.LastError().message.get()), 0u);
+    EXPECT_GT(::SysStringLen(host.LastError().message.Get()), 0u);
     EXPECT_EQ(host.LastError().line, 1u);
 
     // An exception out of a called function is kept as well, with its own message.
     ASSERT_EQ(host.AddCode(L"function fails() { throw new Error('left-hand side missing'); }"), S_OK);
     EXPECT_EQ(host.LastError().code, S_OK);  // a good piece forgets the old error
-    EXPECT_TRUE(FAILED(host.Call(L"fails", {}, value.get())));
-    EXPECT_NE(Wide(host.LastError().message.get()).find(L"left-hand side missing"), std::wstring::npos);
-    EXPECT_TRUE(FAILED(host.Call(L"noSuchFunction", {}, value.get())));
+    EXPECT_TRUE(FAILED(host.Call(L"fails", {}, value.Get())));
+    EXPECT_NE(Wide(host.LastError().message.Get()).find(L"left-hand side missing"), std::wstring::npos);
+    EXPECT_TRUE(FAILED(host.Call(L"noSuchFunction", {}, value.Get())));
     // A host that never started fails every call.
     ScriptHost idle;
     EXPECT_FALSE(idle.Started());
-    EXPECT_EQ(idle.Eval(L"1", value.get()), E_UNEXPECTED);
+    EXPECT_EQ(idle.Eval(L"1", value.Get()), E_UNEXPECTED);
     EXPECT_EQ(idle.LastError().code, S_OK);
 }
 
@@ -101,7 +101,7 @@ TEST(ScriptHost, LeavesTheThreadsComStateAsItFoundIt) {
         ASSERT_EQ(host.Start(), S_OK);
         ScriptHost moved = std::move(host);
         UniqueVariant value;
-        EXPECT_EQ(moved.Eval(L"[1, 2].length", value.get()), S_OK);
+        EXPECT_EQ(moved.Eval(L"[1, 2].length", value.Get()), S_OK);
     }
     const HRESULT first = ::CoInitialize(nullptr);
     EXPECT_EQ(first, S_OK);  // S_FALSE would mean an initialisation was left behind
@@ -114,15 +114,15 @@ TEST(ScriptControlStandIn, AnswersTheMembersTheObjectsCall) {
     ASSERT_TRUE(CreateScriptControlStandIn(*control));
     EXPECT_TRUE(SetProperty(*control, "language", {TypedArg::TextArg("JavaScript")}));  // any case
     EXPECT_FALSE(SetProperty(*control, "Language", {TypedArg::TextArg("VBScript")}));
-    EXPECT_FALSE(CallBoolMethod(*control, "AddCode", {TypedArg::TextArg("function twice(s) { return s + s; }")}));
+    EXPECT_FALSE(CallMethod<bool>(*control, "AddCode", {TypedArg::TextArg("function twice(s) { return s + s; }")}));
     EXPECT_EQ(control->lastResult, S_OK);
-    EXPECT_EQ(CallNumberMethod(*control, "Eval", {TypedArg::TextArg("6 * 7")}), 42.0);
-    EXPECT_TRUE(CallBoolMethod(*control, "Eval", {TypedArg::TextArg("twice('a') == 'aa'")}));
-    EXPECT_EQ(Str(CallTextMethod(*control, "Run", {TypedArg::TextArg("twice"), TypedArg::TextArg("\xD6\xD0")})),
+    EXPECT_EQ(CallMethod<double>(*control, "Eval", {TypedArg::TextArg("6 * 7")}), 42.0);
+    EXPECT_TRUE(CallMethod<bool>(*control, "Eval", {TypedArg::TextArg("twice('a') == 'aa'")}));
+    EXPECT_EQ(Str(CallMethod<OwnedText>(*control, "Run", {TypedArg::TextArg("twice"), TypedArg::TextArg("\xD6\xD0")})),
               "\xD6\xD0\xD6\xD0");  // 中中
-    EXPECT_EQ(CallTextMethod(*control, "Eval", {TypedArg::TextArg("syntax error here")}).get(), nullptr);
+    EXPECT_EQ(CallMethod<OwnedText>(*control, "Eval", {TypedArg::TextArg("syntax error here")}).Get(), nullptr);
     EXPECT_TRUE(FAILED(control->lastResult));
-    EXPECT_EQ(CallTextMethod(*control, "NoSuchMember").get(), nullptr);
+    EXPECT_EQ(CallMethod<OwnedText>(*control, "NoSuchMember").Get(), nullptr);
     EXPECT_EQ(control->lastResult, DISP_E_UNKNOWNNAME);
 }
 
@@ -142,27 +142,29 @@ std::string Outcome(AutomationObject& engine, const RegexCase& c) {
     SetProperty(engine, "Global", {TypedArg::Bool(c.global)});
     SetProperty(engine, "Multiline", {TypedArg::Bool(c.multiline)});
     SetProperty(engine, "Pattern", {TypedArg::TextArg(c.pattern)});
-    std::string out = "pattern=" + Str(GetTextProperty(engine, "Pattern"));
-    OwnedAutomationObject matches = CallObjectMethod(engine, "Execute", {TypedArg::TextArg(c.subject)});
+    std::string out = "pattern=" + Str(GetProperty<OwnedText>(engine, "Pattern"));
+    OwnedAutomationObject matches =
+        CallMethod<OwnedAutomationObject>(engine, "Execute", {TypedArg::TextArg(c.subject)});
     if (IsObjectEmpty(*matches)) return out + " rejected";
-    const double count = GetNumberProperty(*matches, "Count");
+    const double count = GetProperty<double>(*matches, "Count");
     out += " count=" + std::to_string(static_cast<int>(count));
     for (int i = 0; i < count; ++i) {
-        OwnedAutomationObject match = GetObjectProperty(*matches, "Item", {TypedArg::Int(i)});
-        out += " [" + Str(GetTextProperty(*match, "Value")) + "@" +
-               std::to_string(static_cast<int>(GetNumberProperty(*match, "FirstIndex"))) + "+" +
-               std::to_string(static_cast<int>(GetNumberProperty(*match, "Length")));
-        OwnedAutomationObject subs = GetObjectProperty(*match, "SubMatches");
-        const double groups = GetNumberProperty(*subs, "Count");
+        OwnedAutomationObject match = GetProperty<OwnedAutomationObject>(*matches, "Item", {TypedArg::Int(i)});
+        out += " [" + Str(GetProperty<OwnedText>(*match, "Value")) + "@" +
+               std::to_string(static_cast<int>(GetProperty<double>(*match, "FirstIndex"))) + "+" +
+               std::to_string(static_cast<int>(GetProperty<double>(*match, "Length")));
+        OwnedAutomationObject subs = GetProperty<OwnedAutomationObject>(*match, "SubMatches");
+        const double groups = GetProperty<double>(*subs, "Count");
         for (int k = 0; k < groups; ++k) {
-            OwnedVariantValue part = GetVariantProperty(*subs, "Item", {TypedArg::Int(k)});
-            out += " g" + std::to_string(k + 1) + "=" + Str(VariantToText(part.get()));
+            OwnedVariantValue part = GetProperty<OwnedVariantValue>(*subs, "Item", {TypedArg::Int(k)});
+            out += " g" + std::to_string(k + 1) + "=" + Str(VariantToText(part.Get()));
         }
         out += "]";
     }
     for (const char* replacement : {"<$1>", "$$", "$&|$`|$'", "$0$9$x$", "$10$01", "#"}) {
         out += " replace(" + std::string(replacement) + ")=" +
-               Str(CallTextMethod(engine, "Replace", {TypedArg::TextArg(c.subject), TypedArg::TextArg(replacement)}));
+               Str(CallMethod<OwnedText>(engine, "Replace",
+                                         {TypedArg::TextArg(c.subject), TypedArg::TextArg(replacement)}));
     }
     return out;
 }
@@ -266,7 +268,7 @@ bool RunInBareEngine(const std::string& script) {
     EXPECT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
     const UniqueBstr code = Cp936ToBstr(script.c_str());
     EXCEPINFO error{};
-    (void)parse->ParseScriptText(code.get(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE, nullptr, &error);
+    (void)parse->ParseScriptText(code.Get(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE, nullptr, &error);
     ::SysFreeString(error.bstrSource);
     ::SysFreeString(error.bstrDescription);
     ::SysFreeString(error.bstrHelpFile);
@@ -296,7 +298,7 @@ bool RunInScriptHost(const std::string& script) {
     ScriptHost host;
     EXPECT_EQ(host.Start(), S_OK);
     const UniqueBstr code = Cp936ToBstr(script.c_str());
-    EXPECT_TRUE(FAILED(host.AddCode(code.get())));
+    EXPECT_TRUE(FAILED(host.AddCode(code.Get())));
     return true;
 }
 
@@ -346,12 +348,12 @@ TEST(ScriptObjectsWithoutAnyEngine, FailWithTheirFailureValues) {
     RegexObject regex;
     EXPECT_FALSE(regex.Create("(a)", "a"));
     EXPECT_EQ(regex.MatchCount(), 0);
-    EXPECT_EQ(regex.SubMatchText(1, 1).get(), nullptr);
+    EXPECT_EQ(regex.SubMatchText(1, 1).Get(), nullptr);
     JsonObject json;
     EXPECT_FALSE(json.Parse("{\"dom\":\"x\"}"));
-    EXPECT_EQ(json.GetText("dom").get(), nullptr);
+    EXPECT_EQ(json.GetText("dom").Get(), nullptr);
     OwnedText escaped = OwnedText::CopyOf("\\u4e2d");
-    EXPECT_EQ(DecodeUnicodeEscapes(escaped).get(), nullptr);
+    EXPECT_EQ(DecodeUnicodeEscapes(escaped).Get(), nullptr);
 }
 
 }  // namespace

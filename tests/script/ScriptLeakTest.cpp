@@ -64,11 +64,11 @@ TEST(ScriptObjectsDoNotLeak, AutomationObjectsAndTheirResults) {
         OwnedAutomationObject regex = OwnedAutomationObject::New();
         CreateObject(*regex, "VBScript.RegExp");
         SetProperty(*regex, "Pattern", {TypedArg::TextArg("(\xD6\xD0)b")});
-        OwnedAutomationObject matches = CallObjectMethod(*regex, "Execute",
-                                                         {TypedArg::TextArg("a\xD6\xD0"
-                                                                            "b")});
-        OwnedVariantValue first = GetVariantProperty(*matches, "Item", {TypedArg::Int(0)});
-        EXPECT_EQ(GetNumberProperty(*matches, "Count"), 1.0);
+        OwnedAutomationObject matches = CallMethod<OwnedAutomationObject>(*regex, "Execute",
+                                                                          {TypedArg::TextArg("a\xD6\xD0"
+                                                                                             "b")});
+        OwnedVariantValue first = GetProperty<OwnedVariantValue>(*matches, "Item", {TypedArg::Int(0)});
+        EXPECT_EQ(GetProperty<double>(*matches, "Count"), 1.0);
     });
 }
 
@@ -96,10 +96,10 @@ TEST(ScriptObjectsDoNotLeak, JsonObjectsAddNothingToTheEnginesOwnCost) {
         OwnedAutomationObject control = OwnedAutomationObject::New();
         CreateObject(*control, "MSScriptControl.ScriptControl");
         SetProperty(*control, "Language", {TypedArg::TextArg("JavaScript")});
-        (void)CallBoolMethod(*control, "AddCode", {TypedArg::TextArg(HelperScript)});
+        (void)CallMethod<bool>(*control, "AddCode", {TypedArg::TextArg(HelperScript)});
         for (const char* statement : statements) {
             const bool isCode = std::string_view(statement).starts_with("var da = eval(");
-            (void)CallTextMethod(*control, isCode ? "AddCode" : "Eval", {TypedArg::TextArg(statement)});
+            (void)CallMethod<OwnedText>(*control, isCode ? "AddCode" : "Eval", {TypedArg::TextArg(statement)});
         }
     };
     constexpr char kSetUp[] = "var da = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')";
@@ -134,10 +134,11 @@ TEST(ScriptObjectsDoNotLeak, UnicodeEscapeDecodingAddsNothingToThePlatformsOwnCo
         OwnedAutomationObject control = OwnedAutomationObject::New();
         CreateObject(*control, "scriptcontrol");
         SetProperty(*control, "Language", {TypedArg::TextArg("JScript")});
-        (void)CallTextMethod(*control, "Eval", {TypedArg::TextArg("function echo(s){return s}")});
+        (void)CallMethod<OwnedText>(*control, "Eval", {TypedArg::TextArg("function echo(s){return s}")});
         OwnedVariantValue argument = OwnedVariantValue::New();
-        AssignVariant(argument.get(), TypedArg::TextArg("\\u4e2d"));
-        EXPECT_STREQ(CallTextMethod(*control, "Run", {TypedArg::TextArg("echo"), argument.Arg()}).get(), "\\u4e2d");
+        AssignVariant(argument.Get(), TypedArg::TextArg("\\u4e2d"));
+        EXPECT_STREQ(CallMethod<OwnedText>(*control, "Run", {TypedArg::TextArg("echo"), argument.Arg()}).Get(),
+                     "\\u4e2d");
     });
     const Growth decoder = Measure("DecodeUnicodeEscapes", 5, kDecodeRounds, [] {
         OwnedText text = OwnedText::CopyOf("\\u4e2d\\u6587");

@@ -39,7 +39,7 @@ TEST(DecodeUnicodeEscapes, ALoneBackslashBecomesAPercentSign) {
 
 TEST(DecodeUnicodeEscapes, AnEmptyTextGivesTheEmptyText) {
     OwnedText empty;
-    EXPECT_EQ(DecodeUnicodeEscapes(empty).get(), nullptr);
+    EXPECT_EQ(DecodeUnicodeEscapes(empty).Get(), nullptr);
 }
 
 TEST(DecodeUnicodeEscapes, LeavesTheThreadsComStateAsItFoundIt) {

@@ -24,7 +24,7 @@ protected:
     OwnedVariantValue v_ = OwnedVariantValue::New();
 
     std::string Text(std::optional<std::int32_t> index = std::nullopt) {
-        OwnedText text = VariantToText(v_.get(), index);
+        OwnedText text = VariantToText(v_.Get(), index);
         return std::string(text.view());
     }
 };
@@ -50,89 +50,89 @@ private:
 TEST_F(VariantValueTest, ANewVariantIsZeroAndValuesReadAsTheirTexts) {
     EXPECT_EQ(v_->vt, VT_I4);
     EXPECT_EQ(Text(), "0");
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::Bool(true)));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::Bool(true)));
     EXPECT_EQ(Text(), "\xD5\xE6");  // 真
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::BoolRaw(0)));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::BoolRaw(0)));
     EXPECT_EQ(Text(), "\xBC\xD9");  // 假
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::TextArg("\xD6\xD0\xCE\xC4" /* 中文 */)));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::TextArg("\xD6\xD0\xCE\xC4" /* 中文 */)));
     EXPECT_EQ(v_->vt, VT_BSTR);
     EXPECT_STREQ(v_->bstrVal, L"\x4e2d\x6587");
     EXPECT_EQ(Text(), "\xD6\xD0\xCE\xC4");
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::DoubleValue(1.5)));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::DoubleValue(1.5)));
     EXPECT_EQ(Text(), "1.5");
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::Omitted()));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::Omitted()));
     EXPECT_EQ(v_->vt, VT_EMPTY);
     EXPECT_EQ(Text(), "");
     v_->vt = VT_NULL;
-    EXPECT_EQ(VariantToText(v_.get()).get(), nullptr);
+    EXPECT_EQ(VariantToText(v_.Get()).Get(), nullptr);
 }
 
 TEST_F(VariantValueTest, ValuesWithoutAVariantFormAndEmptyByteSetsLeaveTheVariantAlone) {
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::TextArg("kept")));
-    EXPECT_FALSE(AssignVariant(v_.get(), TypedArg::ByteSetArg(nullptr)));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::TextArg("kept")));
+    EXPECT_FALSE(AssignVariant(v_.Get(), TypedArg::ByteSetArg(nullptr)));
     OwnedByteSet none = OwnedByteSet::Adopt(NewEmptyArray());
-    EXPECT_FALSE(AssignVariant(v_.get(), TypedArg::ByteSetArg(none.get())));
-    EXPECT_FALSE(AssignVariant(v_.get(), TypedArg::Raw(0x12345, 1)));
+    EXPECT_FALSE(AssignVariant(v_.Get(), TypedArg::ByteSetArg(none.Get())));
+    EXPECT_FALSE(AssignVariant(v_.Get(), TypedArg::Raw(0x12345, 1)));
     EXPECT_EQ(Text(), "kept");
 }
 
 TEST_F(VariantValueTest, ByteSetsAndArraysBecomeSafeArraysFromIndexZero) {
     OwnedByteSet bytes = OwnedByteSet::CopyOf("\x07\x08\xFF", 3);
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::ByteSetArg(bytes.get())));
-    EXPECT_EQ(DescribeVariant(*v_.get()), "array ui1:[7,8,255]");
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::ByteSetArg(bytes.Get())));
+    EXPECT_EQ(DescribeVariant(*v_.Get()), "array ui1:[7,8,255]");
     EXPECT_EQ(v_->parray->rgsabound[0].lLbound, 0);
     // A byte-set variable passed by reference is read through.
-    void* variable = bytes.get();
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::ByRef(TC_BYTESET, &variable)));
-    EXPECT_EQ(DescribeVariant(*v_.get()), "array ui1:[7,8,255]");
+    void* variable = bytes.Get();
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::ByRef(TC_BYTESET, &variable)));
+    EXPECT_EQ(DescribeVariant(*v_.Get()), "array ui1:[7,8,255]");
 
     IntArray numbers({10, -20, 30});
-    ASSERT_TRUE(AssignVariant(v_.get(), numbers.As(TC_INT)));
-    EXPECT_EQ(DescribeVariant(*v_.get()), "array i4:[10,-20,30]");
-    ASSERT_TRUE(AssignVariant(v_.get(), numbers.As(TC_BOOL)));
-    EXPECT_EQ(DescribeVariant(*v_.get()), "array bool:[-1,-1,-1]");
+    ASSERT_TRUE(AssignVariant(v_.Get(), numbers.As(TC_INT)));
+    EXPECT_EQ(DescribeVariant(*v_.Get()), "array i4:[10,-20,30]");
+    ASSERT_TRUE(AssignVariant(v_.Get(), numbers.As(TC_BOOL)));
+    EXPECT_EQ(DescribeVariant(*v_.Get()), "array bool:[-1,-1,-1]");
 
     OwnedTextArray texts = OwnedTextArray::NewEmpty();
     texts.Append(OwnedText::CopyOf("a"));
     texts.Append(OwnedText());
     texts.Append(OwnedText::CopyOf("\xD6\xD0" /* 中 */));
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::ByRef(TC_TEXT, texts.get())));
-    EXPECT_EQ(DescribeVariant(*v_.get()), "array bstr:[a,null,\\u4e2d]");
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::ByRef(TC_TEXT, texts.Get())));
+    EXPECT_EQ(DescribeVariant(*v_.Get()), "array bstr:[a,null,\\u4e2d]");
 
     IntArray unsupported({1});
-    EXPECT_FALSE(AssignVariant(v_.get(), unsupported.As(TC_OBJECT)));
-    EXPECT_EQ(DescribeVariant(*v_.get()), "array bstr:[a,null,\\u4e2d]");
+    EXPECT_FALSE(AssignVariant(v_.Get(), unsupported.As(TC_OBJECT)));
+    EXPECT_EQ(DescribeVariant(*v_.Get()), "array bstr:[a,null,\\u4e2d]");
 }
 
 TEST_F(VariantValueTest, ArrayElementsAreNamedFromOneAndOutsideIndexesFail) {
     IntArray numbers({10, -20, 30});
-    ASSERT_TRUE(AssignVariant(v_.get(), numbers.As(TC_INT)));
+    ASSERT_TRUE(AssignVariant(v_.Get(), numbers.As(TC_INT)));
     EXPECT_EQ(Text(2), "-20");
     EXPECT_EQ(Text(0), "10");  // below 1: the first
     EXPECT_EQ(Text(), "10");
     EXPECT_EQ(Text(3), "30");
-    EXPECT_EQ(VariantToText(v_.get(), 4).get(), nullptr);
+    EXPECT_EQ(VariantToText(v_.Get(), 4).Get(), nullptr);
 
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::TextArg("7"), 2));  // changed to the element type
-    EXPECT_EQ(DescribeVariant(*v_.get()), "array i4:[10,7,30]");
-    EXPECT_FALSE(AssignVariant(v_.get(), TypedArg::TextArg("seven"), 2));
-    EXPECT_FALSE(AssignVariant(v_.get(), TypedArg::Int(1), 4));
-    EXPECT_EQ(DescribeVariant(*v_.get()), "array i4:[10,7,30]");
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::TextArg("7"), 2));  // changed to the element type
+    EXPECT_EQ(DescribeVariant(*v_.Get()), "array i4:[10,7,30]");
+    EXPECT_FALSE(AssignVariant(v_.Get(), TypedArg::TextArg("seven"), 2));
+    EXPECT_FALSE(AssignVariant(v_.Get(), TypedArg::Int(1), 4));
+    EXPECT_EQ(DescribeVariant(*v_.Get()), "array i4:[10,7,30]");
 
     OwnedTextArray texts = OwnedTextArray::NewEmpty();
     texts.Append(OwnedText::CopyOf("old"));
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::ByRef(TC_TEXT, texts.get())));
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::TextArg("new"), 1));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::ByRef(TC_TEXT, texts.Get())));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::TextArg("new"), 1));
     EXPECT_EQ(Text(1), "new");
 }
 
 TEST_F(VariantValueTest, VariantElementsAreReplacedAndReadThroughReferences) {
     SAFEARRAY* array = ::SafeArrayCreateVector(VT_VARIANT, 1, 2);  // any lower bound: positions count
-    ClearVariant(v_.get());
+    ClearVariant(v_.Get());
     v_->vt = VT_ARRAY | VT_VARIANT;
     v_->parray = array;
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::TextArg("first"), 1));
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::Bool(true), 2));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::TextArg("first"), 1));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::Bool(true), 2));
     EXPECT_EQ(Text(1), "first");
     EXPECT_EQ(Text(2), "\xD5\xE6");  // 真
 
@@ -158,11 +158,11 @@ TEST_F(VariantValueTest, VariantElementsAreReplacedAndReadThroughReferences) {
 }
 
 TEST_F(VariantValueTest, AnEmptyArrayHasNoFirstElement) {
-    ClearVariant(v_.get());
+    ClearVariant(v_.Get());
     v_->vt = VT_ARRAY | VT_I4;
     v_->parray = ::SafeArrayCreateVector(VT_I4, 0, 0);
-    EXPECT_FALSE(ReadVariantElement(*v_.get(), std::nullopt).has_value());
-    EXPECT_FALSE(AssignVariant(v_.get(), TypedArg::Int(1)));
+    EXPECT_FALSE(ReadVariantElement(*v_.Get(), std::nullopt).has_value());
+    EXPECT_FALSE(AssignVariant(v_.Get(), TypedArg::Int(1)));
 }
 
 TEST_F(VariantValueTest, ObjectValuesHoldTheirOwnReference) {
@@ -181,17 +181,17 @@ TEST_F(VariantValueTest, ObjectValuesHoldTheirOwnReference) {
 }
 
 TEST_F(VariantValueTest, CopiesAreDeepAndACopyOntoItselfKeepsTheValue) {
-    ASSERT_TRUE(AssignVariant(v_.get(), TypedArg::TextArg("same")));
+    ASSERT_TRUE(AssignVariant(v_.Get(), TypedArg::TextArg("same")));
     OwnedVariantValue copy = OwnedVariantValue::New();
-    CopyVariant(copy.get(), v_.get());
+    CopyVariant(copy.Get(), v_.Get());
     ASSERT_EQ(copy->vt, VT_BSTR);
     EXPECT_NE(copy->bstrVal, v_->bstrVal);
     EXPECT_STREQ(copy->bstrVal, L"same");
-    CopyVariant(v_.get(), v_.get());
+    CopyVariant(v_.Get(), v_.Get());
     EXPECT_EQ(Text(), "same");
-    CopyVariant(copy.get(), nullptr);  // cleared, nothing copied
+    CopyVariant(copy.Get(), nullptr);  // cleared, nothing copied
     EXPECT_EQ(copy->vt, VT_EMPTY);
-    CopyVariant(nullptr, v_.get());
+    CopyVariant(nullptr, v_.Get());
 }
 
 }  // namespace
