@@ -8,8 +8,8 @@
 #include <optional>
 #include <string_view>
 
+#include "http/StatusTexts.h"
 #include "http/TransferHandoff.h"
-#include "http/WebRequest.h"
 #include "platform/UniqueHandle.h"
 
 namespace quenlark {
@@ -269,21 +269,6 @@ void Run(const TransferPlan& plan, TransferResult& result, TransferHandoff* hand
 
 std::wstring ProxyNameFor(const std::wstring& proxy, bool secure) {
     return proxy.empty() || secure ? proxy : L"http=" + proxy;
-}
-
-bool TransferLimits::Passed() const noexcept { return hasDeadline && ::GetTickCount64() >= deadline; }
-
-DWORD TransferLimits::Cap(DWORD t) const noexcept {
-    if (!hasDeadline) return t;
-    const ULONGLONG now = ::GetTickCount64();
-    const ULONGLONG left = now < deadline ? deadline - now : 1;
-    return static_cast<DWORD>(std::min<ULONGLONG>(t, left));
-}
-
-DWORD TransferLimits::Left() const noexcept {
-    if (!hasDeadline) return INFINITE;
-    const ULONGLONG now = ::GetTickCount64();
-    return now < deadline ? static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1)) : 0;
 }
 
 void RunTransfer(const TransferPlan& plan, TransferResult& result, TransferHandoff* handoff) noexcept {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "http/Transfer.h"
+#include "http/TransferLimits.h"
 
 namespace quenlark {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <utility>
 
+#include "http/StatusTexts.h"
 #include "http/TransferHandoff.h"
-#include "http/WebRequest.h"
 
 namespace quenlark {
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "http/RequestHeaders.h"
+#include "http/StatusTexts.h"
 #include "runtime/Owned.h"
 
 namespace quenlark {
@@ -67,21 +68,5 @@ enum class ResponseBody {
 // The status text of a raw header block: from its 10th byte up to the first CR LF after it
 // ("HTTP/1.1 200 OK" gives "200 OK"); empty when the block is shorter or has no such CR LF.
 [[nodiscard]] OwnedText StatusTextOf(const char* responseHeaders) noexcept;
-
-// Failure texts of the exchange, code page 936.
-extern const char kStatusNoWinHttp[];           // 700
-extern const char kStatusBadUrl[];              // 701
-extern const char kStatusNoSession[];           // 702
-extern const char kStatusNoConnection[];        // 703
-extern const char kStatusNoRequest[];           // 704
-extern const char kStatusTimeouts[];            // 705
-extern const char kStatusCredentials[];         // 707
-extern const char kStatusCertificateOptions[];  // (no number)
-extern const char kStatusCookieSwitch[];        // 708
-extern const char kStatusRedirectSwitch[];      // 709
-extern const char kStatusHeaders[];             // 710
-extern const char kStatusSendFailed[];          // 711
-extern const char kStatusNoResponse[];          // 712
-extern const char kStatusReadFailed[];          // 713, also for a body over a limit
 
 }  // namespace quenlark
