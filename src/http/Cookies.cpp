@@ -8,7 +8,8 @@
 #include "runtime/PieceList.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
-#include "text/TextHelpers.h"
+#include "text/ByteLength.h"
+#include "text/Markers.h"
 
 namespace quenlark {
 

@@ -2,7 +2,7 @@
 
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
-#include "text/TextHelpers.h"
+#include "text/ByteLength.h"
 
 namespace quenlark {
 

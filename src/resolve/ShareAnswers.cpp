@@ -1,32 +1,23 @@
 #include "resolve/ShareAnswers.h"
 
 #include <cstdint>
-#include <cstring>
+#include <string>
 
-#include "platform/Platform.h"
+#include "platform/CodePages.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Trace.h"
 #include "runtime/Values.h"
-#include "text/TextHelpers.h"
+#include "text/ByteLength.h"
+#include "text/Markers.h"
+#include "text/TextConversions.h"
 
 namespace quenlark {
 
 namespace {
 
-constexpr std::uint32_t kCodePageUtf8 = 65001;
-constexpr std::uint32_t kCodePage936 = 936;
 // Shorter signatures are not real ones.
 constexpr std::int32_t kMinimumSignLength = 10;
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
-
-// A heap block that a failed allocation leaves null instead of ending the process.
-struct HeapBlock {
-    explicit HeapBlock(std::size_t size) noexcept : at(platform::HeapAllocate(size, false)) {}
-    ~HeapBlock() { platform::HeapRelease(at); }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-    void* at;
-};
 
 OwnedText Between(const char* text, const char* left, const char* right) {
     return TextBetween(text, left, right, std::nullopt, true);
@@ -37,28 +28,13 @@ bool HoldsMoreThanSpaces(const char* text) { return !RemoveAllSpaces(text).empty
 }  // namespace
 
 OwnedText PageTextOfBody(OwnedByteSet body) noexcept {
-    const auto* bytes = reinterpret_cast<const char*>(body.data());
-    const void* zero = bytes ? std::memchr(bytes, 0, body.size()) : nullptr;
-    const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - bytes) : body.size();
-    if (length == 0) return {};
-    const std::size_t units = platform::DecodeToUtf16(kCodePageUtf8, bytes, length, nullptr, 0);
-    if (units == 0 || units > SIZE_MAX / sizeof(char16_t)) return {};
-    HeapBlock wide(units * sizeof(char16_t));
-    if (!wide.at) return {};
-    auto* text16 = static_cast<char16_t*>(wide.at);
-    if (platform::DecodeToUtf16(kCodePageUtf8, bytes, length, text16, units) != units) return {};
+    std::string_view bytes = body.view();
+    bytes = bytes.substr(0, bytes.find('\0'));
+    std::u16string wide;
+    if (ToUtf16(kCodePageUtf8, bytes, wide) != ConversionResult::kOk) return {};
     body.Reset();
-    // Up to the first zero unit (a NUL cannot come out of bytes without one, but be sure).
-    std::size_t count = 0;
-    while (count < units && text16[count] != u'\0') ++count;
-    if (count == 0) return {};
-    const std::size_t size = platform::EncodeFromUtf16(kCodePage936, text16, count, nullptr, 0);
-    if (size == 0 || size == SIZE_MAX) return {};
-    auto* text = static_cast<char*>(platform::HeapAllocate(size + 1, false));
-    if (!text) return {};
-    OwnedText page = OwnedText::Adopt(text);
-    if (platform::EncodeFromUtf16(kCodePage936, text16, count, text, size) != size) return {};
-    text[size] = '\0';
+    OwnedText page;
+    (void)TextFromUtf16(kCodePage936, wide, page, WhenHeapFails::kReport);
     return page;
 }
 

@@ -16,7 +16,7 @@
 #include "script/JsonObject.h"
 #include "script/RegexObject.h"
 #include "text/NameValueList.h"
-#include "text/TextHelpers.h"
+#include "text/ByteLength.h"
 
 namespace quenlark {
 

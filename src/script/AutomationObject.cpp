@@ -5,11 +5,11 @@
 #include <cstring>
 #include <span>
 
-#include "platform/WideText.h"
 #include "runtime/Memory.h"
 #include "runtime/Trace.h"
 #include "script/ComOwners.h"
 #include "script/InvokeDispatch.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

@@ -1,5 +1,5 @@
 // Owners of the OLE Automation resources that the bridge and the script objects create:
-// BSTRs (platform/WideText.h) and SAFEARRAYs (UniqueResource), VARIANTs and the calling thread's COM initialisation.
+// BSTRs (text/WideText.h) and SAFEARRAYs (UniqueResource), VARIANTs and the calling thread's COM initialisation.
 // Interfaces are held by Microsoft::WRL::ComPtr. Adopt takes ownership; nothing here copies.
 #pragma once
 
@@ -10,8 +10,8 @@
 
 #include <utility>
 
-#include "platform/WideText.h"
 #include "runtime/UniqueResource.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

@@ -7,11 +7,11 @@
 #include <new>
 #include <optional>
 
-#include "platform/WideText.h"
 #include "runtime/Memory.h"
 #include "script/AutomationObject.h"
 #include "script/ComOwners.h"
 #include "script/VariantValue.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

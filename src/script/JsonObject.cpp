@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "platform/Platform.h"
-#include "platform/WideText.h"
+#include "text/WideText.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
 #include "runtime/TextSearch.h"
