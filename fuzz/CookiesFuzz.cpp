@@ -8,7 +8,8 @@
 #include "http/HeaderLines.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
-#include "text/TextHelpers.h"
+#include "text/ByteLength.h"
+#include "text/Markers.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;
@@ -36,7 +37,7 @@ bool EndsWith(const char* text, const char* piece) {
 void CollectSetCookies(const char* line, OwnedText& returnCookies) {
     OwnedText entry;
     if (FindText(line, ";") != -1) {
-        entry = TrimSpaces(TextBetween(line, "Set-Cookie:", ";").get());
+        entry = TrimSpaces(first_version::TextBetween(line, "Set-Cookie:", ";").get());
     } else {
         entry = TrimSpaces(ReplaceSubText(line, "Set-Cookie:", {.replacement = ""}).get());
     }
@@ -94,9 +95,6 @@ OwnedText MergeCookies(const char* oldSet, const char* newSet) {
 }
 
 }  // namespace reference
-
-// Null and "" are told apart: the outputs keep which of them they are.
-bool Same(const OwnedText& a, const OwnedText& b) { return !a.get() == !b.get() && a.view() == b.view(); }
 
 // A header block of fuzzed lines, most of them starting like the lines that are read, joined
 // by CR LF (after a lead byte now and then, where the CR is that character's second byte).

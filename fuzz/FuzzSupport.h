@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/Owned.h"
+#include "runtime/TextCommands.h"
 #include "runtime/TextSearch.h"
 
 extern "C" std::size_t __sanitizer_get_allocated_size(const volatile void* p);
@@ -94,5 +95,25 @@ inline void CheckTextBlock(const OwnedText& text) {
 }
 
 inline std::string Str(const OwnedText& text) { return text.c_str(); }
+
+// Null and "" are told apart: the outputs keep which of them they are.
+inline bool Same(const OwnedText& a, const OwnedText& b) { return !a.get() == !b.get() && a.view() == b.view(); }
+
+namespace first_version {
+
+// TextBetween as it was first written, over the text commands: a copy per marker and per value.
+inline OwnedText TextBetween(const char* text, const char* left, const char* right,
+                             std::optional<std::int32_t> start = std::nullopt, bool ignoreCase = false) {
+    const OwnedText leftMarker = ReplaceSubText(left, "#引号", {.replacement = "\"", .caseSensitive = true});
+    const OwnedText rightMarker = ReplaceSubText(right, "#引号", {.replacement = "\"", .caseSensitive = true});
+    const std::int32_t found = FindText(text, leftMarker.c_str(), start, ignoreCase);
+    if (found == -1) return OwnedText::StaticEmpty();
+    const auto valueStart = found + static_cast<std::int32_t>(leftMarker.length());
+    const std::int32_t valueEnd = FindText(text, rightMarker.c_str(), valueStart, ignoreCase);
+    if (valueEnd == -1) return OwnedText::StaticEmpty();
+    return TextMiddle(text, valueStart, valueEnd - valueStart);
+}
+
+}  // namespace first_version
 
 }  // namespace quenlark::fuzz

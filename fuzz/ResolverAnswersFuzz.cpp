@@ -2,12 +2,14 @@
 // bytes: the frame search agrees with the pattern's backtracking order (tried by brute force
 // on short lines) and stays linear, and a source it may follow keeps the frame's address on
 // the origin and free of line ends; the form body holds only values that stood between their
-// markers; the link is empty, or dom + "/file/" + url when there is a dom.
+// markers, and is the one that the first version, over the text commands, made; the link is
+// empty, or dom + "/file/" + url when there is a dom.
 #include <algorithm>
 
 #include "FuzzSupport.h"
 #include "resolve/FrameSearch.h"
 #include "resolve/ShareAnswers.h"
+#include "runtime/Values.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;
@@ -108,6 +110,30 @@ void CheckFrameSearch(const std::string& page, LineEnds ends) {
     FUZZ_CHECK(lines.Work() <= 32 * (page.size() + 1));
 }
 
+// The form body as the first version made it: a new text for every value and marker.
+OwnedText FirstFormBody(const char* page) {
+    const auto between = [page](const char* left, const char* right) {
+        return first_version::TextBetween(page, left, right, std::nullopt, true);
+    };
+    const auto longEnough = [](const OwnedText& sign) { return sign.length() >= 10; };
+    const auto blank = [](const OwnedText& text) { return RemoveAllSpaces(text.get()).empty(); };
+    OwnedText signs;
+    OwnedText sign = between("var pdownload = '", "';");
+    if (!longEnough(sign)) {
+        sign = between("var ajaxdata = '", "';");
+        if (!longEnough(sign)) {
+            if (!blank(sign)) signs = OwnedText::CopyOf(sign.view());
+            sign = between("ajaxdata,'sign':'", "','ves'");
+            if (!longEnough(sign)) return {};
+        }
+    }
+    const OwnedText websignLeft = ConcatTexts({sign.get(), "','ves':1,'websign':'"});
+    const OwnedText websign = between(websignLeft.get(), "' },");
+    if (blank(signs)) return ConcatTexts({"action=downprocess&sign=", sign.get(), "&ves=1"});
+    return ConcatTexts(
+        {"action=downprocess&signs=", signs.get(), "&&sign=", sign.get(), "&ves=1&websign=", websign.get()});
+}
+
 bool StandsBetween(const std::string& page, const std::string& left, const std::string& value,
                    const std::string& right) {
     for (std::size_t at = 0; at + left.size() + value.size() + right.size() <= page.size(); ++at) {
@@ -123,13 +149,15 @@ void CheckSigns(const std::string& page) {
     const SignValues v = ReadSignValues(page.c_str());
     const OwnedText body = FormBody(v);
     CheckTextBlock(body);
+    const OwnedText first = FirstFormBody(page.c_str());
+    FUZZ_CHECK(v.found ? Str(body) == Str(first) : first.get() == nullptr);
     if (!v.found) return;
-    const std::string sign = Str(v.sign);
+    const std::string sign(v.sign);
     FUZZ_CHECK(sign.size() >= 10);
     FUZZ_CHECK(StandsBetween(page, "var pdownload = '", sign, "';") ||
                StandsBetween(page, "var ajaxdata = '", sign, "';") ||
                StandsBetween(page, "ajaxdata,'sign':'", sign, "','ves'"));
-    const std::string websign = Str(v.websign);
+    const std::string websign(v.websign);
     if (!websign.empty()) {
         // The websign's left marker is made from the sign, and a marker's "#引号" stands for a
         // double quote: a sign that holds one (starting at a character) is looked for with it.
@@ -149,7 +177,7 @@ void CheckSigns(const std::string& page) {
     if (v.signs.empty()) {
         FUZZ_CHECK(Str(body) == "action=downprocess&sign=" + sign + "&ves=1");
     } else {
-        const std::string signs = Str(v.signs);
+        const std::string signs(v.signs);
         FUZZ_CHECK(StandsBetween(page, "var ajaxdata = '", signs, "';"));
         const bool blank = std::all_of(signs.begin(), signs.end(), [](char c) { return c == ' '; });
         const std::string expected =

@@ -1,6 +1,7 @@
-// Marker extraction: whatever the bytes, a value comes from between real markers.
+// Marker extraction: whatever the bytes, a value comes from between real markers, and is the one
+// that the first version, over the text commands, gave.
 #include "FuzzSupport.h"
-#include "text/TextHelpers.h"
+#include "text/Markers.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;
@@ -16,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const OwnedText between = TextBetween(text.c_str(), left.c_str(), right.c_str(), start, ignoreCase);
     CheckTextBlock(between);
+    FUZZ_CHECK(Same(between, first_version::TextBetween(text.c_str(), left.c_str(), right.c_str(), start, ignoreCase)));
     const bool plainMarkers = left.find('#') == std::string::npos && right.find('#') == std::string::npos;
     if (between.get() && between.get() != EmptyTextLiteral && plainMarkers) {
         // left + value + right stand in the text, in that order.

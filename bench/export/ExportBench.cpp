@@ -41,7 +41,6 @@
 #include "support/Measure.h"
 #include "support/ProcessUsage.h"
 #include "text/NameValueList.h"
-#include "text/TextHelpers.h"
 
 namespace {
 

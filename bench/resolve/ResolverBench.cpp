@@ -33,7 +33,7 @@
 #include "support/ImportPatch.h"
 #include "support/Measure.h"
 #include "support/ProcessUsage.h"
-#include "text/TextHelpers.h"
+#include "text/TextConversions.h"
 
 namespace {
 

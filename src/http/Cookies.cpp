@@ -1,37 +1,31 @@
 #include "http/Cookies.h"
 
-#include <algorithm>
 #include <cstring>
 #include <set>
-#include <string>
 
 #include "runtime/PieceList.h"
-#include "runtime/TextCommands.h"
+#include "runtime/TextSearch.h"
 #include "runtime/Values.h"
-#include "text/TextHelpers.h"
+#include "text/Markers.h"
 
 namespace quenlark {
 
 namespace {
 
-constexpr const char* kSeparator = "; ";
+constexpr std::string_view kSeparator = "; ";
+constexpr std::string_view kSetCookieName = "Set-Cookie:";
 
-bool EndsWith(const char* text, const char* piece) {
-    return CompareTexts(TextRight(text, TextByteLength(piece)).get(), piece) == 0;
+// The cookie text as it is split: blanks trimmed at both ends; a text that then ends with ";"
+// gets its blank back, in a copy that `storage` holds.
+std::string_view PreparedCookieText(const char* text, OwnedText& storage) {
+    const std::string_view trimmed = TrimSpacesView(TextView(text));
+    if (!trimmed.ends_with(';')) return trimmed;
+    storage = JoinedText({trimmed, " "});
+    return storage.view();
 }
 
-// Blanks trimmed at both ends; a text that then ends with ";" gets its blank back.
-OwnedText PrepareCookieText(const char* text) {
-    OwnedText trimmed = TrimSpaces(text);
-    if (EndsWith(trimmed.get(), ";")) trimmed = ConcatTexts({trimmed.get(), " "});
-    return trimmed;
-}
-
-OwnedText SetCookieEntry(const char* line) {
-    // Attributes (path, expiry, ...) after the first ";" are not kept.
-    if (FindText(line, ";") != -1) return TrimSpaces(TextBetween(line, "Set-Cookie:", ";").get());
-    return TrimSpaces(ReplaceSubText(line, "Set-Cookie:", {.replacement = ""}).get());
-}
+// The text before the first "=" (the whole entry without one), blanks trimmed.
+std::string_view NameOf(std::string_view entry) { return TrimSpacesView(entry.substr(0, FindInText(entry, "="))); }
 
 // Adds `piece` to pieces that are joined by `separator`.
 void AddJoined(PieceList& pieces, std::string_view piece, std::string_view separator) {
@@ -39,30 +33,42 @@ void AddJoined(PieceList& pieces, std::string_view piece, std::string_view separ
     pieces.Add(piece.data(), piece.size());
 }
 
+// `text` split at `separator` with every piece that equals an earlier one removed.
+OwnedText WithoutDuplicates(std::string_view text, std::string_view separator) {
+    std::set<std::string_view> seen;  // ordered for the reason MergeCookies gives
+    PieceList output;
+    std::string_view piece;
+    for (TextPieces pieces(text, separator); pieces.Next(piece);) {
+        if (seen.insert(piece).second) AddJoined(output, piece, separator);
+    }
+    return output.total() ? output.Join() : OwnedText();
+}
+
 }  // namespace
 
 void SetCookieCollector::Add(std::string_view line) noexcept {
-    if (!text_) Append(TextView(held_));
-    const OwnedText terminated = OwnedText::CopyOf(line);
-    Append(SetCookieEntry(terminated.get()).view());
-    Append(kSeparator);
-}
-
-void SetCookieCollector::Append(std::string_view bytes) noexcept {
-    if (!text_ || bytes.size() > capacity_ - length_) {
-        capacity_ = std::max({length_ + bytes.size() + 1, 2 * capacity_, std::size_t{64}});
-        text_.Reset(static_cast<char*>(RtRealloc(text_.Release(), capacity_)));
+    if (!text_.Started()) text_.Append(TextView(held_));
+    // Attributes (path, expiry, ...) after the first ";" are not kept.
+    if (FindInText(line, ";") != kNoMatch) {
+        text_.Append(TrimSpacesView(FindBetween(line, kSetCookieName, ";").value_or(std::string_view())));
+    } else {
+        AppendWithoutName(line);
     }
-    if (!bytes.empty()) std::memcpy(text_.get() + length_, bytes.data(), bytes.size());
-    length_ += bytes.size();
+    text_.Append(kSeparator);
 }
 
-OwnedText SetCookieCollector::Take() noexcept {
-    if (!text_) return {};
-    char* text = static_cast<char*>(RtRealloc(text_.Release(), length_ + 1));
-    text[length_] = '\0';
-    length_ = capacity_ = 0;
-    return OwnedText::Adopt(text);
+void SetCookieCollector::AppendWithoutName(std::string_view line) noexcept {
+    const std::size_t entryStart = text_.size();
+    std::size_t mark = 0;
+    for (std::size_t at = FindInText(line, kSetCookieName, 0, true); at != kNoMatch;
+         at = FindInText(line, kSetCookieName, mark, true)) {
+        text_.Append(line.substr(mark, at - mark));
+        mark = at + kSetCookieName.size();
+    }
+    text_.Append(line.substr(mark));
+    const std::string_view entry = TrimSpacesView(text_.view().substr(entryStart));
+    std::memmove(text_.data() + entryStart, entry.data(), entry.size());
+    text_.Truncate(entryStart + entry.size());
 }
 
 void CollectSetCookies(const char* line, OwnedText& returnCookies) noexcept {
@@ -72,51 +78,42 @@ void CollectSetCookies(const char* line, OwnedText& returnCookies) noexcept {
 }
 
 void FinishCookies(OwnedText& returnCookies, const char* sendCookies, bool mergeCookies) noexcept {
-    if (EndsWith(returnCookies.get(), kSeparator)) {
-        returnCookies = TextLeft(returnCookies.get(), TextByteLength(returnCookies.get()) - 2);
+    const std::string_view collected = returnCookies.view();
+    if (collected.ends_with(kSeparator)) {
+        returnCookies = OwnedText::CopyOrNull(collected.substr(0, collected.size() - kSeparator.size()));
     }
     if (mergeCookies && sendCookies && *sendCookies) returnCookies = MergeCookies(sendCookies, returnCookies.get());
 }
 
 OwnedText MergeCookies(const char* oldSet, const char* newSet) noexcept {
-    const OwnedTextArray olds = SplitText(PrepareCookieText(oldSet).get(), kSeparator);
-    const OwnedTextArray news = SplitText(PrepareCookieText(newSet).get(), kSeparator);
+    OwnedText oldStorage, newStorage;
+    const std::string_view olds = PreparedCookieText(oldSet, oldStorage);
+    const std::string_view news = PreparedCookieText(newSet, newStorage);
 
     // Names are looked up in an ordered set rather than a hashed one: a server cannot choose
     // names that make every lookup slow.
-    std::set<std::string> names;
+    std::set<std::string_view> names;
     PieceList kept;  // the entries of the result
-    const auto keep = [&kept](const char* entry) {
-        if (!TextView(entry).ends_with("=deleted")) AddJoined(kept, TextView(entry), kSeparator);
+    const auto keep = [&kept](std::string_view entry) {
+        if (!entry.ends_with("=deleted")) AddJoined(kept, entry, kSeparator);
     };
-    for (std::size_t n = 1; n <= news.size(); ++n) {
-        names.emplace(CookieName(news.At(n)).view());
-        keep(news.At(n));
+    std::string_view entry;
+    for (TextPieces pieces(news, kSeparator); pieces.Next(entry);) {
+        names.emplace(NameOf(entry));
+        keep(entry);
     }
     // The new set wins; of several old entries with one name only the first is taken.
-    for (std::size_t o = 1; o <= olds.size(); ++o) {
-        if (names.emplace(CookieName(olds.At(o)).view()).second) keep(olds.At(o));
+    for (TextPieces pieces(olds, kSeparator); pieces.Next(entry);) {
+        if (names.emplace(NameOf(entry)).second) keep(entry);
     }
     const OwnedText output = kept.total() ? kept.Join() : OwnedText();
-    return RemoveDuplicateEntries(output.get(), kSeparator);
+    return WithoutDuplicates(output.view(), kSeparator);
 }
 
-OwnedText CookieName(const char* entry) noexcept {
-    const std::int32_t equals = FindText(entry, "=");
-    if (equals == -1) return TrimSpaces(entry);
-    return TrimSpaces(TextLeft(entry, equals - 1).get());
-}
+OwnedText CookieName(const char* entry) noexcept { return OwnedText::CopyOrNull(NameOf(TextView(entry))); }
 
 OwnedText RemoveDuplicateEntries(const char* text, const char* separator) noexcept {
-    const OwnedTextArray pieces = SplitText(text, separator);
-    const std::string_view cut = TextView(separator);
-    std::set<std::string_view> seen;  // ordered for the reason MergeCookies gives
-    PieceList output;
-    for (std::size_t i = 1; i <= pieces.size(); ++i) {
-        const std::string_view piece = TextView(pieces.At(i));
-        if (seen.insert(piece).second) AddJoined(output, piece, cut);
-    }
-    return output.total() ? output.Join() : OwnedText();
+    return WithoutDuplicates(TextView(text), TextView(separator));
 }
 
 }  // namespace quenlark

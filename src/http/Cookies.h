@@ -2,11 +2,11 @@
 // reduced to name=value entries and merged with the cookies that were sent.
 #pragma once
 
-#include <cstddef>
 #include <string_view>
 
 #include "platform/UniqueResource.h"
 #include "runtime/Owned.h"
+#include "text/TextBuilder.h"
 
 namespace quenlark {
 
@@ -20,17 +20,16 @@ public:
 
     // Appends the name=value entry of one Set-Cookie line and "; ".
     void Add(std::string_view line) noexcept;
-    [[nodiscard]] bool Collected() const noexcept { return static_cast<bool>(text_); }
+    [[nodiscard]] bool Collected() const noexcept { return text_.Started(); }
     // The held text and every entry as one text of exact size (null before the first Add).
-    [[nodiscard]] OwnedText Take() noexcept;
+    [[nodiscard]] OwnedText Take() noexcept { return text_.Take(); }
 
 private:
-    void Append(std::string_view bytes) noexcept;
+    // Appends `line` without the name (any "Set-Cookie:", letter case ignored) and trims it.
+    void AppendWithoutName(std::string_view line) noexcept;
 
     const char* held_;
-    UniqueResource<char*, &RtFree> text_;
-    std::size_t length_ = 0;
-    std::size_t capacity_ = 0;
+    TextBuilder text_;
 };
 
 // Appends the name=value entry of one Set-Cookie line and "; " to `returnCookies`.

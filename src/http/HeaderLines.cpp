@@ -33,19 +33,11 @@ void VisitLine(std::string_view line, SetCookieCollector& cookies, OwnedText& lo
 }  // namespace
 
 void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& location) noexcept {
-    const std::string_view block = TextView(headers);
     SetCookieCollector cookies(returnCookies.get());
     // As the text commands split a text: a CR LF whose CR is the second byte of a double-byte
     // character does not end a line, and a CR LF at the very end adds no empty line.
-    constexpr std::string_view kLineEnd = "\r\n";
-    ByteMatcher matcher(block, kLineEnd, false);
-    std::size_t lineStart = 0;
-    for (std::size_t end = matcher.NextAtBoundary(0); end != kNoMatch; end = matcher.NextAtBoundary(lineStart)) {
-        VisitLine(block.substr(lineStart, end - lineStart), cookies, location);
-        lineStart = end + kLineEnd.size();
-        matcher.Seek(lineStart);
-    }
-    if (lineStart < block.size()) VisitLine(block.substr(lineStart), cookies, location);
+    std::string_view line;
+    for (TextPieces lines(TextView(headers), "\r\n"); lines.Next(line);) VisitLine(line, cookies, location);
     if (cookies.Collected()) returnCookies = cookies.Take();
 }
 

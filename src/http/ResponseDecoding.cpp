@@ -2,17 +2,17 @@
 
 #include <windows.h>
 
-#include <climits>
+#include <new>
 #include <string>
 
 #include "http/CharsetLabels.h"
-#include "platform/Platform.h"
-#include "platform/WideText.h"
+#include "platform/CodePages.h"
 #include "runtime/Events.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
 #include "script/ComOwners.h"
+#include "text/TextConversions.h"
 
 namespace quenlark {
 
@@ -23,27 +23,35 @@ namespace {
 const char kCharsetPattern[] = "<meta.+?charset=[^\\w]?([-\\w]+)";
 constexpr std::int32_t kProbeBytes = 1024;
 
-std::wstring ToUtf16(std::string_view bytes, std::uint32_t codePage) {
-    std::wstring wide;
-    if (codePage == kCodePageUtf16Le || codePage == kCodePageUtf16Be) {
-        wide.resize(bytes.size() / 2);
-        for (std::size_t i = 0; i < wide.size(); ++i) {
-            const auto first = static_cast<unsigned char>(bytes[2 * i]);
-            const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-            wide[i] = static_cast<wchar_t>(codePage == kCodePageUtf16Le ? first | second << 8 : first << 8 | second);
-        }
-        return wide;
+// The two UTF-16 forms, which have no system table, decoded directly (an odd last byte dropped).
+std::u16string FromUtf16Bytes(std::string_view bytes, bool littleEndian) {
+    std::u16string wide(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        wide[i] = static_cast<char16_t>(littleEndian ? first | second << 8 : first << 8 | second);
     }
+    return wide;
+}
+
+// The body decoded; nothing when the system cannot decode that code page. Throws only
+// std::bad_alloc.
+std::optional<std::u16string> DecodedBody(std::string_view bytes, std::uint32_t codePage) {
+    if (codePage == kCodePageUtf16Le || codePage == kCodePageUtf16Be)
+        return FromUtf16Bytes(bytes, codePage == kCodePageUtf16Le);
     // Where a table is not installed, a close relative decodes the same characters: the
     // two-byte part of GB 18030 is code page 936, logical-order Hebrew is ISO 8859-8.
-    if (codePage == kCodePageGb18030 && !::IsValidCodePage(codePage)) codePage = 936;
+    if (codePage == kCodePageGb18030 && !::IsValidCodePage(codePage)) codePage = kCodePage936;
     if (codePage == kCodePageHebrewLogical && !::IsValidCodePage(codePage)) codePage = 28598;
-    const std::size_t units = platform::DecodeToUtf16(codePage, bytes.data(), bytes.size(), nullptr, 0);
-    if (units == 0) return wide;
-    wide.resize(units);
-    wide.resize(
-        platform::DecodeToUtf16(codePage, bytes.data(), bytes.size(), reinterpret_cast<char16_t*>(wide.data()), units));
+    std::u16string wide;
+    const ConversionResult result = ToUtf16(codePage, bytes, wide);
+    if (result == ConversionResult::kOutOfMemory) throw std::bad_alloc();
+    if (result != ConversionResult::kOk) return std::nullopt;
     return wide;
+}
+
+ConversionResult ToCp936Text(std::u16string_view wide, OwnedText& text) noexcept {
+    return TextFromUtf16(kCodePage936, wide, text, WhenHeapFails::kReport);
 }
 
 }  // namespace
@@ -52,15 +60,16 @@ std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t co
                                         WideTextConverter toText) noexcept {
     if (bytes.empty()) return OwnedText();
     try {
-        const std::wstring wide = ToUtf16(bytes, codePage);
-        if (wide.empty()) return std::nullopt;
-        // As every text that comes out of an automation object.
-        OwnedText text = (toText ? toText : WideToCp936)(wide);
-        // Nothing came back from a text that holds characters before its first NUL: the
-        // conversion failed, and the raw text is kept.
-        if (text.empty() && wide.front() != L'\0') return std::nullopt;
+        const std::optional<std::u16string> wide = DecodedBody(bytes, codePage);
+        if (!wide || wide->empty()) return std::nullopt;
+        // A decoded text that starts with NUL is empty by rule, as every text ends at its first NUL.
+        const std::u16string_view units = std::u16string_view(*wide).substr(0, wide->find(u'\0'));
+        OwnedText text;
+        // A failed conversion back keeps the raw text.
+        if (!units.empty() && (toText ? toText : ToCp936Text)(units, text) != ConversionResult::kOk)
+            return std::nullopt;
         return text;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::nullopt;  // no memory for the wide copy: keep the raw text
     }
 }

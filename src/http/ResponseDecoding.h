@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/CodePages.h"
 #include "runtime/Owned.h"
 #include "script/RegexObject.h"
 
@@ -27,11 +28,13 @@ private:
     RegexObject regex_;
 };
 
-// How decoded UTF-16 becomes code page 936 text; empty when that fails.
-using WideTextConverter = OwnedText (*)(std::wstring_view wide) noexcept;
+// How decoded UTF-16 (up to its first NUL) becomes code page 936 text, by the code page module's
+// contract (platform/CodePages.h).
+using WideTextConverter = ConversionResult (*)(std::u16string_view wide, OwnedText& text) noexcept;
 
 // The body's bytes, decoded from `codePage`, as code page 936 text (up to the first NUL);
-// nothing when the system cannot decode that code page or the text cannot be converted back.
+// nothing when the system cannot decode that code page or the text cannot be converted back,
+// for whatever reason, a heap that cannot serve it included.
 [[nodiscard]] std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t codePage,
                                                       WideTextConverter toText = nullptr) noexcept;
 

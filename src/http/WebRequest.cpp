@@ -16,11 +16,11 @@
 #include "http/Transfer.h"
 #include "http/TransferWorker.h"
 #include "platform/Platform.h"
-#include "platform/WideText.h"
 #include "runtime/Events.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Trace.h"
 #include "runtime/Values.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

@@ -55,7 +55,8 @@ std::size_t ModuleFileName(char* buffer, std::size_t size) noexcept;
 // The process command line as the system keeps it.
 const char* CommandLine() noexcept;
 
-// Code page conversions with the semantics of MultiByteToWideChar / WideCharToMultiByte with
+// The system's code page conversions, under the code page module (CodePages.h) that every
+// conversion goes through: the semantics of MultiByteToWideChar / WideCharToMultiByte with
 // flags 0: bytes that the code page cannot decode become U+FFFD, characters it cannot encode
 // become '?'. Code page 0 is the system's ANSI code page. With a null destination the size
 // needed is returned; otherwise the count written, 0 when it does not fit or the code page is

@@ -3,8 +3,8 @@
 #include "http/WebRequest.h"
 #include "resolve/ServiceConstants.h"
 #include "runtime/Trace.h"
+#include "text/Markers.h"
 #include "text/NameValueList.h"
-#include "text/TextHelpers.h"
 
 namespace quenlark {
 

@@ -25,12 +25,13 @@ namespace quenlark {
 // it percent-encoded anyway.
 [[nodiscard]] bool IsServicePath(std::string_view source) noexcept;
 
-// The signing values of the frame page, by the first marker pair that gives a long enough one.
+// The signing values of the frame page, by the first marker pair that gives a long enough one:
+// views of the page, which must outlive them.
 struct SignValues {
     bool found = false;  // false: no sign of 10 bytes or more
-    OwnedText sign;
-    OwnedText signs;  // the short ajaxdata value, when it holds more than spaces
-    OwnedText websign;
+    std::string_view sign;
+    std::string_view signs;  // the short ajaxdata value, when it holds more than spaces
+    std::string_view websign;
 };
 [[nodiscard]] SignValues ReadSignValues(const char* framePage) noexcept;
 

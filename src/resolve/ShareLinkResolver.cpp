@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "http/WebRequest.h"
 #include "platform/Platform.h"
@@ -10,13 +11,12 @@
 #include "resolve/ShareAnswers.h"
 #include "runtime/Events.h"
 #include "runtime/MessageBox.h"
-#include "runtime/TextCommands.h"
 #include "runtime/Trace.h"
 #include "runtime/Values.h"
 #include "script/JsonObject.h"
 #include "script/RegexObject.h"
 #include "text/NameValueList.h"
-#include "text/TextHelpers.h"
+#include "text/TextBuilder.h"
 
 namespace quenlark {
 
@@ -34,7 +34,7 @@ const char kCarriageReturnProbe[] = "name=\"\" src=\"\r\" frameborder=";
 // longer ones are taken as the line scan found them (the same text, by the same rules).
 constexpr std::size_t kEngineMatchLimit = 1024;
 // Shorter frame sources are not real ones.
-constexpr std::int32_t kMinimumValueLength = 10;
+constexpr std::size_t kMinimumValueLength = 10;
 constexpr std::int32_t kPauseMs = 5;
 constexpr RegexOptions kFrameOptions{.caseSensitive = false, .multiline = false, .global = true};
 
@@ -58,6 +58,84 @@ void PassOver(const OwnedText& source) {
     trace::Line("resolve", "frame source \"%.200s\" passed over: no path on the service's origin", source.c_str());
 }
 
+// The request headers and limits of one exchange.
+struct Exchange {
+    const char* headers = nullptr;
+    WebRequestLimits limits;
+};
+
+// The share page, and in it the download frame: the frame's address on the service.
+OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceBaseUrl, const char* shareUrl,
+                              const Exchange& exchange) {
+    OwnedByteSet body;
+    (void)WebRequest({.url = shareUrl,
+                      .method = kMethodGet,
+                      .requestHeaders = exchange.headers,
+                      .noRedirect = true,
+                      .responseBytes = &body,
+                      .limits = exchange.limits,
+                      .decodeText = false});
+    const OwnedText page = PageTextOfBody(std::move(body));
+    const OwnedText frameSrc = FrameSourceOfPage(regex, page.get());
+    if (frameSrc.empty()) {
+        trace::Line("failure", "no download frame on the share page (%d bytes of text)",
+                    static_cast<int>(page.length()));
+    } else {
+        trace::Line("resolve", "download frame \"%s\"", frameSrc.c_str());
+    }
+    return JoinedText({TextView(serviceBaseUrl), frameSrc.view()});
+}
+
+// The frame page and the form its signing values make; null when it holds no sign, which the
+// user is told.
+OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange) {
+    DelayWithEvents(kPauseMs);
+    OwnedByteSet body;
+    (void)WebRequest({.url = frameUrl,
+                      .method = kMethodGet,
+                      .requestHeaders = exchange.headers,
+                      .responseBytes = &body,
+                      .limits = exchange.limits,
+                      .decodeText = false});
+    DelayWithEvents(kPauseMs);
+    const OwnedText page = PageTextOfBody(std::move(body));
+    const SignValues values = ReadSignValues(page.get());  // views of the page
+    if (!values.found) {
+        ShowMessage(kSignFailedMessage, platform::kMessageBoxOk);
+        return {};
+    }
+    return FormBody(values);
+}
+
+// The download-process request, and the link its JSON answer names; the empty text when the
+// answer names none, which the user is told.
+OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, const char* postBody,
+                               const Exchange& exchange) {
+    const OwnedText endpoint = JoinedText({TextView(serviceBaseUrl), "/ajaxm.php"});
+    OwnedByteSet answer;
+    (void)WebRequest({.url = endpoint.get(),
+                      .method = kMethodPost,
+                      .postText = postBody,
+                      .requestHeaders = exchange.headers,
+                      .responseBytes = &answer,
+                      .limits = exchange.limits,
+                      .decodeText = false});
+    const OwnedText jsonText = AnswerTextOfBody(answer);
+    answer.Reset();
+    const bool parsed = json.Parse(jsonText.get());
+    const OwnedText dom = parsed ? json.GetText("dom") : OwnedText();
+    const OwnedText path = parsed ? json.GetText("url") : OwnedText();
+    if (!parsed) {
+        trace::Line("failure", "the answer is no JSON object the engine takes: \"%.200s\"", jsonText.c_str());
+    } else {
+        trace::Line("resolve", "answer: dom \"%s\", url \"%s\"", dom.c_str(), path.c_str());
+        if (dom.empty()) trace::Line("failure", "the answer names no download host: \"%.200s\"", jsonText.c_str());
+    }
+    OwnedText link = LinkOfAnswer(parsed, dom.get(), path.get());
+    if (link.empty()) ShowMessage(kJsonFailedMessage, platform::kMessageBoxOk);
+    return link;
+}
+
 }  // namespace
 
 // The page is scanned line by line (a match never spans lines) and only the text of a match is
@@ -72,7 +150,7 @@ OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
     if (!hit) return {};
     OwnedText source = FrameSourceOf(regex, *hit);
     const bool onOrigin = IsServicePath(source.view());
-    if (onOrigin && TextByteLength(source.get()) >= kMinimumValueLength) return source;
+    if (onOrigin && source.length() >= kMinimumValueLength) return source;
     if (!onOrigin) PassOver(source);
     hit = lines.Next();
     if (!hit) return {};
@@ -88,78 +166,18 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     JsonObject json;
     headers.Add("User-Agent", kDefaultUserAgent);
     OwnedText headerText = headers.ToHeaderText();
-    const WebRequestLimits pageLimits{.maxBodyBytes = limits.maxBodyBytes, .maxTotalMs = limits.maxExchangeMs};
+    const Exchange share{.headers = headerText.get(),
+                         .limits = {.maxBodyBytes = limits.maxBodyBytes, .maxTotalMs = limits.maxExchangeMs}};
+    const OwnedText frameUrl = FrameUrlOfSharePage(regex, serviceBaseUrl, shareUrl, share);
 
-    // The share page, and in it the download frame.
-    OwnedText frameUrl;
-    {
-        OwnedByteSet sharePage;
-        (void)WebRequest({.url = shareUrl,
-                          .method = kMethodGet,
-                          .requestHeaders = headerText.get(),
-                          .noRedirect = true,
-                          .responseBytes = &sharePage,
-                          .limits = pageLimits,
-                          .decodeText = false});
-        const OwnedText page1 = PageTextOfBody(std::move(sharePage));
-        const OwnedText frameSrc = FrameSourceOfPage(regex, page1.get());
-        if (frameSrc.empty()) {
-            trace::Line("failure", "no download frame on the share page (%d bytes of text)",
-                        TextByteLength(page1.get()));
-        } else {
-            trace::Line("resolve", "download frame \"%s\"", frameSrc.c_str());
-        }
-        frameUrl = ConcatTexts({serviceBaseUrl, frameSrc.get()});
-    }
-
-    // The frame page, fetched with itself as the referrer, and its signing values.
+    // The frame page is fetched with itself as the referrer, and so is the answer.
     headers.Add("Referer", frameUrl.get());
     headerText = headers.ToHeaderText();
-    OwnedText postBody;
-    {
-        DelayWithEvents(kPauseMs);
-        OwnedByteSet framePage;
-        (void)WebRequest({.url = frameUrl.get(),
-                          .method = kMethodGet,
-                          .requestHeaders = headerText.get(),
-                          .responseBytes = &framePage,
-                          .limits = pageLimits,
-                          .decodeText = false});
-        DelayWithEvents(kPauseMs);
-        const OwnedText page2 = PageTextOfBody(std::move(framePage));
-        const SignValues values = ReadSignValues(page2.get());
-        if (!values.found) {
-            ShowMessage(kSignFailedMessage, platform::kMessageBoxOk);
-            return OwnedText::StaticEmpty();
-        }
-        postBody = FormBody(values);
-    }
-
-    // The download-process request.
-    const OwnedText endpoint = ConcatTexts({serviceBaseUrl, "/ajaxm.php"});
-    OwnedByteSet answer;
-    (void)WebRequest({.url = endpoint.get(),
-                      .method = kMethodPost,
-                      .postText = postBody.get(),
-                      .requestHeaders = headerText.get(),
-                      .responseBytes = &answer,
-                      .limits = {.maxBodyBytes = limits.maxAnswerBytes, .maxTotalMs = limits.maxExchangeMs},
-                      .decodeText = false});
-
-    const OwnedText jsonText = AnswerTextOfBody(answer);
-    answer.Reset();
-    const bool parsed = json.Parse(jsonText.get());
-    const OwnedText dom = parsed ? json.GetText("dom") : OwnedText();
-    const OwnedText path = parsed ? json.GetText("url") : OwnedText();
-    if (!parsed) {
-        trace::Line("failure", "the answer is no JSON object the engine takes: \"%.200s\"", jsonText.c_str());
-    } else {
-        trace::Line("resolve", "answer: dom \"%s\", url \"%s\"", dom.c_str(), path.c_str());
-        if (dom.empty()) trace::Line("failure", "the answer names no download host: \"%.200s\"", jsonText.c_str());
-    }
-    OwnedText link = LinkOfAnswer(parsed, dom.get(), path.get());
-    if (link.empty()) ShowMessage(kJsonFailedMessage, platform::kMessageBoxOk);
-    return link;
+    const OwnedText postBody = FormOfFramePage(frameUrl.get(), {.headers = headerText.get(), .limits = share.limits});
+    if (postBody.empty()) return OwnedText::StaticEmpty();
+    const Exchange answer{.headers = headerText.get(),
+                          .limits = {.maxBodyBytes = limits.maxAnswerBytes, .maxTotalMs = limits.maxExchangeMs}};
+    return LinkOfDownloadAnswer(json, serviceBaseUrl, postBody.get(), answer);
 }
 
 OwnedText ShareLinkResolver(const char* shareUrl) noexcept { return ResolveShareLink(ServiceBaseUrl, shareUrl, {}); }

@@ -13,27 +13,16 @@ namespace quenlark {
 
 namespace {
 
-constexpr unsigned char kFullWidthSpaceByte = 0xA1;  // a full-width space is A1 A1
-
 std::int32_t Position(std::size_t offset) noexcept { return static_cast<std::int32_t>(offset + 1); }
 
-// The first character boundary at or after a start given as a 1-based position (starts of
-// 1 and below mean the beginning); kNoMatch when the text ends first.
-std::size_t BoundaryFrom(std::string_view text, std::optional<std::int32_t> start) noexcept {
-    const std::size_t offset = start && *start > 1 ? static_cast<std::size_t>(*start - 1) : 0;
-    if (offset >= text.size()) return kNoMatch;
-    const std::size_t boundary = IsCharBoundary(text, 0, offset) ? offset : offset + 1;
-    return boundary < text.size() ? boundary : kNoMatch;
+// The offset of a start given as a 1-based position: starts of 1 and below mean the beginning.
+std::size_t Offset(std::optional<std::int32_t> start) noexcept {
+    return start && *start > 1 ? static_cast<std::size_t>(*start - 1) : 0;
 }
 
-// Bytes of the space at `at`: 1 for 0x20, 2 for A1 A1, 0 for anything else.
-std::size_t SpaceLengthAt(std::string_view text, std::size_t at) noexcept {
-    if (text[at] == ' ') return 1;
-    const auto lead = static_cast<unsigned char>(text[at]);
-    return lead == kFullWidthSpaceByte && at + 1 < text.size() &&
-                   static_cast<unsigned char>(text[at + 1]) == kFullWidthSpaceByte
-               ? 2
-               : 0;
+// The first character boundary at or after a start; kNoMatch when the text ends first.
+std::size_t BoundaryFrom(std::string_view text, std::optional<std::int32_t> start) noexcept {
+    return BoundaryAtOrAfter(text, Offset(start));
 }
 
 }  // namespace
@@ -42,11 +31,7 @@ std::int32_t FindText(const char* text, const char* sub, std::optional<std::int3
     const std::string_view haystack = TextView(text);
     if (haystack.empty() || !sub) return -1;
     if (!*sub) return 1;
-    const std::size_t from = BoundaryFrom(haystack, start);
-    if (from == kNoMatch) return -1;
-    ByteMatcher matcher(haystack, sub, ignoreCase);
-    matcher.Seek(from);
-    const std::size_t at = matcher.NextAtBoundary(from);
+    const std::size_t at = FindInText(haystack, sub, Offset(start), ignoreCase);
     return at == kNoMatch ? -1 : Position(at);
 }
 
@@ -105,44 +90,16 @@ OwnedTextArray SplitText(const char* text, std::optional<const char*> separator,
     if (count && *count <= 0) return OwnedTextArray::NewEmpty();
     const std::string_view source = TextView(text);
     if (source.empty()) return OwnedTextArray::NewEmpty();
-    const std::string_view cut = separator ? TextView(*separator) : std::string_view(",");
     PieceList pieces;
-    if (cut.empty()) {
-        pieces.Add(source.data(), source.size());
-        return pieces.ToArray();
-    }
-    std::int32_t remaining = count.value_or(INT32_MAX);
-    ByteMatcher matcher(source, cut, false);
-    std::size_t pieceStart = 0;
-    for (; remaining > 0; --remaining) {
-        const std::size_t at = matcher.NextAtBoundary(pieceStart);
-        if (at == kNoMatch) break;
-        pieces.Add(source.data() + pieceStart, at - pieceStart);  // empty pieces stay
-        pieceStart = at + cut.size();
-        matcher.Seek(pieceStart);
-    }
-    // A trailing separator adds no empty element; a reached count drops the remainder.
-    if (pieceStart < source.size() && remaining > 0) pieces.Add(source.data() + pieceStart, source.size() - pieceStart);
+    TextPieces cut(source, separator ? TextView(*separator) : std::string_view(","));
+    // A reached count drops the remainder.
+    std::string_view piece;
+    for (std::int32_t remaining = count.value_or(INT32_MAX); remaining > 0 && cut.Next(piece); --remaining)
+        pieces.Add(piece.data(), piece.size());
     return pieces.ToArray();
 }
 
-OwnedText TrimSpaces(const char* text) noexcept {
-    const std::string_view source = TextView(text);
-    std::size_t at = 0;
-    while (at < source.size()) {
-        const std::size_t space = SpaceLengthAt(source, at);
-        if (!space) break;
-        at += space;
-    }
-    const std::size_t first = at;
-    std::size_t end = at;
-    while (at < source.size()) {
-        const std::size_t length = CharLengthAt(source, at);
-        if (!SpaceLengthAt(source, at)) end = at + length;
-        at += length;
-    }
-    return OwnedText::CopyOrNull(source.substr(first, end - first));
-}
+OwnedText TrimSpaces(const char* text) noexcept { return OwnedText::CopyOrNull(TrimSpacesView(TextView(text))); }
 
 OwnedText RemoveAllSpaces(const char* text) noexcept {
     const std::string_view source = TextView(text);

@@ -182,4 +182,57 @@ std::size_t ByteMatcher::KmpNext() noexcept {
     return kNoMatch;
 }
 
+std::size_t BoundaryAtOrAfter(std::string_view text, std::size_t offset) noexcept {
+    if (offset >= text.size()) return kNoMatch;
+    const std::size_t boundary = IsCharBoundary(text, 0, offset) ? offset : offset + 1;
+    return boundary < text.size() ? boundary : kNoMatch;
+}
+
+std::size_t FindInText(std::string_view text, std::string_view needle, std::size_t from, bool ignoreCase) noexcept {
+    from = BoundaryAtOrAfter(text, from);
+    if (from == kNoMatch || needle.empty()) return from;
+    ByteMatcher matcher(text, needle, ignoreCase);
+    matcher.Seek(from);
+    return matcher.NextAtBoundary(from);
+}
+
+bool TextPieces::Next(std::string_view& piece) noexcept {
+    if (start_ >= text_.size()) return false;
+    std::size_t end = text_.size();
+    if (!separator_.empty()) {
+        const std::size_t at = matcher_.NextAtBoundary(start_);
+        if (at != kNoMatch) end = at;
+    }
+    piece = text_.substr(start_, end - start_);
+    start_ = end == text_.size() ? end : end + separator_.size();
+    matcher_.Seek(start_);
+    return true;
+}
+
+std::size_t SpaceLengthAt(std::string_view text, std::size_t at) noexcept {
+    constexpr unsigned char kFullWidthSpaceByte = 0xA1;  // a full-width space is A1 A1
+    if (text[at] == ' ') return 1;
+    return static_cast<unsigned char>(text[at]) == kFullWidthSpaceByte && at + 1 < text.size() &&
+                   static_cast<unsigned char>(text[at + 1]) == kFullWidthSpaceByte
+               ? 2
+               : 0;
+}
+
+std::string_view TrimSpacesView(std::string_view text) noexcept {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t space = SpaceLengthAt(text, at);
+        if (!space) break;
+        at += space;
+    }
+    const std::size_t first = at;
+    std::size_t end = at;
+    while (at < text.size()) {
+        const std::size_t length = CharLengthAt(text, at);
+        if (!SpaceLengthAt(text, at)) end = at + length;
+        at += length;
+    }
+    return text.substr(first, end - first);
+}
+
 }  // namespace quenlark

@@ -1,6 +1,7 @@
-// Substring search for the text commands: byte occurrences of a needle (exact, or with ASCII
-// letters folded on every byte), and the code page 936 character boundaries that decide
-// which occurrences count.
+// Substring search on views, under the text commands and every path of the library that reads
+// a text without copying it: byte occurrences of a needle (exact, or with ASCII letters folded
+// on every byte), the code page 936 character boundaries that decide which occurrences count,
+// the pieces between separators and the spaces at a text's ends.
 #pragma once
 
 #include <array>
@@ -83,5 +84,37 @@ private:
     UniqueResource<std::size_t*, &RtFree> failure_;  // Knuth-Morris-Pratt table, once switched
     std::size_t state_ = 0;                          // matched needle bytes ending at the cursor
 };
+
+// The first character boundary at or after `offset`; kNoMatch when the text ends first.
+[[nodiscard]] std::size_t BoundaryAtOrAfter(std::string_view text, std::size_t offset) noexcept;
+
+// The first occurrence of `needle` that begins at a character boundary at or after `from` (moved
+// to the next boundary when it stands inside a character), or kNoMatch. An empty needle is found
+// at that boundary.
+[[nodiscard]] std::size_t FindInText(std::string_view text, std::string_view needle, std::size_t from = 0,
+                                     bool ignoreCase = false) noexcept;
+
+// The pieces of a text between the exact occurrences of a separator at character boundaries, as
+// views, in order: empty pieces between separators count, a separator at the very end adds none,
+// the empty text has none, and an empty separator gives the whole text as one piece.
+class TextPieces {
+public:
+    TextPieces(std::string_view text, std::string_view separator) noexcept
+        : text_(text), separator_(separator), matcher_(text, separator, false) {}
+    // The next piece; false after the last.
+    [[nodiscard]] bool Next(std::string_view& piece) noexcept;
+
+private:
+    std::string_view text_;
+    std::string_view separator_;
+    ByteMatcher matcher_;
+    std::size_t start_ = 0;  // where the next piece begins
+};
+
+// Bytes of the space at `at`: 1 for an ASCII space (0x20), 2 for a full-width one (A1 A1), 0 for
+// anything else.
+[[nodiscard]] std::size_t SpaceLengthAt(std::string_view text, std::size_t at) noexcept;
+// The text without the spaces at its ends (stepping whole characters).
+[[nodiscard]] std::string_view TrimSpacesView(std::string_view text) noexcept;
 
 }  // namespace quenlark

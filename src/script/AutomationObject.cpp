@@ -8,11 +8,11 @@
 #include <span>
 #include <type_traits>
 
-#include "platform/WideText.h"
 #include "runtime/Memory.h"
 #include "runtime/Trace.h"
 #include "script/ComOwners.h"
 #include "script/InvokeDispatch.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

@@ -1,5 +1,5 @@
 // Owners of the OLE Automation resources that the bridge and the script objects create, all of
-// the one family (platform/UniqueResource.h): BSTRs (platform/WideText.h), SAFEARRAYs, VARIANTs
+// the one family (platform/UniqueResource.h): BSTRs (text/WideText.h), SAFEARRAYs, VARIANTs
 // and EXCEPINFOs; beside them a SAFEARRAY's data access and the calling thread's COM
 // initialisation for one scope. Interfaces are held by Microsoft::WRL::ComPtr.
 #pragma once
@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "platform/UniqueResource.h"
-#include "platform/WideText.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

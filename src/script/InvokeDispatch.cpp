@@ -8,12 +8,12 @@
 #include <type_traits>
 #include <utility>
 
-#include "platform/WideText.h"
 #include "runtime/Memory.h"
 #include "script/AutomationRecord.h"
 #include "script/ComOwners.h"
 #include "script/ScriptFailure.h"
 #include "script/VariantValue.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

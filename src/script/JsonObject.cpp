@@ -1,10 +1,11 @@
 #include "script/JsonObject.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
+#include "platform/CodePages.h"
 #include "platform/Platform.h"
-#include "platform/WideText.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
 #include "runtime/TextSearch.h"
@@ -12,6 +13,7 @@
 #include "script/JsonHelperScript.h"
 #include "script/JsonSyntax.h"
 #include "script/ScriptControlStandIn.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 
@@ -151,11 +153,12 @@ OwnedText ItemOf(const char* value, bool valueIsJson) noexcept {
 
 bool IsJsonWhitespace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// The JSON text as the engine is given it: without the whitespace around the value, and with
-// each line break within it (at a character start) written as the escape \r or \n, so that
-// line breaks may stand inside strings only. One pass into a block sized once, which a heap that
-// cannot serve it leaves null instead of ending the process.
-OwnedText EscapedForEval(const char* json) noexcept {
+// The statement that evaluates a JSON text: `prefix`, the text as the engine is given it, and
+// ")". The text goes without the whitespace around the value, and with each line break within
+// it (at a character start) written as the escape \r or \n, so that line breaks may stand inside
+// strings only. One pass into a block sized once, which a heap that cannot serve it leaves null
+// instead of ending the process; null for a text of whitespace only.
+OwnedText EvalStatement(std::string_view prefix, const char* json) noexcept {
     std::string_view text = TextView(json);
     while (!text.empty() && IsJsonWhitespace(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsJsonWhitespace(text.back())) text.remove_suffix(1);
@@ -163,23 +166,37 @@ OwnedText EscapedForEval(const char* json) noexcept {
     for (std::size_t at = 0; at < text.size(); at += CharLengthAt(text, at)) {
         if (text[at] == '\r' || text[at] == '\n') ++breaks;
     }
-    if (text.empty() || text.size() > SIZE_MAX - 1 - breaks) return {};
-    auto* block = static_cast<char*>(platform::HeapAllocate(text.size() + breaks + 1, false));
+    const std::size_t extra = prefix.size() + breaks + 2;  // and ")" and the NUL
+    if (text.empty() || text.size() > SIZE_MAX - extra) return {};
+    auto* block = static_cast<char*>(platform::HeapAllocate(text.size() + extra, false));
     if (!block) return {};
-    OwnedText escaped = OwnedText::Adopt(block);
-    char* out = block;
+    OwnedText statement = OwnedText::Adopt(block);
+    char* out = std::copy(prefix.begin(), prefix.end(), block);
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = CharLengthAt(text, at);
         if (text[at] == '\r' || text[at] == '\n') {
             *out++ = '\\';
             *out++ = text[at] == '\r' ? 'r' : 'n';
         } else {
-            for (std::size_t k = 0; k < length; ++k) *out++ = text[at + k];
+            out = std::copy_n(text.data() + at, length, out);
         }
         at += length;
     }
+    *out++ = ')';
     *out = '\0';
-    return escaped;
+    return statement;
+}
+
+// Whether the statement's text between `prefix` and its closing ")" may be handed to the engine's
+// eval: exactly one JSON value, checked on the UTF-16 units that the engine receives. A bare
+// string is refused too, because eval runs a string's contents as script.
+bool IsEvaluableJson(std::wstring_view statement, std::string_view prefix) noexcept {
+    std::size_t prefixUnits = 0;
+    if (MeasureToUtf16(kCodePage936, prefix, {}, prefixUnits) != ConversionResult::kOk) return false;
+    if (statement.size() <= prefixUnits || statement.back() != L')') return false;
+    const std::u16string_view json = Utf16Of(statement.substr(prefixUnits, statement.size() - prefixUnits - 1));
+    const std::optional<JsonValueKind> kind = CheckJsonText(json);
+    return kind && *kind != JsonValueKind::String;
 }
 
 }  // namespace
@@ -222,11 +239,16 @@ bool JsonObject::Parse(const char* json) noexcept {
     fresh_ = false;
     const OwnedText reset = ConcatTexts({"var ", VariableName(), " = null"});
     CallMethod(*engine_, "Eval", {TypedArg::TextArg(reset.Get())});
-    // Line breaks inside strings become escapes; between tokens they make the text no JSON.
-    const OwnedText text = EscapedForEval(json);
-    if (text.empty() || !IsJsonValue(text.get(), true)) return false;
-    const OwnedText code = ConcatTexts({"var ", VariableName(), " = eval(", text.get(), ")"});
-    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(code.get())});
+    // Line breaks inside strings become escapes; between tokens they make the text no JSON. The
+    // statement is converted once: the check reads the very units that the engine evaluates.
+    const OwnedText prefix = ConcatTexts({"var ", VariableName(), " = eval("});
+    const OwnedText statement = EvalStatement(prefix.view(), json);
+    const UniqueBstr code = Cp936ToBstr(statement.Get());
+    if (!code || !IsEvaluableJson(BstrView(code.Get()), prefix.view())) return false;
+    VARIANT codeArg{};
+    codeArg.vt = VT_BSTR;
+    codeArg.bstrVal = code.Get();  // lent: the call copies it
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg{TC_VARIANT, 0, &codeArg}});
     const OwnedText check = ConcatTexts({VariableName(), " != null"});
     return EvalBool(check.Get());
 }

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/WideText.h"
 #include "script/NamedDispatch.h"
 #include "script/ScriptHost.h"
 #include "script/StandInObject.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

@@ -1,9 +1,9 @@
 #include "script/RegexObject.h"
 
-#include "platform/WideText.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
 #include "script/RegExpStandIn.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/WideText.h"
 #include "runtime/Owned.h"
 #include "runtime/Trace.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/WideText.h"
 #include "runtime/Arrays.h"
 #include "runtime/Memory.h"
 #include "runtime/Values.h"
 #include "script/AutomationRecord.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 

@@ -5,7 +5,9 @@
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Values.h"
-#include "text/TextHelpers.h"
+#include "text/ByteLength.h"
+#include "text/ReplacePairs.h"
+#include "text/TextConversions.h"
 #include "text/UrlEncoding.h"
 
 namespace quenlark {

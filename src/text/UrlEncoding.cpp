@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "runtime/Memory.h"
-#include "text/TextHelpers.h"
+#include "text/TextConversions.h"
 
 namespace quenlark {
 

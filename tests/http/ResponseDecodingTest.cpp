@@ -146,7 +146,7 @@ TEST(ResponseDecoding, AUtf16MetaTagOnAnAsciiCompatiblePageReadsItAsUtf8) {
 }
 
 TEST(ResponseDecoding, AFailedConversionBackKeepsTheRawText) {
-    const auto failing = [](std::wstring_view) noexcept { return OwnedText(); };
+    const auto failing = [](std::u16string_view, OwnedText&) noexcept { return ConversionResult::kOutOfMemory; };
     EXPECT_FALSE(ConvertToCp936("\xE4\xB8\xAD", 65001, failing).has_value());
     EXPECT_STREQ(ConvertToCp936("\xE4\xB8\xAD", 65001)->c_str(), "\xD6\xD0");
     // A decoded text that starts with NUL is empty by rule, not by failure.

@@ -26,13 +26,13 @@ TEST(PageTextOfBody, ReadsUtf8UpToTheFirstNulAsCodePage936) {
 TEST(ReadSignValues, TakesTheFirstMarkerPairThatGivesALongEnoughSign) {
     SignValues v = ReadSignValues("var PDOWNLOAD = 'UDAHaVg2AjsBNwUzAT';\nvar ajaxdata = '?ctdf';");
     ASSERT_TRUE(v.found);
-    EXPECT_EQ(S(v.sign), "UDAHaVg2AjsBNwUzAT");
+    EXPECT_EQ(v.sign, "UDAHaVg2AjsBNwUzAT");
     EXPECT_TRUE(v.signs.empty());
     EXPECT_EQ(S(FormBody(v)), "action=downprocess&sign=UDAHaVg2AjsBNwUzAT&ves=1");
 
     v = ReadSignValues("var pdownload = 'short';\nvar ajaxdata = 'AjQBbVQ4ADYFMA';");
     ASSERT_TRUE(v.found);
-    EXPECT_EQ(S(v.sign), "AjQBbVQ4ADYFMA");
+    EXPECT_EQ(v.sign, "AjQBbVQ4ADYFMA");
 }
 
 TEST(ReadSignValues, AShortAjaxdataGoesAlongAsSignsWithTheWebsign) {
@@ -41,8 +41,8 @@ TEST(ReadSignValues, AShortAjaxdataGoesAlongAsSignsWithTheWebsign) {
         "'websign':'7' },";
     const SignValues v = ReadSignValues(page);
     ASSERT_TRUE(v.found);
-    EXPECT_EQ(S(v.signs), "?ctdf");
-    EXPECT_EQ(S(v.websign), "7");
+    EXPECT_EQ(v.signs, "?ctdf");
+    EXPECT_EQ(v.websign, "7");
     EXPECT_EQ(S(FormBody(v)), "action=downprocess&signs=?ctdf&&sign=VjEFbgk_Bm9WZlc3AzQ&ves=1&websign=7");
 
     // Blank (ASCII and ideographic spaces, A1 A1): the short form.

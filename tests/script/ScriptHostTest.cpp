@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/WideText.h"
 #include "script/AutomationObject.h"
 #include "script/ComOwners.h"
 #include "script/JsonObject.h"
@@ -22,6 +21,7 @@
 #include "script/ScriptHost.h"
 #include "script/UnicodeEscapes.h"
 #include "script/VariantValue.h"
+#include "text/WideText.h"
 
 namespace quenlark {
 namespace {

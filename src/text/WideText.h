@@ -1,6 +1,6 @@
-// Every conversion between the library's texts (code page 936, whatever the system's ANSI code
-// page is) and the UTF-16 strings that WinHTTP and automation objects take and give. All go
-// through the platform seam's conversion with no flags: bytes that code page 936 cannot decode
+// The conversions between the library's texts (code page 936, whatever the system's ANSI code
+// page is) and the UTF-16 strings that WinHTTP and automation objects take and give, each a line
+// over the code page module (platform/CodePages.h): bytes that code page 936 cannot decode
 // become U+FFFD, characters it cannot encode become "?".
 #pragma once
 
@@ -17,13 +17,17 @@
 
 namespace quenlark {
 
-inline constexpr UINT kTextCodePage = 936;
-
 using UniqueBstr = UniqueResource<BSTR, &::SysFreeString>;
+
+// The units of a wide string as the code page module takes them (wchar_t is 16 bits here).
+[[nodiscard]] inline std::u16string_view Utf16Of(std::wstring_view wide) noexcept {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    return {reinterpret_cast<const char16_t*>(wide.data()), wide.size()};
+}
 
 // The text as UTF-16; empty for the empty text. Throws only std::bad_alloc.
 [[nodiscard]] std::wstring Cp936ToWide(std::string_view text);
-// A new BSTR of the text; the empty text gives no string (null).
+// A new BSTR of the text; the empty text, or a failed conversion, gives no string (null).
 [[nodiscard]] UniqueBstr Cp936ToBstr(const char* text) noexcept;
 // A new Text (RtAlloc) of the UTF-16 string up to its first NUL; no string or an empty one
 // gives the empty Text (null).
