@@ -173,6 +173,62 @@ double TimeStep(int rounds, Step step) {
     return quenlark::bench::Median(ms);
 }
 
+// The library's own work on the pages, step by step, each as the resolver does it, with its rate
+// beside a plain search (std::string_view::find, the C library's memchr and memcmp) through the
+// same bytes for a needle that is not there: what reading the bytes once costs.
+void TextSteps(const std::string& page, const std::string& frame, const std::string& answer, int rounds) {
+    using quenlark::OwnedByteSet;
+    using quenlark::OwnedText;
+    quenlark::RegexObject regex;
+    const OwnedText page1 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size()));
+    const OwnedText page2 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(frame.data(), frame.size()));
+    struct Row {
+        const char* step;
+        std::size_t bytes;
+        double ms;
+        double plainMs;
+    };
+    const auto plain = [&](const std::string_view bytes) {
+        return TimeStep(rounds * 10, [&] {
+            volatile std::size_t at = bytes.find("frameborder=\"9\" data-none");
+            (void)at;
+        });
+    };
+    const Row rows[] = {
+        {"share page: text (UTF-8 to 936)", page.size(),
+         TimeStep(rounds * 10, [&] { (void)quenlark::PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size())); }),
+         plain(page)},
+        {"share page: frame search", page1.length(),
+         TimeStep(rounds * 10, [&] { (void)quenlark::FrameSourceOfPage(regex, page1.Get()); }), plain(page1.view())},
+        {"frame page: text (UTF-8 to 936)", frame.size(),
+         TimeStep(rounds * 10,
+                  [&] { (void)quenlark::PageTextOfBody(OwnedByteSet::CopyOf(frame.data(), frame.size())); }),
+         plain(frame)},
+        {"frame page: marker search", page2.length(),
+         TimeStep(rounds * 10, [&] { (void)quenlark::ReadSignValues(page2.Get()); }), plain(page2.view())},
+        {"answer: JSON (a new object)", answer.size(),
+         TimeStep(rounds,
+                  [&] {
+                      quenlark::JsonObject json;
+                      json.Parse(answer.c_str());
+                      (void)json.GetText("dom");
+                      (void)json.GetText("url");
+                  }),
+         plain(answer)},
+    };
+    std::printf("\nThe library's page work (median ms; MB/s of the page's bytes; the plain search through them)\n");
+    std::printf("%-34s %9s %9s %10s %12s %7s\n", "step", "bytes", "ms", "MB/s", "plain MB/s", "share");
+    double total = 0;
+    for (const Row& row : rows) {
+        const double rate = static_cast<double>(row.bytes) / 1e3 / row.ms;
+        const double plainRate = static_cast<double>(row.bytes) / 1e3 / row.plainMs;
+        std::printf("%-34s %9zu %9.3f %10.1f %12.1f %7.2f\n", row.step, row.bytes, row.ms, rate, plainRate,
+                    rate / plainRate);
+        total += row.ms;
+    }
+    std::printf("%-34s %9s %9.3f\n", "sum", "", total);
+}
+
 // Where the difference goes: each step of a resolution alone, made by the library's own parts
 // as the resolver makes it, beside what the bare client does for it.
 void Breakdown(const std::string& shareUrl, int rounds) {
@@ -231,34 +287,6 @@ void Breakdown(const std::string& shareUrl, int rounds) {
                       quenlark::DelayWithEvents(5);
                       quenlark::DelayWithEvents(5);
                   })},
-        {"pages: text, frame, sign",
-         TimeStep(rounds,
-                  [&] {
-                      (void)Between(page, " src=\"/fn?", "\"");
-                      (void)Between(frame, "var pdownload = '", "';");
-                  }),
-         TimeStep(rounds,
-                  [&] {
-                      quenlark::RegexObject regex;
-                      const OwnedText page1 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size()));
-                      (void)quenlark::FrameSourceOfPage(regex, page1.get());
-                      const OwnedText page2 =
-                          quenlark::PageTextOfBody(OwnedByteSet::CopyOf(frame.data(), frame.size()));
-                      (void)quenlark::ReadSignValues(page2.get());
-                  })},
-        {"JSON answer",
-         TimeStep(rounds,
-                  [&] {
-                      (void)Unslash(Between(answer, "\"dom\":\"", "\""));
-                      (void)Unslash(Between(answer, "\"url\":\"", "\""));
-                  }),
-         TimeStep(rounds,
-                  [&] {
-                      quenlark::JsonObject json;
-                      json.Parse(answer.c_str());
-                      (void)json.GetText("dom");
-                      (void)json.GetText("url");
-                  })},
     };
     std::printf("\nThe steps one by one (median ms of %d runs each; the library's steps made by its own parts)\n",
                 rounds);
@@ -270,6 +298,7 @@ void Breakdown(const std::string& shareUrl, int rounds) {
         library += row.library;
     }
     std::printf("%-26s %10.2f %10.2f %10.2f\n", "sum", bare, library, library - bare);
+    TextSteps(page, frame, answer, rounds);
 }
 
 // The response headers of one GET without redirection, the body left unread.
