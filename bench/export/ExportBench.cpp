@@ -208,9 +208,9 @@ void Breakdown(const std::string& shareUrl, int rounds) {
     const Row rows[] = {
         {"share page (GET)", TimeStep(rounds, [&] { BareFetch(shareUrl, "GET", agent, {}, true); }),
          TimeStep(rounds,
-                  [&] { fetch({.url = shareUrl.c_str(), .requestHeaders = agentBlock.get(), .noRedirect = true}); })},
+                  [&] { fetch({.url = shareUrl.c_str(), .requestHeaders = agentBlock.Get(), .noRedirect = true}); })},
         {"frame page (GET)", TimeStep(rounds, [&] { BareFetch(frameUrl, "GET", agent + refererLine); }),
-         TimeStep(rounds, [&] { fetch({.url = frameUrl.c_str(), .requestHeaders = refererBlock.get()}); })},
+         TimeStep(rounds, [&] { fetch({.url = frameUrl.c_str(), .requestHeaders = refererBlock.Get()}); })},
         {"download process (POST)",
          TimeStep(rounds, [&] { BareFetch(ajax, "POST", agent + refererLine + formType, form); }),
          TimeStep(rounds,
@@ -218,7 +218,7 @@ void Breakdown(const std::string& shareUrl, int rounds) {
                       fetch({.url = ajax.c_str(),
                              .method = quenlark::kMethodPost,
                              .postText = form.c_str(),
-                             .requestHeaders = refererBlock.get()});
+                             .requestHeaders = refererBlock.Get()});
                   })},
         {"two pauses of 5 ms",
          TimeStep(rounds,
@@ -241,10 +241,10 @@ void Breakdown(const std::string& shareUrl, int rounds) {
                   [&] {
                       quenlark::RegexObject regex;
                       const OwnedText page1 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size()));
-                      (void)quenlark::FrameSourceOfPage(regex, page1.get());
+                      (void)quenlark::FrameSourceOfPage(regex, page1.Get());
                       const OwnedText page2 =
                           quenlark::PageTextOfBody(OwnedByteSet::CopyOf(frame.data(), frame.size()));
-                      (void)quenlark::ReadSignValues(page2.get());
+                      (void)quenlark::ReadSignValues(page2.Get());
                   })},
         {"JSON answer",
          TimeStep(rounds,
@@ -277,11 +277,11 @@ std::string BareHeaders(const std::string& url) {
     quenlark::bench::BareExchange exchange;
     if (!quenlark::bench::OpenBareExchange(url, "GET", {}, {}, true, exchange)) return {};
     DWORD size = 0;
-    ::WinHttpQueryHeaders(exchange.request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+    ::WinHttpQueryHeaders(exchange.request.Get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                           WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
     std::wstring wide(size / sizeof(wchar_t), L'\0');
     if (size == 0 ||
-        !::WinHttpQueryHeaders(exchange.request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+        !::WinHttpQueryHeaders(exchange.request.Get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                                wide.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
         return {};
     }

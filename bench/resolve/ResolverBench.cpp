@@ -140,9 +140,9 @@ int Memory() {
         OwnedByteSet body;
         (void)WebRequest(
             {.url = url.c_str(), .method = quenlark::kMethodGet, .noRedirect = true, .responseBytes = &body});
-        const OwnedText raw = ToText(TypedArg::ByteSetArg(body.get()));
-        const OwnedText text = Utf8ToAnsi(raw.get());
-        (void)regex.Create(kPattern, text.get(), kOptions);
+        const OwnedText raw = ToText(TypedArg::ByteSetArg(body.Get()));
+        const OwnedText text = Utf8ToAnsi(raw.Get());
+        (void)regex.Create(kPattern, text.Get(), kOptions);
         return std::string(regex.SubMatchText(1, 1).c_str());
     });
     report("share-page step, the resolver's way", [&] {
@@ -154,7 +154,7 @@ int Memory() {
                           .responseBytes = &body,
                           .limits = {.maxBodyBytes = std::uint64_t{32} << 20}});
         const OwnedText text = PageTextOfBody(std::move(body));
-        return std::string(FrameSourceOfPage(regex, text.get()).c_str());
+        return std::string(FrameSourceOfPage(regex, text.Get()).c_str());
     });
     // A whole resolution: the page at the size limit's doubled value so that it is read; the
     // frame page and the answer come from the same server.

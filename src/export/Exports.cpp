@@ -14,9 +14,9 @@ ResultSlot g_directLinkResult;
 // The worker inside its trace span.
 template <typename Worker>
 OwnedText Traced(const char* exportName, const OwnedText& argument, Worker worker) noexcept {
-    trace::CallScope call(exportName, argument.get());
-    OwnedText result = worker(argument.get());
-    call.Result(result.get());
+    trace::CallScope call(exportName, argument.Get());
+    OwnedText result = worker(argument.Get());
+    call.Result(result.Get());
     return result;
 }
 }  // namespace

@@ -54,7 +54,7 @@ std::string_view SignBetween(std::string_view page, const char* left, const char
 std::string_view WebsignOf(std::string_view page, std::string_view sign) {
     const OwnedText marker = JoinedText({sign, kWebsignAfterSign});
     OwnedText expanded;
-    return Between(page, QuotesExpanded(marker.get(), expanded), "' },");
+    return Between(page, QuotesExpanded(marker.Get(), expanded), "' },");
 }
 
 }  // namespace

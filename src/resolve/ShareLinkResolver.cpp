@@ -48,7 +48,7 @@ OwnedText FrameSourceOf(RegexObject& regex, const FrameLines::Hit& hit) {
     const std::string_view match = hit.line.substr(hit.match.begin, hit.match.end - hit.match.begin);
     if (match.size() <= kEngineMatchLimit) {
         const OwnedText subject = OwnedText::CopyOf(match);
-        if (!regex.Create(kFramePattern, subject.get(), kFrameOptions)) return {};
+        if (!regex.Create(kFramePattern, subject.Get(), kFrameOptions)) return {};
         return regex.SubMatchText(1, 1);
     }
     return OwnedText::CopyOf(hit.line.substr(hit.match.sourceBegin, hit.match.sourceEnd - hit.match.sourceBegin));
@@ -76,7 +76,7 @@ OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceBaseUrl, co
                       .limits = exchange.limits,
                       .decodeText = false});
     const OwnedText page = PageTextOfBody(std::move(body));
-    const OwnedText frameSrc = FrameSourceOfPage(regex, page.get());
+    const OwnedText frameSrc = FrameSourceOfPage(regex, page.Get());
     if (frameSrc.empty()) {
         trace::Line("failure", "no download frame on the share page (%d bytes of text)",
                     static_cast<int>(page.length()));
@@ -99,7 +99,7 @@ OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange) {
                       .decodeText = false});
     DelayWithEvents(kPauseMs);
     const OwnedText page = PageTextOfBody(std::move(body));
-    const SignValues values = ReadSignValues(page.get());  // views of the page
+    const SignValues values = ReadSignValues(page.Get());  // views of the page
     if (!values.found) {
         ShowMessage(kSignFailedMessage, platform::kMessageBoxOk);
         return {};
@@ -113,7 +113,7 @@ OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, con
                                const Exchange& exchange) {
     const OwnedText endpoint = JoinedText({TextView(serviceBaseUrl), "/ajaxm.php"});
     OwnedByteSet answer;
-    (void)WebRequest({.url = endpoint.get(),
+    (void)WebRequest({.url = endpoint.Get(),
                       .method = kMethodPost,
                       .postText = postBody,
                       .requestHeaders = exchange.headers,
@@ -122,7 +122,7 @@ OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, con
                       .decodeText = false});
     const OwnedText jsonText = AnswerTextOfBody(answer);
     answer.Reset();
-    const bool parsed = json.Parse(jsonText.get());
+    const bool parsed = json.Parse(jsonText.Get());
     const OwnedText dom = parsed ? json.GetText("dom") : OwnedText();
     const OwnedText path = parsed ? json.GetText("url") : OwnedText();
     if (!parsed) {
@@ -131,7 +131,7 @@ OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, con
         trace::Line("resolve", "answer: dom \"%s\", url \"%s\"", dom.c_str(), path.c_str());
         if (dom.empty()) trace::Line("failure", "the answer names no download host: \"%.200s\"", jsonText.c_str());
     }
-    OwnedText link = LinkOfAnswer(parsed, dom.get(), path.get());
+    OwnedText link = LinkOfAnswer(parsed, dom.Get(), path.Get());
     if (link.empty()) ShowMessage(kJsonFailedMessage, platform::kMessageBoxOk);
     return link;
 }
@@ -166,18 +166,18 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     JsonObject json;
     headers.Add("User-Agent", kDefaultUserAgent);
     OwnedText headerText = headers.ToHeaderText();
-    const Exchange share{.headers = headerText.get(),
+    const Exchange share{.headers = headerText.Get(),
                          .limits = {.maxBodyBytes = limits.maxBodyBytes, .maxTotalMs = limits.maxExchangeMs}};
     const OwnedText frameUrl = FrameUrlOfSharePage(regex, serviceBaseUrl, shareUrl, share);
 
     // The frame page is fetched with itself as the referrer, and so is the answer.
-    headers.Add("Referer", frameUrl.get());
+    headers.Add("Referer", frameUrl.Get());
     headerText = headers.ToHeaderText();
-    const OwnedText postBody = FormOfFramePage(frameUrl.get(), {.headers = headerText.get(), .limits = share.limits});
+    const OwnedText postBody = FormOfFramePage(frameUrl.Get(), {.headers = headerText.Get(), .limits = share.limits});
     if (postBody.empty()) return OwnedText::StaticEmpty();
-    const Exchange answer{.headers = headerText.get(),
+    const Exchange answer{.headers = headerText.Get(),
                           .limits = {.maxBodyBytes = limits.maxAnswerBytes, .maxTotalMs = limits.maxExchangeMs}};
-    return LinkOfDownloadAnswer(json, serviceBaseUrl, postBody.get(), answer);
+    return LinkOfDownloadAnswer(json, serviceBaseUrl, postBody.Get(), answer);
 }
 
 OwnedText ShareLinkResolver(const char* shareUrl) noexcept { return ResolveShareLink(ServiceBaseUrl, shareUrl, {}); }

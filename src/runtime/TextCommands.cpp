@@ -171,7 +171,7 @@ OwnedText ToUpperText(const char* text) noexcept {
     const std::string_view source = TextView(text);
     if (source.empty()) return {};
     OwnedText copy = OwnedText::CopyOf(source);
-    char* bytes = copy.get();
+    char* bytes = copy.Get();
     for (std::size_t at = 0; at < source.size(); at += CharLengthAt(source, at)) {
         if (bytes[at] >= 'a' && bytes[at] <= 'z') bytes[at] = static_cast<char>(bytes[at] - 32);
     }

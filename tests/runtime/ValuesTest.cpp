@@ -15,12 +15,12 @@ using testing_support::ExpectFatalExit;
 
 TEST(ConcatTexts, JoinsPartsAndAlwaysAllocates) {
     OwnedText joined = ConcatTexts({"ab", nullptr, "", "\xD6\xD0" /* 中 */, "c"});
-    EXPECT_STREQ(joined.get(),
+    EXPECT_STREQ(joined.Get(),
                  "ab\xD6\xD0"
                  "c");
     OwnedText empty = ConcatTexts({"", nullptr});
-    ASSERT_NE(empty.get(), nullptr);  // an allocated "", not null
-    EXPECT_STREQ(empty.get(), "");
+    ASSERT_NE(empty.Get(), nullptr);  // an allocated "", not null
+    EXPECT_STREQ(empty.Get(), "");
 }
 
 TEST(CompareTexts, OrdersUnsignedBytesAndTreatsNullAsEmpty) {
@@ -32,13 +32,13 @@ TEST(CompareTexts, OrdersUnsignedBytesAndTreatsNullAsEmpty) {
 }
 
 TEST(ByteSetValues, ConcatOfEmptiesIsNullAndCompareIsUnsigned) {
-    EXPECT_EQ(ConcatByteSets({nullptr, nullptr}).get(), nullptr);
+    EXPECT_EQ(ConcatByteSets({nullptr, nullptr}).Get(), nullptr);
     OwnedByteSet a = OwnedByteSet::CopyOf("\x01\x02", 2);
     OwnedByteSet b = OwnedByteSet::CopyOf("\x00\xFF", 2);
-    OwnedByteSet joined = ConcatByteSets({a.get(), nullptr, b.get()});
+    OwnedByteSet joined = ConcatByteSets({a.Get(), nullptr, b.Get()});
     ASSERT_EQ(joined.size(), 4u);
     EXPECT_EQ(joined.view(), std::string_view("\x01\x02\x00\xFF", 4));
-    EXPECT_EQ(ReadInt32(joined.get()), 1);
+    EXPECT_EQ(ReadInt32(joined.Get()), 1);
     EXPECT_EQ(CompareBytes("\x80", "\x7F", 1), 1);
     EXPECT_EQ(CompareBytes("a", "b", 0), 0);
     EXPECT_EQ(CompareBytes("ab", "ac", 2), -1);
@@ -117,7 +117,7 @@ TEST(ArraysDeathTest, IndexBelowOneIsRuntimeError4) {
     const auto record = ExpectFatalExit(0, [] {
         OwnedTextArray texts = OwnedTextArray::NewEmpty();
         texts.Append(OwnedText::CopyOf("x"));
-        CheckArrayIndex(texts.get(), 0, 0x04000007, 3);
+        CheckArrayIndex(texts.Get(), 0, 0x04000007, 3);
     });
     ASSERT_EQ(record.boxes.size(), 1u);
     // 数组成员引用下标必须大于等于1 on the second line; place and position in decimal.
@@ -136,8 +136,8 @@ TEST(ArraysDeathTest, IndexAboveTheCountIsRuntimeError1) {
     const auto record = ExpectFatalExit(0, [] {
         OwnedTextArray texts = OwnedTextArray::NewEmpty();
         texts.Append(OwnedText::CopyOf("x"));
-        CheckArrayIndex(texts.get(), 1, 1, 1);  // in range: nothing happens
-        CheckArrayIndex(texts.get(), 2, 1, 2);
+        CheckArrayIndex(texts.Get(), 1, 1, 1);  // in range: nothing happens
+        CheckArrayIndex(texts.Get(), 2, 1, 2);
     });
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_NE(record.boxes[0].text.find(

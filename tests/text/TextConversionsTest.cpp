@@ -30,7 +30,7 @@ TEST(CodePageModule, EachResultCode) {
     EXPECT_EQ(ToUtf16(12345, utf8, wide), ConversionResult::kUnknownCodePage);
     OwnedText text = OwnedText::CopyOf("left over");
     EXPECT_EQ(TextFromUtf16(12345, u"a", text), ConversionResult::kUnknownCodePage);
-    EXPECT_EQ(text.get(), nullptr);
+    EXPECT_EQ(text.Get(), nullptr);
 
     // Storage that cannot be had: nothing is written, and the caller hears of it.
     bool asked = false;
@@ -51,7 +51,7 @@ TEST(CodePageModule, TextsEndAtTheFirstZeroUnitAndFailuresToEncodeBecomeQuestion
               "\xD6\xD0"
               "a");
     EXPECT_EQ(TextFromUtf16(kCodePage936, std::u16string_view(u"\0b", 2), text), ConversionResult::kOk);
-    EXPECT_EQ(text.get(), nullptr);
+    EXPECT_EQ(text.Get(), nullptr);
     // 한 (U+D55C) has no code page 936 form; a server's text must not end the host either.
     EXPECT_EQ(TextFromUtf16(kCodePage936, u"x\uD55C", text, WhenHeapFails::kReport), ConversionResult::kOk);
     EXPECT_EQ(S(text), "x?");
@@ -110,10 +110,10 @@ TEST(CodePages, Utf16UnitsEndWithAZeroUnit) {
 
 TEST(CodePages, Utf16ToMultiByteStopsAtTheFirstZeroUnitAndAtTheEndOfTheBlock) {
     const OwnedByteSet stopped = OwnedByteSet::CopyOf("\x41\x00\x00\x00\x42\x00", 6);
-    EXPECT_EQ(S(Utf16ToMultiByte(stopped.get(), 65001)), "A");
+    EXPECT_EQ(S(Utf16ToMultiByte(stopped.Get(), 65001)), "A");
     const OwnedByteSet unterminated = OwnedByteSet::CopyOf("\x41\x00\x42\x00", 4);
-    EXPECT_EQ(S(Utf16ToMultiByte(unterminated.get(), 65001)), "AB");
-    EXPECT_EQ(Utf16ToMultiByte(nullptr, 936).get(), nullptr);
+    EXPECT_EQ(S(Utf16ToMultiByte(unterminated.Get(), 65001)), "AB");
+    EXPECT_EQ(Utf16ToMultiByte(nullptr, 936).Get(), nullptr);
 }
 
 }  // namespace
