@@ -89,7 +89,7 @@ inline bool MatchesAt(const std::string& text, std::size_t at, const std::string
 
 // A produced text: a live heap block of exactly length + 1 bytes (or null, or the literal "").
 inline void CheckTextBlock(const OwnedText& text) {
-    if (!text.Get() || text.Get() == EmptyTextLiteral) return;
+    if (!text.Get() || text.Get() == kEmptyText) return;
     FUZZ_CHECK(__sanitizer_get_ownership(text.Get()));
     FUZZ_CHECK(__sanitizer_get_allocated_size(text.Get()) == std::strlen(text.Get()) + 1);
 }

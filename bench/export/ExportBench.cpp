@@ -140,14 +140,14 @@ std::string BareResolve(const std::string& shareUrl, std::string* answerOut = nu
     const std::string agent = std::string("User-Agent: ") + quenlark::kDefaultUserAgent + "\r\n";
     const std::string page = BareFetch(shareUrl, "GET", agent, {}, true);
     const std::string frameUrl =
-        std::string(quenlark::ServiceBaseUrl) + Between(page, " src=\"/fn?", "\"").insert(0, "/fn?");
+        std::string(quenlark::kServiceOrigin) + Between(page, " src=\"/fn?", "\"").insert(0, "/fn?");
     ::Sleep(kPauseMs);
     const std::string frame = BareFetch(frameUrl, "GET", agent + "Referer: " + frameUrl + "\r\n");
     ::Sleep(kPauseMs);
     const std::string sign = Between(frame, "var pdownload = '", "';");
     if (sign.empty()) return {};
     const std::string answer =
-        BareFetch(std::string(quenlark::ServiceBaseUrl) + "/ajaxm.php", "POST",
+        BareFetch(std::string(quenlark::kServiceOrigin) + "/ajaxm.php", "POST",
                   agent + "Referer: " + frameUrl + "\r\nContent-Type: application/x-www-form-urlencoded\r\n",
                   "action=downprocess&sign=" + sign + "&ves=1");
     if (answerOut) *answerOut = answer;
@@ -157,7 +157,7 @@ std::string BareResolve(const std::string& shareUrl, std::string* answerOut = nu
 }
 
 bool IsDirectLink(const std::string& link) {
-    return link.rfind(std::string(quenlark::ServiceBaseUrl) + "/file/", 0) == 0 && link.size() > 40;
+    return link.rfind(std::string(quenlark::kServiceOrigin) + "/file/", 0) == 0 && link.size() > 40;
 }
 
 // Median milliseconds of `rounds` runs of `step`, after one untimed run.
@@ -180,11 +180,11 @@ void Breakdown(const std::string& shareUrl, int rounds) {
     using quenlark::OwnedText;
     const std::string agent = std::string("User-Agent: ") + quenlark::kDefaultUserAgent + "\r\n";
     const std::string page = BareFetch(shareUrl, "GET", agent, {}, true);
-    const std::string frameUrl = std::string(quenlark::ServiceBaseUrl) + "/fn?" + Between(page, " src=\"/fn?", "\"");
+    const std::string frameUrl = std::string(quenlark::kServiceOrigin) + "/fn?" + Between(page, " src=\"/fn?", "\"");
     const std::string refererLine = "Referer: " + frameUrl + "\r\n";
     const std::string frame = BareFetch(frameUrl, "GET", agent + refererLine);
     const std::string form = "action=downprocess&sign=" + Between(frame, "var pdownload = '", "';") + "&ves=1";
-    const std::string ajax = std::string(quenlark::ServiceBaseUrl) + "/ajaxm.php";
+    const std::string ajax = std::string(quenlark::kServiceOrigin) + "/ajaxm.php";
     const std::string formType = "Content-Type: application/x-www-form-urlencoded\r\n";
     const std::string answer = BareFetch(ajax, "POST", agent + refererLine + formType, form);
 
@@ -335,7 +335,7 @@ int Resolve(Library& library, const std::string& shareUrl, int rounds, int batch
         const std::string bare = BareResolve(shareUrl);
         if (!IsDirectLink(link) || !IsDirectLink(bare)) {
             std::fprintf(stderr, "no direct link from %s: HttpGetUrl \"%s\", bare \"%s\" (is the stand-in up at %s?)\n",
-                         shareUrl.c_str(), link.c_str(), bare.c_str(), quenlark::ServiceBaseUrl);
+                         shareUrl.c_str(), link.c_str(), bare.c_str(), quenlark::kServiceOrigin);
             return 1;
         }
     }
@@ -376,7 +376,7 @@ int Soak(Library& library, const std::string& shareUrl, int calls) {
     }
     if (!IsDirectLink(link)) {
         std::fprintf(stderr, "no direct link from %s (is the stand-in up at %s?)\n", shareUrl.c_str(),
-                     quenlark::ServiceBaseUrl);
+                     quenlark::kServiceOrigin);
         return 1;
     }
     std::printf("%d calls, HttpGetUrl and Quenlark_Location taking turns (each probes the link just resolved)\n",
@@ -463,7 +463,7 @@ struct Options {
     int rounds = 30;
     int batch = 10;
     int calls = 10000;
-    std::string share = std::string(quenlark::ServiceBaseUrl) + "/s/pdownload";
+    std::string share = std::string(quenlark::kServiceOrigin) + "/s/pdownload";
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {

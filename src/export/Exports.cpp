@@ -39,6 +39,7 @@ extern "C" char* __stdcall Quenlark_Location(const char* url) {
 
 extern "C" char* __stdcall HttpGetUrl(const char* shareUrl) {
     using namespace quenlark;
-    return CallExport(g_directLinkResult, shareUrl,
-                      [](const OwnedText& copy) { return Traced("HttpGetUrl", copy, ShareLinkResolver); });
+    return CallExport(g_directLinkResult, shareUrl, [](const OwnedText& copy) {
+        return Traced("HttpGetUrl", copy, [](const char* url) { return ResolveShareLink(url); });
+    });
 }

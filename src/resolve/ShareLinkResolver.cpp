@@ -10,7 +10,6 @@
 #include "resolve/ServiceConstants.h"
 #include "resolve/ShareAnswers.h"
 #include "runtime/Events.h"
-#include "runtime/MessageBox.h"
 #include "runtime/Trace.h"
 #include "runtime/Values.h"
 #include "script/JsonObject.h"
@@ -38,9 +37,13 @@ constexpr std::size_t kMinimumValueLength = 10;
 constexpr std::int32_t kPauseMs = 5;
 constexpr RegexOptions kFrameOptions{.caseSensitive = false, .multiline = false, .global = true};
 
-void ShowMessage(const char* text, unsigned flags) {
+// The caption of every box the resolver shows.
+const char kBoxCaption[] = "信息";
+
+// A failure the user is told of, in a box without owner; the trace has it too.
+void ShowFailureBox(const char* text, unsigned flags) {
     trace::Line("failure", "message box \"%s\"", text);
-    ShowMessageBox(TypedArg::TextArg(text), TypedArg::Int(static_cast<std::int32_t>(flags)));
+    (void)platform::ShowMessage(nullptr, text, kBoxCaption, flags);
 }
 
 // The group of one line's match.
@@ -65,7 +68,7 @@ struct Exchange {
 };
 
 // The share page, and in it the download frame: the frame's address on the service.
-OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceBaseUrl, const char* shareUrl,
+OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceOrigin, const char* shareUrl,
                               const Exchange& exchange) {
     OwnedByteSet body;
     (void)WebRequest({.url = shareUrl,
@@ -83,7 +86,7 @@ OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceBaseUrl, co
     } else {
         trace::Line("resolve", "download frame \"%s\"", frameSrc.c_str());
     }
-    return JoinedText({TextView(serviceBaseUrl), frameSrc.view()});
+    return JoinedText({TextView(serviceOrigin), frameSrc.view()});
 }
 
 // The frame page and the form its signing values make; null when it holds no sign, which the
@@ -101,7 +104,7 @@ OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange) {
     const OwnedText page = PageTextOfBody(std::move(body));
     const SignValues values = ReadSignValues(page.Get());  // views of the page
     if (!values.found) {
-        ShowMessage(kSignFailedMessage, platform::kMessageBoxOk);
+        ShowFailureBox(kSignFailedMessage, platform::kMessageBoxOk);
         return {};
     }
     return FormBody(values);
@@ -109,9 +112,9 @@ OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange) {
 
 // The download-process request, and the link its JSON answer names; the empty text when the
 // answer names none, which the user is told.
-OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, const char* postBody,
+OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceOrigin, const char* postBody,
                                const Exchange& exchange) {
-    const OwnedText endpoint = JoinedText({TextView(serviceBaseUrl), "/ajaxm.php"});
+    const OwnedText endpoint = JoinedText({TextView(serviceOrigin), "/ajaxm.php"});
     OwnedByteSet answer;
     (void)WebRequest({.url = endpoint.Get(),
                       .method = kMethodPost,
@@ -132,7 +135,7 @@ OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, con
         if (dom.empty()) trace::Line("failure", "the answer names no download host: \"%.200s\"", jsonText.c_str());
     }
     OwnedText link = LinkOfAnswer(parsed, dom.Get(), path.Get());
-    if (link.empty()) ShowMessage(kJsonFailedMessage, platform::kMessageBoxOk);
+    if (link.empty()) ShowFailureBox(kJsonFailedMessage, platform::kMessageBoxOk);
     return link;
 }
 
@@ -142,7 +145,7 @@ OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, con
 // handed to the engine, so no page makes it backtrack for long.
 OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
     if (!regex.Create(kFramePattern, kCarriageReturnProbe, kFrameOptions)) {
-        ShowMessage(kRegexFailedMessage, platform::kMessageBoxIconError);
+        ShowFailureBox(kRegexFailedMessage, platform::kMessageBoxIconError);
         return {};  // no engine, no matches
     }
     FrameLines lines(page ? std::string_view(page) : std::string_view(), {.carriageReturn = regex.MatchCount() == 0});
@@ -160,15 +163,15 @@ OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
     return {};
 }
 
-OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, const ResolverLimits& limits) noexcept {
+OwnedText ResolveShareLink(const char* shareUrl, const ResolverOptions& options) noexcept {
     NameValueList headers;
     RegexObject regex;  // initialises COM on this thread for the whole run
     JsonObject json;
     headers.Add("User-Agent", kDefaultUserAgent);
     OwnedText headerText = headers.ToHeaderText();
     const Exchange share{.headers = headerText.Get(),
-                         .limits = {.maxBodyBytes = limits.maxBodyBytes, .maxTotalMs = limits.maxExchangeMs}};
-    const OwnedText frameUrl = FrameUrlOfSharePage(regex, serviceBaseUrl, shareUrl, share);
+                         .limits = {.maxBodyBytes = options.maxBodyBytes, .maxTotalMs = options.maxExchangeMs}};
+    const OwnedText frameUrl = FrameUrlOfSharePage(regex, options.serviceOrigin, shareUrl, share);
 
     // The frame page is fetched with itself as the referrer, and so is the answer.
     headers.Add("Referer", frameUrl.Get());
@@ -176,10 +179,8 @@ OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, con
     const OwnedText postBody = FormOfFramePage(frameUrl.Get(), {.headers = headerText.Get(), .limits = share.limits});
     if (postBody.empty()) return OwnedText::StaticEmpty();
     const Exchange answer{.headers = headerText.Get(),
-                          .limits = {.maxBodyBytes = limits.maxAnswerBytes, .maxTotalMs = limits.maxExchangeMs}};
-    return LinkOfDownloadAnswer(json, serviceBaseUrl, postBody.Get(), answer);
+                          .limits = {.maxBodyBytes = options.maxAnswerBytes, .maxTotalMs = options.maxExchangeMs}};
+    return LinkOfDownloadAnswer(json, options.serviceOrigin, postBody.Get(), answer);
 }
-
-OwnedText ShareLinkResolver(const char* shareUrl) noexcept { return ResolveShareLink(ServiceBaseUrl, shareUrl, {}); }
 
 }  // namespace quenlark

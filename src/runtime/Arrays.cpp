@@ -11,8 +11,8 @@
 namespace quenlark {
 
 void* NewEmptyArray() noexcept {
-    void* block = RtAllocRaw(sizeof EmptyArrayTemplate);
-    std::memcpy(block, EmptyArrayTemplate, sizeof EmptyArrayTemplate);
+    void* block = RtAllocRaw(sizeof kEmptyArrayTemplate);
+    std::memcpy(block, kEmptyArrayTemplate, sizeof kEmptyArrayTemplate);
     return block;
 }
 

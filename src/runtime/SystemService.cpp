@@ -89,7 +89,7 @@ std::intptr_t AsResult(const void* p) noexcept { return reinterpret_cast<std::in
 }  // namespace
 
 const char* SkipProgramName(const char* line) noexcept {
-    if (!line) return EmptyTextLiteral;
+    if (!line) return kEmptyText;
     const char* end = line + std::strlen(line);
     const char* rest;
     if (*line == '"') {

@@ -222,7 +222,7 @@ void JsonObject::InitEngine() noexcept {
     com_.Enter();
     // The system control, else the in-library one.
     if (!CreateScriptControl(*engine_, kEngineProgId, "JavaScript")) return;
-    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(kHelperScript)});
     const OwnedText setup = ConcatTexts(
         {"var ", VariableName(), " = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')"});
     CallMethod(*engine_, "Eval", {TypedArg::TextArg(setup.Get())});
@@ -454,7 +454,7 @@ double JsonObject::EvalNumber(const char* statement) noexcept {
 
 void JsonObject::AddJsonScript() const noexcept {
     if (hasJsonScript_ || IsObjectEmpty(*engine_)) return;
-    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(JsonScript)});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(kJsonScript)});
     hasJsonScript_ = true;
 }
 

@@ -21,7 +21,7 @@ OwnedText Copy(const char* text) { return text ? OwnedText::CopyOf(text) : Owned
 
 // Both arrays start as (and return to) the shared empty array constant; the first append makes
 // a heap copy of it.
-OwnedTextArray SharedEmptyArray() { return OwnedTextArray::Adopt(const_cast<std::int32_t*>(EmptyArrayTemplate)); }
+OwnedTextArray SharedEmptyArray() { return OwnedTextArray::Adopt(const_cast<std::int32_t*>(kEmptyArrayTemplate)); }
 
 // The element at a checked index: the runtime's bounds check precedes every access.
 const char* At(const OwnedTextArray& array, std::size_t index, std::uint32_t position) {
@@ -42,8 +42,8 @@ NameValueList NameValueList::Copy() const noexcept {
 
 void NameValueList::Add(const char* name, const char* value, bool toUtf8) noexcept {
     if (toUtf8) {
-        names_.Append(AnsiToUtf8(name));
-        values_.Append(AnsiToUtf8(value));
+        names_.Append(Cp936ToUtf8(name));
+        values_.Append(Cp936ToUtf8(value));
     } else {
         names_.Append(quenlark::Copy(name));
         values_.Append(quenlark::Copy(value));

@@ -74,8 +74,8 @@ OwnedText Utf16ToMultiByte(const void* units, std::uint32_t codePage) noexcept {
     return text;
 }
 
-OwnedText Utf8ToAnsi(const char* utf8) noexcept { return Recode(utf8, kCodePageUtf8, kCodePage936); }
+OwnedText Utf8ToCp936(const char* utf8) noexcept { return Recode(utf8, kCodePageUtf8, kCodePage936); }
 
-OwnedText AnsiToUtf8(const char* text) noexcept { return Recode(text, kCodePage936, kCodePageUtf8); }
+OwnedText Cp936ToUtf8(const char* text) noexcept { return Recode(text, kCodePage936, kCodePageUtf8); }
 
 }  // namespace quenlark

@@ -108,9 +108,9 @@ TEST(Arrays, TextArrayOwnsItsElements) {
 }
 
 TEST(Arrays, FreeArrayDeepIgnoresAnImageLiteral) {
-    FreeArrayDeep(const_cast<std::int32_t*>(EmptyArrayTemplate));
+    FreeArrayDeep(const_cast<std::int32_t*>(kEmptyArrayTemplate));
     FreeArrayDeep(nullptr);
-    EXPECT_EQ(EmptyArrayTemplate[0], 1);
+    EXPECT_EQ(kEmptyArrayTemplate[0], 1);
 }
 
 TEST(ArraysDeathTest, IndexBelowOneIsRuntimeError4) {

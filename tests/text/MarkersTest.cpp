@@ -19,8 +19,8 @@ TEST(TextBetween, ValueUpToTheRightMarkerAfterTheLeftOne) {
 }
 
 TEST(TextBetween, MissingMarkerGivesTheStaticEmptyTextAndAnEmptyValueNull) {
-    EXPECT_EQ(TextBetween("a=1;", "b=", ";").Get(), EmptyTextLiteral);
-    EXPECT_EQ(TextBetween("a=1", "a=", ";").Get(), EmptyTextLiteral);
+    EXPECT_EQ(TextBetween("a=1;", "b=", ";").Get(), kEmptyText);
+    EXPECT_EQ(TextBetween("a=1", "a=", ";").Get(), kEmptyText);
     EXPECT_EQ(TextBetween("a=;", "a=", ";").Get(), nullptr);
     EXPECT_EQ(S(TextBetween("abc", "", "c")), "ab");  // an empty left marker matches at 1
 }
@@ -49,7 +49,7 @@ TEST(TextBetween, EuroSignAndFFBeforeAMarkerAreCharactersOfTheirOwn) {
     EXPECT_EQ(S(TextBetween("\x80k=1;", "k=", ";")), "1");  // a marker right after the sign
     EXPECT_EQ(S(TextAfter("a=b\x80=c", "=")), "c");
     EXPECT_EQ(S(TextBefore("a\xFF=b", "=")), "a\xFF");
-    EXPECT_EQ(TextBetween("k='\x80", "k='", "';").Get(), EmptyTextLiteral);  // at the end of the text
+    EXPECT_EQ(TextBetween("k='\x80", "k='", "';").Get(), kEmptyText);  // at the end of the text
 }
 
 TEST(TextBetween, StartPositionSkipsEarlierMarkers) {
@@ -60,8 +60,8 @@ TEST(TextBetween, StartPositionSkipsEarlierMarkers) {
 TEST(TextBeforeAndAfter, FirstAndLastMarker) {
     EXPECT_EQ(S(TextBefore("a=b=c", "=")), "a");
     EXPECT_EQ(S(TextAfter("a=b=c", "=")), "c");
-    EXPECT_EQ(TextBefore("abc", "=").Get(), EmptyTextLiteral);
-    EXPECT_EQ(TextAfter("abc", "=").Get(), EmptyTextLiteral);
+    EXPECT_EQ(TextBefore("abc", "=").Get(), kEmptyText);
+    EXPECT_EQ(TextAfter("abc", "=").Get(), kEmptyText);
     // A marker that ends the text is the last one: nothing follows it.
     EXPECT_EQ(S(TextAfter("a=b=", "=")), "");
     EXPECT_EQ(S(TextAfter("\xD6\xD0=\xCE\xC4", "=")), "\xCE\xC4");  // 中=文

@@ -32,7 +32,7 @@ TEST(NameValueList, RepeatedNamesKeepBothAndTheFirstWins) {
     EXPECT_EQ(S(list.ToFormText()), "k=2");
     list.Remove("absent");
     EXPECT_EQ(S(list.ToFormText()), "k=2");
-    EXPECT_EQ(list.GetValue("K").Get(), EmptyTextLiteral);  // exact comparison
+    EXPECT_EQ(list.GetValue("K").Get(), kEmptyText);  // exact comparison
     list.SetValue("new", "v");
     EXPECT_EQ(S(list.ToFormText()), "k=2&new=v");
 }
