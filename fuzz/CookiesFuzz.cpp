@@ -7,8 +7,7 @@
 #include "http/Cookies.h"
 #include "http/HeaderLines.h"
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
-#include "text/ByteLength.h"
+#include "runtime/Texts.h"
 #include "text/Markers.h"
 
 using namespace quenlark;
@@ -31,7 +30,7 @@ std::string NameOf(const std::string& entry) { return Str(CookieName(entry.c_str
 namespace reference {
 
 bool EndsWith(const char* text, const char* piece) {
-    return CompareTexts(TextRight(text, TextByteLength(piece)).Get(), piece) == 0;
+    return CompareText(TextRight(text, TextLength32(piece)).Get(), piece, true) == 0;
 }
 
 void CollectSetCookies(const char* line, OwnedText& returnCookies) {
@@ -49,7 +48,7 @@ void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& 
     for (std::size_t i = 1; i <= lines.size(); ++i) {
         const char* line = lines.At(i);
         const std::int32_t colon = FindText(line, ": ");
-        if (colon > 0 && CompareTexts(TextLeft(line, colon - 1).Get(), "Set-Cookie") == 0) {
+        if (colon > 0 && CompareText(TextLeft(line, colon - 1).Get(), "Set-Cookie", true) == 0) {
             reference::CollectSetCookies(line, returnCookies);
         }
         if (CompareText(TextLeft(line, 10).Get(), "Location: ", false) == 0) {
@@ -63,10 +62,10 @@ OwnedText RemoveDuplicateEntries(const char* text, const char* separator) {
     OwnedText output;
     for (std::size_t i = 1; i <= pieces.size(); ++i) {
         bool seen = false;
-        for (std::size_t j = 1; j < i && !seen; ++j) seen = CompareTexts(pieces.At(j), pieces.At(i)) == 0;
+        for (std::size_t j = 1; j < i && !seen; ++j) seen = CompareText(pieces.At(j), pieces.At(i), true) == 0;
         if (!seen) output = ConcatTexts({output.Get(), pieces.At(i), separator});
     }
-    return TextLeft(output.Get(), TextByteLength(output.Get()) - TextByteLength(separator));
+    return TextLeft(output.Get(), TextLength32(output.Get()) - TextLength32(separator));
 }
 
 OwnedText PrepareCookieText(const char* text) {
@@ -82,7 +81,7 @@ OwnedText MergeCookies(const char* oldSet, const char* newSet) {
         const OwnedText name = CookieName(olds.At(o));
         bool known = false;
         for (std::size_t n = 1; n <= merged.size() && !known; ++n) {
-            known = CompareTexts(CookieName(merged.At(n)).Get(), name.Get()) == 0;
+            known = CompareText(CookieName(merged.At(n)).Get(), name.Get(), true) == 0;
         }
         if (!known) merged.Append(olds.At(o) ? OwnedText::CopyOf(olds.At(o)) : OwnedText());
     }
@@ -90,7 +89,7 @@ OwnedText MergeCookies(const char* oldSet, const char* newSet) {
     for (std::size_t n = 1; n <= merged.size(); ++n) {
         if (!EndsWith(merged.At(n), "=deleted")) output = ConcatTexts({output.Get(), merged.At(n), "; "});
     }
-    output = TextLeft(output.Get(), TextByteLength(output.Get()) - 2);
+    output = TextLeft(output.Get(), TextLength32(output.Get()) - 2);
     return RemoveDuplicateEntries(output.Get(), "; ");
 }
 

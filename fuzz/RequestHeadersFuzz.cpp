@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 #include "http/RequestHeaders.h"
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;
@@ -39,8 +39,6 @@ const DefaultLine kDefaults[] = {
     {"Cache-Control: no-cache\r\n", 15, false},
 };
 
-std::int32_t Length(const char* text) { return static_cast<std::int32_t>(TextLength(text)); }
-
 OwnedText CapitalizeFirst(const char* word) {
     if (!word || !*word) return {};
     OwnedText copy = OwnedText::CopyOf(word);
@@ -66,10 +64,10 @@ OwnedText NormalizeHeaderNames(const char* block) {
         } else {
             newName = CapitalizeFirst(name.Get());
         }
-        const OwnedText rest = TextRight(line, Length(line) - Length(newName.Get()));
+        const OwnedText rest = TextRight(line, TextLength32(line) - TextLength32(newName.Get()));
         output = ConcatTexts({output.Get(), newName.Get(), rest.Get(), "\r\n"});
     }
-    return TextLeft(output.Get(), Length(output.Get()) - 2);
+    return TextLeft(output.Get(), TextLength32(output.Get()) - 2);
 }
 
 OwnedText HeaderValue(const char* block, const char* name) {
@@ -77,11 +75,11 @@ OwnedText HeaderValue(const char* block, const char* name) {
     const OwnedText marker = ConcatTexts({name, ": "});
     for (std::size_t i = 1; i <= lines.size(); ++i) {
         const char* line = lines.At(i);
-        if (CompareTexts(TextLeft(line, Length(name)).Get(), name) != 0) continue;
+        if (CompareText(TextLeft(line, TextLength32(name)).Get(), name, true) != 0) continue;
         const std::int32_t at = FindText(line, marker.Get());
         if (at == -1) return {};
-        const std::int32_t valueStart = at + Length(marker.Get());
-        return TextMiddle(line, valueStart, Length(line) - valueStart + 1);
+        const std::int32_t valueStart = at + TextLength32(marker.Get());
+        return TextMiddle(line, valueStart, TextLength32(line) - valueStart + 1);
     }
     return {};
 }
@@ -98,7 +96,7 @@ OwnedText BuildRequestHeaders(const char* requestHeaders, std::int32_t method, c
     }
     if (normalizeHeaders) block = NormalizeHeaderNames(block.Get());
     if (FindText(block.Get(), "Connection") != -1 &&
-        CompareTexts(HeaderValue(block.Get(), "Connection").Get(), "keep-alive") == 0) {
+        CompareText(HeaderValue(block.Get(), "Connection").Get(), "keep-alive", true) == 0) {
         block = ReplaceSubText(block.Get(), "Connection: keep-alive\r\n", {.replacement = "", .caseSensitive = true});
     }
     if (FindText(block.Get(), "Cookie:", std::nullopt, true) == -1 && *sendCookies) {

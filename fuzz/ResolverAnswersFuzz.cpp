@@ -9,7 +9,7 @@
 #include "FuzzSupport.h"
 #include "resolve/FrameSearch.h"
 #include "resolve/ShareAnswers.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;

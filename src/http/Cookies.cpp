@@ -5,7 +5,7 @@
 
 #include "runtime/PieceList.h"
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "text/Markers.h"
 
 namespace quenlark {

@@ -5,7 +5,7 @@
 #include "http/Cookies.h"
 #include "runtime/Events.h"
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 namespace quenlark {
 

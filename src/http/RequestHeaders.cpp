@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "text/TextBuilder.h"
 
 namespace quenlark {

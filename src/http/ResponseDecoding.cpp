@@ -10,7 +10,7 @@
 #include "runtime/Events.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "script/ComOwners.h"
 #include "text/TextConversions.h"
 
@@ -85,7 +85,7 @@ OwnedText ResponseDecoder::Decode(const OwnedByteSet& body) noexcept {
 
     const OwnedText name = regex_.SubMatchText(1, 1);
     // Only the exact lower-case names are known to be the library's own code page.
-    const bool local = CompareTexts(name.Get(), "gbk") == 0 || CompareTexts(name.Get(), "gb2312") == 0;
+    const bool local = name.view() == "gbk" || name.view() == "gb2312";
     if (!name.empty() && !local) {
         if (const auto codePage = CodePageOfMetaCharset(name.view())) {
             if (auto decoded = ConvertToCp936(body.view(), *codePage)) result = std::move(*decoded);

@@ -18,8 +18,8 @@
 #include "platform/Platform.h"
 #include "runtime/Events.h"
 #include "runtime/TextCommands.h"
+#include "runtime/Texts.h"
 #include "runtime/Trace.h"
-#include "runtime/Values.h"
 #include "text/WideText.h"
 
 namespace quenlark {

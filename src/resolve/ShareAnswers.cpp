@@ -6,8 +6,8 @@
 
 #include "platform/CodePages.h"
 #include "runtime/TextSearch.h"
+#include "runtime/Texts.h"
 #include "runtime/Trace.h"
-#include "runtime/Values.h"
 #include "text/Markers.h"
 #include "text/TextBuilder.h"
 #include "text/TextConversions.h"

@@ -11,8 +11,9 @@
 #include "runtime/Failure.h"
 #include "runtime/Memory.h"
 #include "runtime/TextSearch.h"
+#include "runtime/Texts.h"
+#include "runtime/Truncation.h"
 #include "runtime/Value.h"
-#include "runtime/Values.h"
 
 namespace quenlark {
 

@@ -1,7 +1,8 @@
 #include "script/RegexObject.h"
 
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
+#include "runtime/Truncation.h"
 #include "script/RegexStandIn.h"
 #include "text/WideText.h"
 

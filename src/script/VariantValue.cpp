@@ -5,7 +5,7 @@
 
 #include "runtime/Arrays.h"
 #include "runtime/Memory.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "script/AutomationRecord.h"
 #include "text/WideText.h"
 

@@ -1,11 +1,9 @@
 #include "text/NameValueList.h"
 
 #include "runtime/Arrays.h"
-#include "runtime/Failure.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
-#include "text/ByteLength.h"
+#include "runtime/Texts.h"
 #include "text/ReplacePairs.h"
 #include "text/TextConversions.h"
 #include "text/UrlEncoding.h"
@@ -61,7 +59,7 @@ void NameValueList::AddFormText(const char* text, bool toUtf8) noexcept {
             // Name before the first "=", value after the last one.
             const std::int32_t last = FindTextReverse(piece, "=");
             name = TextLeft(piece, first - 1);
-            value = TextRight(piece, TextByteLength(piece) - last);
+            value = TextRight(piece, TextLength32(piece) - last);
         }
         Add(name.Get(), value.Get(), toUtf8);
     }
@@ -69,14 +67,14 @@ void NameValueList::AddFormText(const char* text, bool toUtf8) noexcept {
 
 OwnedText NameValueList::GetValue(const char* name) const noexcept {
     for (std::size_t i = 1; i <= names_.size(); ++i) {
-        if (CompareTexts(At(names_, i, 2), name) == 0) return quenlark::Copy(At(values_, i, 3));
+        if (TextView(At(names_, i, 2)) == TextView(name)) return quenlark::Copy(At(values_, i, 3));
     }
     return OwnedText::StaticEmpty();
 }
 
 void NameValueList::SetValue(const char* name, const char* value) noexcept {
     for (std::size_t i = 1; i <= names_.size(); ++i) {
-        if (CompareTexts(At(names_, i, 4), name) == 0) {
+        if (TextView(At(names_, i, 4)) == TextView(name)) {
             CheckArrayIndex(values_.Get(), static_cast<std::int64_t>(i), kPlaceNameValueList, 5);
             values_.Set(i, quenlark::Copy(value));
             return;
@@ -96,7 +94,7 @@ OwnedText NameValueList::ToFormText(bool escape) const noexcept {
             form = ConcatTexts({form.Get(), name, "=", value, "&"});
         }
     }
-    return TextLeft(form.Get(), TextByteLength(form.Get()) - 1);
+    return TextLeft(form.Get(), TextLength32(form.Get()) - 1);
 }
 
 OwnedText NameValueList::ToHeaderText(bool escape) const noexcept {
@@ -106,7 +104,7 @@ OwnedText NameValueList::ToHeaderText(bool escape) const noexcept {
         const OwnedText escaped = escape ? UrlEncode(value, true) : OwnedText();
         lines = ConcatTexts({lines.Get(), At(names_, i, 8), ": ", escape ? escaped.Get() : value, "\r\n"});
     }
-    return TextLeft(lines.Get(), TextByteLength(lines.Get()) - 2);
+    return TextLeft(lines.Get(), TextLength32(lines.Get()) - 2);
 }
 
 void NameValueList::GetNames(OwnedTextArray& names) const noexcept { names = names_.DeepCopy(); }
@@ -120,7 +118,7 @@ void NameValueList::Clear() noexcept {
 
 void NameValueList::Remove(const char* name) noexcept {
     for (std::size_t i = 1; i <= names_.size(); ++i) {
-        if (CompareTexts(At(names_, i, 10), name) == 0) {
+        if (TextView(At(names_, i, 10)) == TextView(name)) {
             CheckArrayIndex(values_.Get(), static_cast<std::int64_t>(i), kPlaceNameValueList, 11);
             names_.RemoveAt(i);
             values_.RemoveAt(i);
@@ -142,12 +140,12 @@ OwnedText NameValueList::ToJsonText() const noexcept {
 OwnedText NameValueList::EscapeQuotes(const char* text) noexcept { return ReplacePairs(text, {{"\"", "\\\""}}); }
 
 OwnedText NameValueList::TrimEnds(OwnedText& text, const char* piece) noexcept {
-    const std::int32_t pieceLength = TextByteLength(piece);
+    const std::int32_t pieceLength = TextLength32(piece);
     if (pieceLength > 0) {
-        if (CompareTexts(TextRight(text.Get(), pieceLength).Get(), piece) == 0) {
-            text = TextLeft(text.Get(), TextByteLength(text.Get()) - pieceLength);
+        if (TextView(TextRight(text.Get(), pieceLength).Get()) == TextView(piece)) {
+            text = TextLeft(text.Get(), TextLength32(text.Get()) - pieceLength);
         }
-        if (TextStartsWith(text.Get(), piece)) text = TextRight(text.Get(), TextByteLength(text.Get()) - pieceLength);
+        if (TextStartsWith(text.Get(), piece)) text = TextRight(text.Get(), TextLength32(text.Get()) - pieceLength);
     }
     return quenlark::Copy(text.Get());
 }

@@ -4,7 +4,7 @@
 #include "platform/UniqueResource.h"
 #include "runtime/ByteSets.h"
 #include "runtime/Memory.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 namespace quenlark {
 

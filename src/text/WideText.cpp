@@ -4,7 +4,7 @@
 #include <new>
 
 #include "platform/CodePages.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "text/TextConversions.h"
 
 namespace quenlark {

@@ -11,7 +11,7 @@
 
 #include "resolve/FrameSearch.h"
 #include "resolve/ShareAnswers.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "script/RegexObject.h"
 
 namespace quenlark {

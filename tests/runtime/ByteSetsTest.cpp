@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "runtime/ByteSets.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "support/FatalRecorder.h"
 
 namespace quenlark {
@@ -19,8 +19,8 @@ TEST(ByteSetCommands, ConstructorsReturnNullForNothing) {
     EXPECT_EQ(BlankByteSet(0).Get(), nullptr);
     OwnedByteSet blank = BlankByteSet(3);
     EXPECT_EQ(blank.view(), std::string_view("\0\0\0", 3));
-    EXPECT_EQ(ByteSetLength(nullptr), 0);
-    EXPECT_EQ(ByteSetLength(blank.Get()), 3);
+    EXPECT_EQ(ByteSetSize(nullptr), 0);
+    EXPECT_EQ(ByteSetSize(blank.Get()), 3);
 }
 
 TEST(ByteSetCommands, LeftAndMiddleClampToTheBytes) {
@@ -33,6 +33,19 @@ TEST(ByteSetCommands, LeftAndMiddleClampToTheBytes) {
     EXPECT_EQ(ByteSetMiddle(four.Get(), 3, 10).view(), "\x03\x04");
     EXPECT_EQ(ByteSetMiddle(four.Get(), 6, 1).Get(), nullptr);
     EXPECT_EQ(ByteSetMiddle(four.Get(), 2, -1).Get(), nullptr);
+}
+
+TEST(ByteSetCommands, ConcatOfEmptiesIsNullAndCompareIsUnsigned) {
+    EXPECT_EQ(ConcatByteSets({nullptr, nullptr}).Get(), nullptr);
+    OwnedByteSet a = OwnedByteSet::CopyOf("\x01\x02", 2);
+    OwnedByteSet b = OwnedByteSet::CopyOf("\x00\xFF", 2);
+    OwnedByteSet joined = ConcatByteSets({a.Get(), nullptr, b.Get()});
+    ASSERT_EQ(joined.size(), 4u);
+    EXPECT_EQ(joined.view(), std::string_view("\x01\x02\x00\xFF", 4));
+    EXPECT_EQ(ReadInt32(joined.Get()), 1);
+    EXPECT_EQ(CompareBytes("\x80", "\x7F", 1), 1);
+    EXPECT_EQ(CompareBytes("a", "b", 0), 0);
+    EXPECT_EQ(CompareBytes("ab", "ac", 2), -1);
 }
 
 TEST(ByteSetCommands, ToByteSetTakesTheBytesOfEachBasicType) {

@@ -9,7 +9,7 @@
 #include "runtime/Shutdown.h"
 #include "runtime/SupportLibrary.h"
 #include "runtime/SystemService.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "support/FatalRecorder.h"
 
 namespace quenlark {

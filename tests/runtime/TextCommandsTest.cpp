@@ -191,6 +191,9 @@ TEST(PiecesAndCharacters, BytesSignsAndCase) {
     EXPECT_STREQ(TextMiddle("abcdef", 5, 9).Get(), "ef");
     EXPECT_EQ(TextMiddle("abc", 4, 1).Get(), nullptr);
     EXPECT_EQ(CompareText("abc", "ABC", true), 1);
+    EXPECT_EQ(CompareText(nullptr, "", true), 0);
+    EXPECT_EQ(CompareText("ab", "abc", true), -1);
+    EXPECT_EQ(CompareText("\x80", "z", true), 1);  // 0x80 sorts after 'z'
     EXPECT_EQ(CompareText("abc", "ABC", false), 0);
     EXPECT_LT(CompareText("abc", "ABD", false), 0);
     EXPECT_FALSE(TextStartsWith("abc", ""));

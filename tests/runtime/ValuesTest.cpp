@@ -5,7 +5,8 @@
 #include <limits>
 
 #include "runtime/Arrays.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
+#include "runtime/Truncation.h"
 #include "support/FatalRecorder.h"
 
 namespace quenlark {
@@ -21,27 +22,6 @@ TEST(ConcatTexts, JoinsPartsAndAlwaysAllocates) {
     OwnedText empty = ConcatTexts({"", nullptr});
     ASSERT_NE(empty.Get(), nullptr);  // an allocated "", not null
     EXPECT_STREQ(empty.Get(), "");
-}
-
-TEST(CompareTexts, OrdersUnsignedBytesAndTreatsNullAsEmpty) {
-    EXPECT_EQ(CompareTexts(nullptr, ""), 0);
-    EXPECT_EQ(CompareTexts("ab", "abc"), -1);
-    EXPECT_EQ(CompareTexts("abc", "ab"), 1);
-    EXPECT_EQ(CompareTexts("\x80", "z"), 1);  // 0x80 sorts after 'z'
-    EXPECT_EQ(CompareTexts("same", "same"), 0);
-}
-
-TEST(ByteSetValues, ConcatOfEmptiesIsNullAndCompareIsUnsigned) {
-    EXPECT_EQ(ConcatByteSets({nullptr, nullptr}).Get(), nullptr);
-    OwnedByteSet a = OwnedByteSet::CopyOf("\x01\x02", 2);
-    OwnedByteSet b = OwnedByteSet::CopyOf("\x00\xFF", 2);
-    OwnedByteSet joined = ConcatByteSets({a.Get(), nullptr, b.Get()});
-    ASSERT_EQ(joined.size(), 4u);
-    EXPECT_EQ(joined.view(), std::string_view("\x01\x02\x00\xFF", 4));
-    EXPECT_EQ(ReadInt32(joined.Get()), 1);
-    EXPECT_EQ(CompareBytes("\x80", "\x7F", 1), 1);
-    EXPECT_EQ(CompareBytes("a", "b", 0), 0);
-    EXPECT_EQ(CompareBytes("ab", "ac", 2), -1);
 }
 
 TEST(TruncateToInt64, RoundsTowardZeroAndMarksValuesWithoutIntegerForm) {

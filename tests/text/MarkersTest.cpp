@@ -3,7 +3,7 @@
 #include <string>
 
 #include "runtime/Memory.h"
-#include "text/ByteLength.h"
+#include "runtime/Texts.h"
 #include "text/Markers.h"
 #include "text/ReplacePairs.h"
 
@@ -81,11 +81,11 @@ TEST(ReplacePairs, AppliesThePairsInTurn) {
     EXPECT_EQ(S(ReplacePairs("abc", {{"", "x"}, {nullptr, "y"}})), "abc");
 }
 
-TEST(TextByteLength, CountsBytes) {
-    EXPECT_EQ(TextByteLength("\xD6\xD0"
-                             "ab"),
+TEST(TextLength32, CountsBytes) {
+    EXPECT_EQ(TextLength32("\xD6\xD0"
+                           "ab"),
               4);
-    EXPECT_EQ(TextByteLength(nullptr), 0);
+    EXPECT_EQ(TextLength32(nullptr), 0);
 }
 
 }  // namespace
