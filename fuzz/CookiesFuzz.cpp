@@ -7,8 +7,7 @@
 #include "http/Cookies.h"
 #include "http/HeaderLines.h"
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
-#include "text/ByteLength.h"
+#include "runtime/Texts.h"
 #include "text/Markers.h"
 
 using namespace quenlark;
@@ -31,17 +30,17 @@ std::string NameOf(const std::string& entry) { return Str(CookieName(entry.c_str
 namespace reference {
 
 bool EndsWith(const char* text, const char* piece) {
-    return CompareTexts(TextRight(text, TextByteLength(piece)).get(), piece) == 0;
+    return CompareText(TextRight(text, TextLength32(piece)).Get(), piece, true) == 0;
 }
 
 void CollectSetCookies(const char* line, OwnedText& returnCookies) {
     OwnedText entry;
     if (FindText(line, ";") != -1) {
-        entry = TrimSpaces(first_version::TextBetween(line, "Set-Cookie:", ";").get());
+        entry = TrimSpaces(first_version::TextBetween(line, "Set-Cookie:", ";").Get());
     } else {
-        entry = TrimSpaces(ReplaceSubText(line, "Set-Cookie:", {.replacement = ""}).get());
+        entry = TrimSpaces(ReplaceSubText(line, "Set-Cookie:", {.replacement = ""}).Get());
     }
-    returnCookies = ConcatTexts({returnCookies.get(), entry.get(), "; "});
+    returnCookies = ConcatTexts({returnCookies.Get(), entry.Get(), "; "});
 }
 
 void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& location) {
@@ -49,10 +48,10 @@ void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& 
     for (std::size_t i = 1; i <= lines.size(); ++i) {
         const char* line = lines.At(i);
         const std::int32_t colon = FindText(line, ": ");
-        if (colon > 0 && CompareTexts(TextLeft(line, colon - 1).get(), "Set-Cookie") == 0) {
+        if (colon > 0 && CompareText(TextLeft(line, colon - 1).Get(), "Set-Cookie", true) == 0) {
             reference::CollectSetCookies(line, returnCookies);
         }
-        if (CompareText(TextLeft(line, 10).get(), "Location: ", false) == 0) {
+        if (CompareText(TextLeft(line, 10).Get(), "Location: ", false) == 0) {
             location = TextRight(line, static_cast<std::int32_t>(TextLength(line)) - 10);
         }
     }
@@ -63,35 +62,35 @@ OwnedText RemoveDuplicateEntries(const char* text, const char* separator) {
     OwnedText output;
     for (std::size_t i = 1; i <= pieces.size(); ++i) {
         bool seen = false;
-        for (std::size_t j = 1; j < i && !seen; ++j) seen = CompareTexts(pieces.At(j), pieces.At(i)) == 0;
-        if (!seen) output = ConcatTexts({output.get(), pieces.At(i), separator});
+        for (std::size_t j = 1; j < i && !seen; ++j) seen = CompareText(pieces.At(j), pieces.At(i), true) == 0;
+        if (!seen) output = ConcatTexts({output.Get(), pieces.At(i), separator});
     }
-    return TextLeft(output.get(), TextByteLength(output.get()) - TextByteLength(separator));
+    return TextLeft(output.Get(), TextLength32(output.Get()) - TextLength32(separator));
 }
 
 OwnedText PrepareCookieText(const char* text) {
     OwnedText trimmed = TrimSpaces(text);
-    if (EndsWith(trimmed.get(), ";")) trimmed = ConcatTexts({trimmed.get(), " "});
+    if (EndsWith(trimmed.Get(), ";")) trimmed = ConcatTexts({trimmed.Get(), " "});
     return trimmed;
 }
 
 OwnedText MergeCookies(const char* oldSet, const char* newSet) {
-    const OwnedTextArray olds = SplitText(PrepareCookieText(oldSet).get(), "; ");
-    OwnedTextArray merged = SplitText(PrepareCookieText(newSet).get(), "; ");
+    const OwnedTextArray olds = SplitText(PrepareCookieText(oldSet).Get(), "; ");
+    OwnedTextArray merged = SplitText(PrepareCookieText(newSet).Get(), "; ");
     for (std::size_t o = 1; o <= olds.size(); ++o) {
         const OwnedText name = CookieName(olds.At(o));
         bool known = false;
         for (std::size_t n = 1; n <= merged.size() && !known; ++n) {
-            known = CompareTexts(CookieName(merged.At(n)).get(), name.get()) == 0;
+            known = CompareText(CookieName(merged.At(n)).Get(), name.Get(), true) == 0;
         }
         if (!known) merged.Append(olds.At(o) ? OwnedText::CopyOf(olds.At(o)) : OwnedText());
     }
     OwnedText output;
     for (std::size_t n = 1; n <= merged.size(); ++n) {
-        if (!EndsWith(merged.At(n), "=deleted")) output = ConcatTexts({output.get(), merged.At(n), "; "});
+        if (!EndsWith(merged.At(n), "=deleted")) output = ConcatTexts({output.Get(), merged.At(n), "; "});
     }
-    output = TextLeft(output.get(), TextByteLength(output.get()) - 2);
-    return RemoveDuplicateEntries(output.get(), "; ");
+    output = TextLeft(output.Get(), TextLength32(output.Get()) - 2);
+    return RemoveDuplicateEntries(output.Get(), "; ");
 }
 
 }  // namespace reference
@@ -123,7 +122,7 @@ void CheckAgainstReference(FuzzedDataProvider& input) {
     CheckTextBlock(cookies);
 
     const std::string sent = TakeText(input, 64);
-    FUZZ_CHECK(Same(MergeCookies(sent.c_str(), cookies.get()), reference::MergeCookies(sent.c_str(), cookies.get())));
+    FUZZ_CHECK(Same(MergeCookies(sent.c_str(), cookies.Get()), reference::MergeCookies(sent.c_str(), cookies.Get())));
     const std::string separator = TakeText(input, 3);
     FUZZ_CHECK(Same(RemoveDuplicateEntries(sent.c_str(), separator.c_str()),
                     reference::RemoveDuplicateEntries(sent.c_str(), separator.c_str())));

@@ -89,15 +89,15 @@ inline bool MatchesAt(const std::string& text, std::size_t at, const std::string
 
 // A produced text: a live heap block of exactly length + 1 bytes (or null, or the literal "").
 inline void CheckTextBlock(const OwnedText& text) {
-    if (!text.get() || text.get() == EmptyTextLiteral) return;
-    FUZZ_CHECK(__sanitizer_get_ownership(text.get()));
-    FUZZ_CHECK(__sanitizer_get_allocated_size(text.get()) == std::strlen(text.get()) + 1);
+    if (!text.Get() || text.Get() == kEmptyText) return;
+    FUZZ_CHECK(__sanitizer_get_ownership(text.Get()));
+    FUZZ_CHECK(__sanitizer_get_allocated_size(text.Get()) == std::strlen(text.Get()) + 1);
 }
 
 inline std::string Str(const OwnedText& text) { return text.c_str(); }
 
 // Null and "" are told apart: the outputs keep which of them they are.
-inline bool Same(const OwnedText& a, const OwnedText& b) { return !a.get() == !b.get() && a.view() == b.view(); }
+inline bool Same(const OwnedText& a, const OwnedText& b) { return !a.Get() == !b.Get() && a.view() == b.view(); }
 
 namespace first_version {
 

@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 #include "http/RequestHeaders.h"
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;
@@ -39,12 +39,10 @@ const DefaultLine kDefaults[] = {
     {"Cache-Control: no-cache\r\n", 15, false},
 };
 
-std::int32_t Length(const char* text) { return static_cast<std::int32_t>(TextLength(text)); }
-
 OwnedText CapitalizeFirst(const char* word) {
     if (!word || !*word) return {};
     OwnedText copy = OwnedText::CopyOf(word);
-    char& first = copy.get()[0];
+    char& first = copy.Get()[0];
     if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');
     return copy;
 }
@@ -58,18 +56,18 @@ OwnedText NormalizeHeaderNames(const char* block) {
         if (colon == -1) continue;
         const OwnedText name = TextLeft(line, colon - 1);
         OwnedText newName;
-        if (FindText(name.get(), "-") != -1) {
-            const OwnedTextArray words = SplitText(name.get(), "-");
+        if (FindText(name.Get(), "-") != -1) {
+            const OwnedTextArray words = SplitText(name.Get(), "-");
             for (std::size_t w = 1; w <= words.size(); ++w) {
-                newName = ConcatTexts({newName.get(), w > 1 ? "-" : "", CapitalizeFirst(words.At(w)).get()});
+                newName = ConcatTexts({newName.Get(), w > 1 ? "-" : "", CapitalizeFirst(words.At(w)).Get()});
             }
         } else {
-            newName = CapitalizeFirst(name.get());
+            newName = CapitalizeFirst(name.Get());
         }
-        const OwnedText rest = TextRight(line, Length(line) - Length(newName.get()));
-        output = ConcatTexts({output.get(), newName.get(), rest.get(), "\r\n"});
+        const OwnedText rest = TextRight(line, TextLength32(line) - TextLength32(newName.Get()));
+        output = ConcatTexts({output.Get(), newName.Get(), rest.Get(), "\r\n"});
     }
-    return TextLeft(output.get(), Length(output.get()) - 2);
+    return TextLeft(output.Get(), TextLength32(output.Get()) - 2);
 }
 
 OwnedText HeaderValue(const char* block, const char* name) {
@@ -77,11 +75,11 @@ OwnedText HeaderValue(const char* block, const char* name) {
     const OwnedText marker = ConcatTexts({name, ": "});
     for (std::size_t i = 1; i <= lines.size(); ++i) {
         const char* line = lines.At(i);
-        if (CompareTexts(TextLeft(line, Length(name)).get(), name) != 0) continue;
-        const std::int32_t at = FindText(line, marker.get());
+        if (CompareText(TextLeft(line, TextLength32(name)).Get(), name, true) != 0) continue;
+        const std::int32_t at = FindText(line, marker.Get());
         if (at == -1) return {};
-        const std::int32_t valueStart = at + Length(marker.get());
-        return TextMiddle(line, valueStart, Length(line) - valueStart + 1);
+        const std::int32_t valueStart = at + TextLength32(marker.Get());
+        return TextMiddle(line, valueStart, TextLength32(line) - valueStart + 1);
     }
     return {};
 }
@@ -92,18 +90,18 @@ OwnedText BuildRequestHeaders(const char* requestHeaders, std::int32_t method, c
     if (addDefaultHeaders) {
         for (const DefaultLine& header : kDefaults) {
             if (header.postOnly && method != 1) continue;
-            if (FindText(block.get(), TextLeft(header.line, header.probeLength).get(), std::nullopt, true) == -1)
-                block = ConcatTexts({block.get(), header.line});
+            if (FindText(block.Get(), TextLeft(header.line, header.probeLength).Get(), std::nullopt, true) == -1)
+                block = ConcatTexts({block.Get(), header.line});
         }
     }
-    if (normalizeHeaders) block = NormalizeHeaderNames(block.get());
-    if (FindText(block.get(), "Connection") != -1 &&
-        CompareTexts(HeaderValue(block.get(), "Connection").get(), "keep-alive") == 0) {
-        block = ReplaceSubText(block.get(), "Connection: keep-alive\r\n", {.replacement = "", .caseSensitive = true});
+    if (normalizeHeaders) block = NormalizeHeaderNames(block.Get());
+    if (FindText(block.Get(), "Connection") != -1 &&
+        CompareText(HeaderValue(block.Get(), "Connection").Get(), "keep-alive", true) == 0) {
+        block = ReplaceSubText(block.Get(), "Connection: keep-alive\r\n", {.replacement = "", .caseSensitive = true});
     }
-    if (FindText(block.get(), "Cookie:", std::nullopt, true) == -1 && *sendCookies) {
+    if (FindText(block.Get(), "Cookie:", std::nullopt, true) == -1 && *sendCookies) {
         const bool wholeLine = FindText(sendCookies, "Cookie:", std::nullopt, true) != -1;
-        block = ConcatTexts({block.get(), wholeLine ? "\r\n" : "\r\nCookie: ", sendCookies, "\r\n"});
+        block = ConcatTexts({block.Get(), wholeLine ? "\r\n" : "\r\nCookie: ", sendCookies, "\r\n"});
     }
     return block;
 }
@@ -147,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& line : Lines(headers.c_str())) {
         if (FindText(line.c_str(), ":") != -1) kept.push_back(line);  // a colon that starts a character
     }
-    const std::vector<std::string> out = Lines(normalized.get());
+    const std::vector<std::string> out = Lines(normalized.Get());
     FUZZ_CHECK(out.size() == kept.size());
     for (std::size_t i = 0; i < out.size() && i < kept.size(); ++i) FUZZ_CHECK(EqualIgnoringAsciiCase(out[i], kept[i]));
 

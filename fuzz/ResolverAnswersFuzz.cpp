@@ -9,7 +9,7 @@
 #include "FuzzSupport.h"
 #include "resolve/FrameSearch.h"
 #include "resolve/ShareAnswers.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;
@@ -116,7 +116,7 @@ OwnedText FirstFormBody(const char* page) {
         return first_version::TextBetween(page, left, right, std::nullopt, true);
     };
     const auto longEnough = [](const OwnedText& sign) { return sign.length() >= 10; };
-    const auto blank = [](const OwnedText& text) { return RemoveAllSpaces(text.get()).empty(); };
+    const auto blank = [](const OwnedText& text) { return RemoveAllSpaces(text.Get()).empty(); };
     OwnedText signs;
     OwnedText sign = between("var pdownload = '", "';");
     if (!longEnough(sign)) {
@@ -127,11 +127,11 @@ OwnedText FirstFormBody(const char* page) {
             if (!longEnough(sign)) return {};
         }
     }
-    const OwnedText websignLeft = ConcatTexts({sign.get(), "','ves':1,'websign':'"});
-    const OwnedText websign = between(websignLeft.get(), "' },");
-    if (blank(signs)) return ConcatTexts({"action=downprocess&sign=", sign.get(), "&ves=1"});
+    const OwnedText websignLeft = ConcatTexts({sign.Get(), "','ves':1,'websign':'"});
+    const OwnedText websign = between(websignLeft.Get(), "' },");
+    if (blank(signs)) return ConcatTexts({"action=downprocess&sign=", sign.Get(), "&ves=1"});
     return ConcatTexts(
-        {"action=downprocess&signs=", signs.get(), "&&sign=", sign.get(), "&ves=1&websign=", websign.get()});
+        {"action=downprocess&signs=", signs.Get(), "&&sign=", sign.Get(), "&ves=1&websign=", websign.Get()});
 }
 
 bool StandsBetween(const std::string& page, const std::string& left, const std::string& value,
@@ -150,7 +150,7 @@ void CheckSigns(const std::string& page) {
     const OwnedText body = FormBody(v);
     CheckTextBlock(body);
     const OwnedText first = FirstFormBody(page.c_str());
-    FUZZ_CHECK(v.found ? Str(body) == Str(first) : first.get() == nullptr);
+    FUZZ_CHECK(v.found ? Str(body) == Str(first) : first.Get() == nullptr);
     if (!v.found) return;
     const std::string sign(v.sign);
     FUZZ_CHECK(sign.size() >= 10);

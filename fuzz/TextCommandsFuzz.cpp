@@ -47,8 +47,8 @@ void CheckReplace(const std::string& text, const std::string& find, const std::s
         ReplaceSubText(text.c_str(), find.c_str(),
                        {.replacement = with.c_str(), .start = start, .count = count, .caseSensitive = caseSensitive});
     CheckTextBlock(result);
-    if (text.empty()) FUZZ_CHECK_RETURN(result.get() == nullptr);
-    FUZZ_CHECK(result.get() != nullptr);
+    if (text.empty()) FUZZ_CHECK_RETURN(result.Get() == nullptr);
+    FUZZ_CHECK(result.Get() != nullptr);
     if (find.empty() || (count && *count <= 0)) FUZZ_CHECK_RETURN(Str(result) == text);
     // Every replacement changes the length by the same amount.
     const long delta = static_cast<long>(with.size()) - static_cast<long>(find.size());
@@ -107,7 +107,7 @@ void CheckSpaces(const std::string& text) {
     const OwnedText removed = RemoveAllSpaces(text.c_str());
     CheckTextBlock(removed);
     FUZZ_CHECK(Str(removed) == kept);
-    if (text.empty()) FUZZ_CHECK(removed.get() == nullptr);
+    if (text.empty()) FUZZ_CHECK(removed.Get() == nullptr);
 
     const OwnedText trimmed = TrimSpaces(text.c_str());
     CheckTextBlock(trimmed);

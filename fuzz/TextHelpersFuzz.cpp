@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckTextBlock(between);
     FUZZ_CHECK(Same(between, first_version::TextBetween(text.c_str(), left.c_str(), right.c_str(), start, ignoreCase)));
     const bool plainMarkers = left.find('#') == std::string::npos && right.find('#') == std::string::npos;
-    if (between.get() && between.get() != EmptyTextLiteral && plainMarkers) {
+    if (between.Get() && between.Get() != kEmptyText && plainMarkers) {
         // left + value + right stand in the text, in that order.
         const std::string value = Str(between);
         bool found = false;

@@ -140,14 +140,14 @@ std::string BareResolve(const std::string& shareUrl, std::string* answerOut = nu
     const std::string agent = std::string("User-Agent: ") + quenlark::kDefaultUserAgent + "\r\n";
     const std::string page = BareFetch(shareUrl, "GET", agent, {}, true);
     const std::string frameUrl =
-        std::string(quenlark::ServiceBaseUrl) + Between(page, " src=\"/fn?", "\"").insert(0, "/fn?");
+        std::string(quenlark::kServiceOrigin) + Between(page, " src=\"/fn?", "\"").insert(0, "/fn?");
     ::Sleep(kPauseMs);
     const std::string frame = BareFetch(frameUrl, "GET", agent + "Referer: " + frameUrl + "\r\n");
     ::Sleep(kPauseMs);
     const std::string sign = Between(frame, "var pdownload = '", "';");
     if (sign.empty()) return {};
     const std::string answer =
-        BareFetch(std::string(quenlark::ServiceBaseUrl) + "/ajaxm.php", "POST",
+        BareFetch(std::string(quenlark::kServiceOrigin) + "/ajaxm.php", "POST",
                   agent + "Referer: " + frameUrl + "\r\nContent-Type: application/x-www-form-urlencoded\r\n",
                   "action=downprocess&sign=" + sign + "&ves=1");
     if (answerOut) *answerOut = answer;
@@ -157,7 +157,7 @@ std::string BareResolve(const std::string& shareUrl, std::string* answerOut = nu
 }
 
 bool IsDirectLink(const std::string& link) {
-    return link.rfind(std::string(quenlark::ServiceBaseUrl) + "/file/", 0) == 0 && link.size() > 40;
+    return link.rfind(std::string(quenlark::kServiceOrigin) + "/file/", 0) == 0 && link.size() > 40;
 }
 
 // Median milliseconds of `rounds` runs of `step`, after one untimed run.
@@ -236,11 +236,11 @@ void Breakdown(const std::string& shareUrl, int rounds) {
     using quenlark::OwnedText;
     const std::string agent = std::string("User-Agent: ") + quenlark::kDefaultUserAgent + "\r\n";
     const std::string page = BareFetch(shareUrl, "GET", agent, {}, true);
-    const std::string frameUrl = std::string(quenlark::ServiceBaseUrl) + "/fn?" + Between(page, " src=\"/fn?", "\"");
+    const std::string frameUrl = std::string(quenlark::kServiceOrigin) + "/fn?" + Between(page, " src=\"/fn?", "\"");
     const std::string refererLine = "Referer: " + frameUrl + "\r\n";
     const std::string frame = BareFetch(frameUrl, "GET", agent + refererLine);
     const std::string form = "action=downprocess&sign=" + Between(frame, "var pdownload = '", "';") + "&ves=1";
-    const std::string ajax = std::string(quenlark::ServiceBaseUrl) + "/ajaxm.php";
+    const std::string ajax = std::string(quenlark::kServiceOrigin) + "/ajaxm.php";
     const std::string formType = "Content-Type: application/x-www-form-urlencoded\r\n";
     const std::string answer = BareFetch(ajax, "POST", agent + refererLine + formType, form);
 
@@ -264,9 +264,9 @@ void Breakdown(const std::string& shareUrl, int rounds) {
     const Row rows[] = {
         {"share page (GET)", TimeStep(rounds, [&] { BareFetch(shareUrl, "GET", agent, {}, true); }),
          TimeStep(rounds,
-                  [&] { fetch({.url = shareUrl.c_str(), .requestHeaders = agentBlock.get(), .noRedirect = true}); })},
+                  [&] { fetch({.url = shareUrl.c_str(), .requestHeaders = agentBlock.Get(), .noRedirect = true}); })},
         {"frame page (GET)", TimeStep(rounds, [&] { BareFetch(frameUrl, "GET", agent + refererLine); }),
-         TimeStep(rounds, [&] { fetch({.url = frameUrl.c_str(), .requestHeaders = refererBlock.get()}); })},
+         TimeStep(rounds, [&] { fetch({.url = frameUrl.c_str(), .requestHeaders = refererBlock.Get()}); })},
         {"download process (POST)",
          TimeStep(rounds, [&] { BareFetch(ajax, "POST", agent + refererLine + formType, form); }),
          TimeStep(rounds,
@@ -274,7 +274,7 @@ void Breakdown(const std::string& shareUrl, int rounds) {
                       fetch({.url = ajax.c_str(),
                              .method = quenlark::kMethodPost,
                              .postText = form.c_str(),
-                             .requestHeaders = refererBlock.get()});
+                             .requestHeaders = refererBlock.Get()});
                   })},
         {"two pauses of 5 ms",
          TimeStep(rounds,
@@ -306,11 +306,11 @@ std::string BareHeaders(const std::string& url) {
     quenlark::bench::BareExchange exchange;
     if (!quenlark::bench::OpenBareExchange(url, "GET", {}, {}, true, exchange)) return {};
     DWORD size = 0;
-    ::WinHttpQueryHeaders(exchange.request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+    ::WinHttpQueryHeaders(exchange.request.Get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                           WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
     std::wstring wide(size / sizeof(wchar_t), L'\0');
     if (size == 0 ||
-        !::WinHttpQueryHeaders(exchange.request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+        !::WinHttpQueryHeaders(exchange.request.Get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                                wide.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
         return {};
     }
@@ -364,7 +364,7 @@ int Resolve(Library& library, const std::string& shareUrl, int rounds, int batch
         const std::string bare = BareResolve(shareUrl);
         if (!IsDirectLink(link) || !IsDirectLink(bare)) {
             std::fprintf(stderr, "no direct link from %s: HttpGetUrl \"%s\", bare \"%s\" (is the stand-in up at %s?)\n",
-                         shareUrl.c_str(), link.c_str(), bare.c_str(), quenlark::ServiceBaseUrl);
+                         shareUrl.c_str(), link.c_str(), bare.c_str(), quenlark::kServiceOrigin);
             return 1;
         }
     }
@@ -405,7 +405,7 @@ int Soak(Library& library, const std::string& shareUrl, int calls) {
     }
     if (!IsDirectLink(link)) {
         std::fprintf(stderr, "no direct link from %s (is the stand-in up at %s?)\n", shareUrl.c_str(),
-                     quenlark::ServiceBaseUrl);
+                     quenlark::kServiceOrigin);
         return 1;
     }
     std::printf("%d calls, HttpGetUrl and Quenlark_Location taking turns (each probes the link just resolved)\n",
@@ -492,7 +492,7 @@ struct Options {
     int rounds = 30;
     int batch = 10;
     int calls = 10000;
-    std::string share = std::string(quenlark::ServiceBaseUrl) + "/s/pdownload";
+    std::string share = std::string(quenlark::kServiceOrigin) + "/s/pdownload";
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {

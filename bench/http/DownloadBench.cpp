@@ -92,7 +92,7 @@ std::optional<std::uint64_t> ContentLength(HINTERNET request) {
 Download BareDownload(const std::string& url, bool keep) {
     quenlark::bench::BareExchange exchange;
     if (!quenlark::bench::OpenBareExchange(url, "GET", {}, {}, false, exchange)) return {};
-    HINTERNET request = exchange.request.get();
+    HINTERNET request = exchange.request.Get();
     std::uint64_t capacity = 0;
     if (keep) {
         const std::optional<std::uint64_t> announced = ContentLength(request);

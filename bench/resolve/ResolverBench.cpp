@@ -140,9 +140,9 @@ int Memory() {
         OwnedByteSet body;
         (void)WebRequest(
             {.url = url.c_str(), .method = quenlark::kMethodGet, .noRedirect = true, .responseBytes = &body});
-        const OwnedText raw = ToText(TypedArg::ByteSetArg(body.get()));
-        const OwnedText text = Utf8ToAnsi(raw.get());
-        (void)regex.Create(kPattern, text.get(), kOptions);
+        const OwnedText raw = ToText(TypedArg::ByteSetArg(body.Get()));
+        const OwnedText text = Utf8ToCp936(raw.Get());
+        (void)regex.Create(kPattern, text.Get(), kOptions);
         return std::string(regex.SubMatchText(1, 1).c_str());
     });
     report("share-page step, the resolver's way", [&] {
@@ -154,7 +154,7 @@ int Memory() {
                           .responseBytes = &body,
                           .limits = {.maxBodyBytes = std::uint64_t{32} << 20}});
         const OwnedText text = PageTextOfBody(std::move(body));
-        return std::string(FrameSourceOfPage(regex, text.get()).c_str());
+        return std::string(FrameSourceOfPage(regex, text.Get()).c_str());
     });
     // A whole resolution: the page at the size limit's doubled value so that it is read; the
     // frame page and the answer come from the same server.
@@ -164,7 +164,8 @@ int Memory() {
     server.Script("HTTP/1.1 200 OK\r\nContent-Length: 36\r\n\r\n{\"dom\":\"https://dl.test\",\"url\":\"?a\"}");
     const std::string origin = server.HttpsUrl("");
     PeakPrivateBytes sampler;
-    const OwnedText link = ResolveShareLink(origin.c_str(), url.c_str(), {.maxBodyBytes = std::uint64_t{32} << 20});
+    const OwnedText link =
+        ResolveShareLink(url.c_str(), {.serviceOrigin = origin.c_str(), .maxBodyBytes = std::uint64_t{32} << 20});
     const std::size_t peak = sampler.Stop();
     const double extra = (static_cast<double>(peak) - static_cast<double>(sampler.Baseline())) / kMiB;
     std::printf("%-44s page %.1f MiB  peak +%.1f MiB (%.1f pages)  link %s\n", "a whole resolution", page.size() / kMiB,
@@ -298,7 +299,7 @@ int Allocations() {
         server.Script("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
                       std::to_string(answer.size()) + "\r\n\r\n" + answer);
         g_counting = round > 0;  // the first call warms up what is made once
-        const OwnedText link = ResolveShareLink(origin.c_str(), url.c_str());
+        const OwnedText link = ResolveShareLink(url.c_str(), {.serviceOrigin = origin.c_str()});
         g_counting = false;
         if (link.empty()) {
             std::fprintf(stderr, "no link\n");

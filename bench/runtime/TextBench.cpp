@@ -69,7 +69,7 @@ void ReplaceSubTextWord(benchmark::State& state) {
     const std::string& text = Text(state.range(0), state.range(1));
     for (auto _ : state) {
         OwnedText replaced = ReplaceSubText(text.c_str(), kReplaced, {.replacement = "SHARED", .caseSensitive = true});
-        benchmark::DoNotOptimize(replaced.get());
+        benchmark::DoNotOptimize(replaced.Get());
     }
     Setup(state, text);
 }
@@ -78,7 +78,7 @@ void SplitTextLines(benchmark::State& state) {
     const std::string& text = Text(state.range(0), state.range(1));
     for (auto _ : state) {
         OwnedTextArray lines = SplitText(text.c_str(), "\n");
-        benchmark::DoNotOptimize(lines.get());
+        benchmark::DoNotOptimize(lines.Get());
     }
     Setup(state, text);
 }

@@ -98,11 +98,11 @@ int main(int argc, char** argv) {
     Report("RegexObject new + Create + SubMatchText (COM initialised)", rounds, regexRound);
     Report("JsonObject new + Parse + GetText x2 (COM initialised)", rounds, jsonRound);
     // For comparison: one engine as the JSON object makes it, without any statement.
-    Report("bare script control + Language + AddCode(HelperScript)", rounds, [] {
+    Report("bare script control + Language + AddCode(kHelperScript)", rounds, [] {
         quenlark::OwnedAutomationObject control = quenlark::OwnedAutomationObject::New();
         quenlark::CreateObject(*control, "MSScriptControl.ScriptControl");
         quenlark::SetProperty(*control, "Language", {quenlark::TypedArg::TextArg("JavaScript")});
-        (void)quenlark::CallMethod<bool>(*control, "AddCode", {quenlark::TypedArg::TextArg(quenlark::HelperScript)});
+        (void)quenlark::CallMethod<bool>(*control, "AddCode", {quenlark::TypedArg::TextArg(quenlark::kHelperScript)});
     });
     return 0;
 }

@@ -2,7 +2,8 @@
 #include <windows.h>
 
 #include "export/Exports.h"
-#include "runtime/Failure.h"
+#include "runtime/Shutdown.h"
+#include "runtime/Startup.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     switch (reason) {

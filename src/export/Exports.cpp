@@ -14,9 +14,9 @@ ResultSlot g_directLinkResult;
 // The worker inside its trace span.
 template <typename Worker>
 OwnedText Traced(const char* exportName, const OwnedText& argument, Worker worker) noexcept {
-    trace::CallScope call(exportName, argument.get());
-    OwnedText result = worker(argument.get());
-    call.Result(result.get());
+    trace::CallScope call(exportName, argument.Get());
+    OwnedText result = worker(argument.Get());
+    call.Result(result.Get());
     return result;
 }
 }  // namespace
@@ -39,6 +39,7 @@ extern "C" char* __stdcall Quenlark_Location(const char* url) {
 
 extern "C" char* __stdcall HttpGetUrl(const char* shareUrl) {
     using namespace quenlark;
-    return CallExport(g_directLinkResult, shareUrl,
-                      [](const OwnedText& copy) { return Traced("HttpGetUrl", copy, ShareLinkResolver); });
+    return CallExport(g_directLinkResult, shareUrl, [](const OwnedText& copy) {
+        return Traced("HttpGetUrl", copy, [](const char* url) { return ResolveShareLink(url); });
+    });
 }

@@ -5,7 +5,7 @@
 
 #include "runtime/PieceList.h"
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "text/Markers.h"
 
 namespace quenlark {
@@ -72,7 +72,7 @@ void SetCookieCollector::AppendWithoutName(std::string_view line) noexcept {
 }
 
 void CollectSetCookies(const char* line, OwnedText& returnCookies) noexcept {
-    SetCookieCollector collector(returnCookies.get());
+    SetCookieCollector collector(returnCookies.Get());
     collector.Add(TextView(line));
     returnCookies = collector.Take();
 }
@@ -82,7 +82,7 @@ void FinishCookies(OwnedText& returnCookies, const char* sendCookies, bool merge
     if (collected.ends_with(kSeparator)) {
         returnCookies = OwnedText::CopyOrNull(collected.substr(0, collected.size() - kSeparator.size()));
     }
-    if (mergeCookies && sendCookies && *sendCookies) returnCookies = MergeCookies(sendCookies, returnCookies.get());
+    if (mergeCookies && sendCookies && *sendCookies) returnCookies = MergeCookies(sendCookies, returnCookies.Get());
 }
 
 OwnedText MergeCookies(const char* oldSet, const char* newSet) noexcept {

@@ -5,7 +5,7 @@
 #include "http/Cookies.h"
 #include "runtime/Events.h"
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 namespace quenlark {
 
@@ -33,7 +33,7 @@ void VisitLine(std::string_view line, SetCookieCollector& cookies, OwnedText& lo
 }  // namespace
 
 void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& location) noexcept {
-    SetCookieCollector cookies(returnCookies.get());
+    SetCookieCollector cookies(returnCookies.Get());
     // As the text commands split a text: a CR LF whose CR is the second byte of a double-byte
     // character does not end a line, and a CR LF at the very end adds no empty line.
     std::string_view line;

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "text/TextBuilder.h"
 
 namespace quenlark {
@@ -162,7 +162,7 @@ OwnedText NormalizeHeaderNames(const char* block) noexcept {
 OwnedText CapitalizeFirst(const char* word) noexcept {
     if (!HasBytes(word)) return {};
     OwnedText copy = OwnedText::CopyOf(word);
-    Capitalize(copy.get()[0]);
+    Capitalize(copy.Get()[0]);
     return copy;
 }
 

@@ -32,7 +32,7 @@ char* ResponseBodyBuffer::InBlock(std::size_t size) noexcept {
         expected_ = 0;
     }
     if (!block_ || size > capacity_ - blockUsed_) return nullptr;
-    return reinterpret_cast<char*>(block_.get() + kByteSetHeader + blockUsed_);
+    return reinterpret_cast<char*>(block_.Get() + kByteSetHeader + blockUsed_);
 }
 
 char* ResponseBodyBuffer::NextChunk(std::size_t size) {
@@ -43,13 +43,13 @@ char* ResponseBodyBuffer::NextChunk(std::size_t size) {
     lastInBlock_ = false;
     if (!chunks_.empty()) {
         Chunk& last = chunks_.back();
-        if (size <= last.capacity - last.used) return last.bytes.get() + last.used;
+        if (size <= last.capacity - last.used) return last.bytes.Get() + last.used;
         if (last.used == 0) {
             chunks_.pop_back();  // nothing was kept in it
         } else if (last.used < last.capacity) {
             // Its end will never be written: given back, so that a run of reads that each just
             // miss the space left cannot hold twice the body.
-            if (void* trimmed = platform::HeapReallocate(last.bytes.get(), last.used)) {
+            if (void* trimmed = platform::HeapReallocate(last.bytes.Get(), last.used)) {
                 (void)last.bytes.Release();
                 last.bytes.Reset(static_cast<char*>(trimmed));
                 last.capacity = last.used;
@@ -60,7 +60,7 @@ char* ResponseBodyBuffer::NextChunk(std::size_t size) {
     Chunk chunk{HeapBlock::Adopt(static_cast<char*>(platform::HeapAllocate(capacity, false))), 0, capacity};
     if (!chunk.bytes) throw std::bad_alloc();
     chunks_.push_back(std::move(chunk));
-    return chunks_.back().bytes.get();
+    return chunks_.back().bytes.Get();
 }
 
 void ResponseBodyBuffer::Commit(std::size_t used) noexcept {
@@ -96,7 +96,7 @@ OwnedByteSet ResponseBodyBuffer::TakeByteSet() noexcept {
     WriteInt32(out + 4, static_cast<std::int32_t>(total_));
     unsigned char* at = out + kByteSetHeader + blockUsed_;
     for (Chunk& chunk : chunks_) {
-        if (chunk.used) std::memcpy(at, chunk.bytes.get(), chunk.used);
+        if (chunk.used) std::memcpy(at, chunk.bytes.Get(), chunk.used);
         at += chunk.used;
         chunk.bytes.Reset();
     }

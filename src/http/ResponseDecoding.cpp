@@ -10,7 +10,7 @@
 #include "runtime/Events.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "script/ComOwners.h"
 #include "text/TextConversions.h"
 
@@ -75,17 +75,17 @@ std::optional<OwnedText> ConvertToCp936(std::string_view bytes, std::uint32_t co
 }
 
 OwnedText ResponseDecoder::Decode(const OwnedByteSet& body) noexcept {
-    OwnedText result = ToText(TypedArg::ByteSetArg(body.get()));
+    OwnedText result = ToText(TypedArg::ByteSetArg(body.Get()));
     if (result.empty()) return result;  // no text, no meta tag to read
     ComApartmentUse com;
     com.Enter();
 
-    const OwnedText probe = TextLeft(result.get(), kProbeBytes);
-    if (!regex_.Create(kCharsetPattern, probe.get()) || regex_.MatchCount() < 1) return result;
+    const OwnedText probe = TextLeft(result.Get(), kProbeBytes);
+    if (!regex_.Create(kCharsetPattern, probe.Get()) || regex_.MatchCount() < 1) return result;
 
     const OwnedText name = regex_.SubMatchText(1, 1);
     // Only the exact lower-case names are known to be the library's own code page.
-    const bool local = CompareTexts(name.get(), "gbk") == 0 || CompareTexts(name.get(), "gb2312") == 0;
+    const bool local = name.view() == "gbk" || name.view() == "gb2312";
     if (!name.empty() && !local) {
         if (const auto codePage = CodePageOfMetaCharset(name.view())) {
             if (auto decoded = ConvertToCp936(body.view(), *codePage)) result = std::move(*decoded);

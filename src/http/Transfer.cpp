@@ -100,18 +100,18 @@ const char* Open(const TransferPlan& plan, Handles& h, StepFailure& failure) {
     QUENLARK_WINHTTP_STEP(kStatusNoSession, Opened(h.session, ::WinHttpOpen(nullptr, accessType, proxyName.c_str(),
                                                                             WINHTTP_NO_PROXY_BYPASS, 0)));
     const int t = static_cast<int>(plan.limits.Cap(plan.stepTimeoutMs));
-    QUENLARK_WINHTTP_STEP(kStatusTimeouts, ::WinHttpSetTimeouts(h.session.get(), t, t, t, t));
+    QUENLARK_WINHTTP_STEP(kStatusTimeouts, ::WinHttpSetTimeouts(h.session.Get(), t, t, t, t));
     QUENLARK_WINHTTP_STEP(kStatusNoConnection,
-                          Opened(h.connection, ::WinHttpConnect(h.session.get(), host.c_str(), parts.nPort, 0)));
+                          Opened(h.connection, ::WinHttpConnect(h.session.Get(), host.c_str(), parts.nPort, 0)));
     QUENLARK_WINHTTP_STEP(
         kStatusNoRequest,
         Opened(h.request,
-               ::WinHttpOpenRequest(h.connection.get(), plan.verb.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
+               ::WinHttpOpenRequest(h.connection.Get(), plan.verb.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                     WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0)));
     // Waiting for the response headers has a time-out of its own, which WinHttpSetTimeouts
     // does not set everywhere (90 seconds by default): without this a silent server holds the
     // exchange far beyond the time-out asked for.
-    SetDwordOption(h.request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
+    SetDwordOption(h.request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
     return nullptr;
 }
 
@@ -250,7 +250,7 @@ BodyRead ReadBody(const TransferPlan& plan, HINTERNET request, const TransferHan
 void Run(const TransferPlan& plan, TransferResult& result, TransferHandoff* handoff) {
     Handles h;
     if ((result.failedStatus = Open(plan, h, result.failure))) return;
-    HINTERNET request = h.request.get();
+    HINTERNET request = h.request.Get();
     // Failures of the option steps leave the message queue alone.
     if ((result.failedStatus = SetOptions(plan, request, result.failure))) {
         result.pumpAtExit = false;

@@ -18,8 +18,8 @@
 #include "platform/Platform.h"
 #include "runtime/Events.h"
 #include "runtime/TextCommands.h"
+#include "runtime/Texts.h"
 #include "runtime/Trace.h"
-#include "runtime/Values.h"
 #include "text/WideText.h"
 
 namespace quenlark {
@@ -134,7 +134,7 @@ TransferPlan MakePlan(const WebRequestParams& p, ResponseBody bodyMode) {
     plan.noRedirect = p.noRedirect.value_or(false);
     const OwnedText block = BuildRequestHeaders(p.requestHeaders, method, p.sendCookies,
                                                 p.addDefaultHeaders.value_or(true), p.normalizeHeaders.value_or(true));
-    plan.headerBlock = Wide(block.get());
+    plan.headerBlock = Wide(block.Get());
     // The body goes out whatever the method; the bytes win over the text.
     if (ByteSetSize(p.postBytes) > 0) {
         plan.body.assign(reinterpret_cast<const char*>(ByteSetBytes(p.postBytes)), ByteSetSize(p.postBytes));
@@ -176,8 +176,8 @@ OwnedText RunExchange(const WebRequestParams& p, ResponseBody bodyMode) {
         status = OwnedText::CopyOf(transfer.failedStatus);
     } else if (transfer.headersRead) {
         responseHeaders = WideToCp936(transfer.rawHeaders);
-        status = StatusTextOf(responseHeaders.get());
-        VisitHeaderLines(responseHeaders.get(), returnCookies, location);
+        status = StatusTextOf(responseHeaders.Get());
+        VisitHeaderLines(responseHeaders.Get(), returnCookies, location);
         FinishCookies(returnCookies, p.sendCookies, p.mergeCookies.value_or(true));
         if (transfer.read != BodyRead::Whole) {
             // Part of a body is no body: the exchange failed, whatever the status line said.

@@ -45,8 +45,6 @@ public:
     ~UniqueResource() { Reset(); }
 
     [[nodiscard]] T Get() const noexcept { return p_; }
-    // The earlier spelling of Get, until its last callers move over.
-    [[nodiscard]] T get() const noexcept { return p_; }
     [[nodiscard]] T* Address() noexcept { return &p_; }
     [[nodiscard]] T* Put() noexcept {
         Reset();

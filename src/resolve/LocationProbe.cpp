@@ -18,7 +18,7 @@ OwnedText LocationProbe(const char* url, const ProbeLimits& limits) noexcept {
     OwnedText responseHeaders;
     (void)WebRequest({.url = url,
                       .method = kMethodGet,
-                      .requestHeaders = headerText.get(),
+                      .requestHeaders = headerText.Get(),
                       .responseHeaders = &responseHeaders,
                       .noRedirect = true,
                       .limits = {.maxTotalMs = limits.maxExchangeMs}},
@@ -26,7 +26,7 @@ OwnedText LocationProbe(const char* url, const ProbeLimits& limits) noexcept {
 
     // Only a line that begins with the name counts ("Content-Location: " must not match); the
     // block starts with the status line, so every header line follows a CR LF.
-    OwnedText location = TextBetween(responseHeaders.get(), "\r\nLocation: ", "\r\n", std::nullopt, true);
+    OwnedText location = TextBetween(responseHeaders.Get(), "\r\nLocation: ", "\r\n", std::nullopt, true);
     if (location.empty() && !responseHeaders.empty()) trace::Line("failure", "the response has no Location line");
     return location;
 }

@@ -6,8 +6,8 @@
 
 #include "platform/CodePages.h"
 #include "runtime/TextSearch.h"
+#include "runtime/Texts.h"
 #include "runtime/Trace.h"
-#include "runtime/Values.h"
 #include "text/Markers.h"
 #include "text/TextBuilder.h"
 #include "text/TextConversions.h"
@@ -54,7 +54,7 @@ std::string_view SignBetween(std::string_view page, const char* left, const char
 std::string_view WebsignOf(std::string_view page, std::string_view sign) {
     const OwnedText marker = JoinedText({sign, kWebsignAfterSign});
     OwnedText expanded;
-    return Between(page, QuotesExpanded(marker.get(), expanded), "' },");
+    return Between(page, QuotesExpanded(marker.Get(), expanded), "' },");
 }
 
 }  // namespace

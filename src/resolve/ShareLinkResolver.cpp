@@ -10,9 +10,8 @@
 #include "resolve/ServiceConstants.h"
 #include "resolve/ShareAnswers.h"
 #include "runtime/Events.h"
-#include "runtime/MessageBox.h"
+#include "runtime/Texts.h"
 #include "runtime/Trace.h"
-#include "runtime/Values.h"
 #include "script/JsonObject.h"
 #include "script/RegexObject.h"
 #include "text/NameValueList.h"
@@ -38,9 +37,13 @@ constexpr std::size_t kMinimumValueLength = 10;
 constexpr std::int32_t kPauseMs = 5;
 constexpr RegexOptions kFrameOptions{.caseSensitive = false, .multiline = false, .global = true};
 
-void ShowMessage(const char* text, unsigned flags) {
+// The caption of every box the resolver shows.
+const char kBoxCaption[] = "信息";
+
+// A failure the user is told of, in a box without owner; the trace has it too.
+void ShowFailureBox(const char* text, unsigned flags) {
     trace::Line("failure", "message box \"%s\"", text);
-    ShowMessageBox(TypedArg::TextArg(text), TypedArg::Int(static_cast<std::int32_t>(flags)));
+    (void)platform::ShowMessage(nullptr, text, kBoxCaption, flags);
 }
 
 // The group of one line's match.
@@ -48,7 +51,7 @@ OwnedText FrameSourceOf(RegexObject& regex, const FrameLines::Hit& hit) {
     const std::string_view match = hit.line.substr(hit.match.begin, hit.match.end - hit.match.begin);
     if (match.size() <= kEngineMatchLimit) {
         const OwnedText subject = OwnedText::CopyOf(match);
-        if (!regex.Create(kFramePattern, subject.get(), kFrameOptions)) return {};
+        if (!regex.Create(kFramePattern, subject.Get(), kFrameOptions)) return {};
         return regex.SubMatchText(1, 1);
     }
     return OwnedText::CopyOf(hit.line.substr(hit.match.sourceBegin, hit.match.sourceEnd - hit.match.sourceBegin));
@@ -65,7 +68,7 @@ struct Exchange {
 };
 
 // The share page, and in it the download frame: the frame's address on the service.
-OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceBaseUrl, const char* shareUrl,
+OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceOrigin, const char* shareUrl,
                               const Exchange& exchange) {
     OwnedByteSet body;
     (void)WebRequest({.url = shareUrl,
@@ -76,14 +79,14 @@ OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceBaseUrl, co
                       .limits = exchange.limits,
                       .decodeText = false});
     const OwnedText page = PageTextOfBody(std::move(body));
-    const OwnedText frameSrc = FrameSourceOfPage(regex, page.get());
+    const OwnedText frameSrc = FrameSourceOfPage(regex, page.Get());
     if (frameSrc.empty()) {
         trace::Line("failure", "no download frame on the share page (%d bytes of text)",
                     static_cast<int>(page.length()));
     } else {
         trace::Line("resolve", "download frame \"%s\"", frameSrc.c_str());
     }
-    return JoinedText({TextView(serviceBaseUrl), frameSrc.view()});
+    return JoinedText({TextView(serviceOrigin), frameSrc.view()});
 }
 
 // The frame page and the form its signing values make; null when it holds no sign, which the
@@ -99,9 +102,9 @@ OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange) {
                       .decodeText = false});
     DelayWithEvents(kPauseMs);
     const OwnedText page = PageTextOfBody(std::move(body));
-    const SignValues values = ReadSignValues(page.get());  // views of the page
+    const SignValues values = ReadSignValues(page.Get());  // views of the page
     if (!values.found) {
-        ShowMessage(kSignFailedMessage, platform::kMessageBoxOk);
+        ShowFailureBox(kSignFailedMessage, platform::kMessageBoxOk);
         return {};
     }
     return FormBody(values);
@@ -109,11 +112,11 @@ OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange) {
 
 // The download-process request, and the link its JSON answer names; the empty text when the
 // answer names none, which the user is told.
-OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, const char* postBody,
+OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceOrigin, const char* postBody,
                                const Exchange& exchange) {
-    const OwnedText endpoint = JoinedText({TextView(serviceBaseUrl), "/ajaxm.php"});
+    const OwnedText endpoint = JoinedText({TextView(serviceOrigin), "/ajaxm.php"});
     OwnedByteSet answer;
-    (void)WebRequest({.url = endpoint.get(),
+    (void)WebRequest({.url = endpoint.Get(),
                       .method = kMethodPost,
                       .postText = postBody,
                       .requestHeaders = exchange.headers,
@@ -122,7 +125,7 @@ OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, con
                       .decodeText = false});
     const OwnedText jsonText = AnswerTextOfBody(answer);
     answer.Reset();
-    const bool parsed = json.Parse(jsonText.get());
+    const bool parsed = json.Parse(jsonText.Get());
     const OwnedText dom = parsed ? json.GetText("dom") : OwnedText();
     const OwnedText path = parsed ? json.GetText("url") : OwnedText();
     if (!parsed) {
@@ -131,8 +134,8 @@ OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, con
         trace::Line("resolve", "answer: dom \"%s\", url \"%s\"", dom.c_str(), path.c_str());
         if (dom.empty()) trace::Line("failure", "the answer names no download host: \"%.200s\"", jsonText.c_str());
     }
-    OwnedText link = LinkOfAnswer(parsed, dom.get(), path.get());
-    if (link.empty()) ShowMessage(kJsonFailedMessage, platform::kMessageBoxOk);
+    OwnedText link = LinkOfAnswer(parsed, dom.Get(), path.Get());
+    if (link.empty()) ShowFailureBox(kJsonFailedMessage, platform::kMessageBoxOk);
     return link;
 }
 
@@ -142,7 +145,7 @@ OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceBaseUrl, con
 // handed to the engine, so no page makes it backtrack for long.
 OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
     if (!regex.Create(kFramePattern, kCarriageReturnProbe, kFrameOptions)) {
-        ShowMessage(kRegexFailedMessage, platform::kMessageBoxIconError);
+        ShowFailureBox(kRegexFailedMessage, platform::kMessageBoxIconError);
         return {};  // no engine, no matches
     }
     FrameLines lines(page ? std::string_view(page) : std::string_view(), {.carriageReturn = regex.MatchCount() == 0});
@@ -160,26 +163,24 @@ OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
     return {};
 }
 
-OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl, const ResolverLimits& limits) noexcept {
+OwnedText ResolveShareLink(const char* shareUrl, const ResolverOptions& options) noexcept {
     NameValueList headers;
     RegexObject regex;  // initialises COM on this thread for the whole run
     JsonObject json;
     headers.Add("User-Agent", kDefaultUserAgent);
     OwnedText headerText = headers.ToHeaderText();
-    const Exchange share{.headers = headerText.get(),
-                         .limits = {.maxBodyBytes = limits.maxBodyBytes, .maxTotalMs = limits.maxExchangeMs}};
-    const OwnedText frameUrl = FrameUrlOfSharePage(regex, serviceBaseUrl, shareUrl, share);
+    const Exchange share{.headers = headerText.Get(),
+                         .limits = {.maxBodyBytes = options.maxBodyBytes, .maxTotalMs = options.maxExchangeMs}};
+    const OwnedText frameUrl = FrameUrlOfSharePage(regex, options.serviceOrigin, shareUrl, share);
 
     // The frame page is fetched with itself as the referrer, and so is the answer.
-    headers.Add("Referer", frameUrl.get());
+    headers.Add("Referer", frameUrl.Get());
     headerText = headers.ToHeaderText();
-    const OwnedText postBody = FormOfFramePage(frameUrl.get(), {.headers = headerText.get(), .limits = share.limits});
+    const OwnedText postBody = FormOfFramePage(frameUrl.Get(), {.headers = headerText.Get(), .limits = share.limits});
     if (postBody.empty()) return OwnedText::StaticEmpty();
-    const Exchange answer{.headers = headerText.get(),
-                          .limits = {.maxBodyBytes = limits.maxAnswerBytes, .maxTotalMs = limits.maxExchangeMs}};
-    return LinkOfDownloadAnswer(json, serviceBaseUrl, postBody.get(), answer);
+    const Exchange answer{.headers = headerText.Get(),
+                          .limits = {.maxBodyBytes = options.maxAnswerBytes, .maxTotalMs = options.maxExchangeMs}};
+    return LinkOfDownloadAnswer(json, options.serviceOrigin, postBody.Get(), answer);
 }
-
-OwnedText ShareLinkResolver(const char* shareUrl) noexcept { return ResolveShareLink(ServiceBaseUrl, shareUrl, {}); }
 
 }  // namespace quenlark

@@ -5,14 +5,17 @@
 
 #include <cstdint>
 
+#include "resolve/ServiceConstants.h"
 #include "runtime/Owned.h"
 
 namespace quenlark {
 
-// What one exchange of the resolver may take: a real page is tens of KiB and comes in a
-// second, the download answer is a line of JSON; a response over a limit counts as a failed
-// exchange (an empty body). The answer's own limit keeps megabytes away from the script engine.
-struct ResolverLimits {
+// Where the resolver goes, and what one of its exchanges may take: a real page is tens of KiB
+// and comes in a second, the download answer is a line of JSON; a response over a limit counts
+// as a failed exchange (an empty body). The answer's own limit keeps megabytes away from the
+// script engine.
+struct ResolverOptions {
+    const char* serviceOrigin = kServiceOrigin;             // tests: a stand-in on a loopback port
     std::uint64_t maxBodyBytes = std::uint64_t{16} << 20;   // each page
     std::uint64_t maxAnswerBytes = std::uint64_t{1} << 20;  // the download answer
     std::uint32_t maxExchangeMs = 60000;
@@ -21,12 +24,7 @@ struct ResolverLimits {
 // dom + "/file/" + url of the service's answer; the empty text when no signature can be
 // found, or the answer cannot be parsed or names no dom. Failures are shown to the user in
 // message boxes.
-[[nodiscard]] OwnedText ShareLinkResolver(const char* shareUrl) noexcept;
-
-// The same against another origin of the service (tests run a stand-in on a loopback port),
-// and with other limits.
-[[nodiscard]] OwnedText ResolveShareLink(const char* serviceBaseUrl, const char* shareUrl,
-                                         const ResolverLimits& limits = {}) noexcept;
+[[nodiscard]] OwnedText ResolveShareLink(const char* shareUrl, const ResolverOptions& options = {}) noexcept;
 
 class RegexObject;
 // The download frame's source on a share page (code page 936): the first match's of the frame

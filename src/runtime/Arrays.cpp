@@ -10,9 +10,34 @@
 
 namespace quenlark {
 
+std::size_t ElementWidth(std::uint32_t elementType) {
+    switch (BaseType(elementType)) {
+        case TC_BYTE:
+            return 1;
+        case TC_SHORT:
+            return 2;
+        case TC_BOOL:
+        case TC_INT:
+        case TC_INT_ALIAS:
+        case TC_FLOAT:
+            return 4;
+        case TC_INT64:
+        case TC_DOUBLE:
+        case TC_DATETIME:
+            return 8;
+        case TC_TEXT:
+        case TC_BYTESET:
+        case TC_OBJECT:
+        case TC_VARIANT:
+            return sizeof(void*);
+        default:
+            return 0;
+    }
+}
+
 void* NewEmptyArray() noexcept {
-    void* block = RtAllocRaw(sizeof EmptyArrayTemplate);
-    std::memcpy(block, EmptyArrayTemplate, sizeof EmptyArrayTemplate);
+    void* block = RtAllocRaw(sizeof kEmptyArrayTemplate);
+    std::memcpy(block, kEmptyArrayTemplate, sizeof kEmptyArrayTemplate);
     return block;
 }
 
@@ -74,13 +99,6 @@ void CheckArrayIndex(const void* array, std::int64_t index, std::uint32_t place,
 }
 
 // ---- Owners ----------------------------------------------------------------------------
-
-OwnedText OwnedText::CopyOf(std::string_view bytes) noexcept {
-    auto* block = static_cast<char*>(RtAllocRaw(bytes.size() + 1));
-    if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-    block[bytes.size()] = '\0';
-    return Adopt(block);
-}
 
 OwnedTextArray OwnedTextArray::NewEmpty() noexcept { return Adopt(NewEmptyArray()); }
 

@@ -7,6 +7,10 @@
 
 namespace quenlark {
 
+// Width of one element of an array of the given element type code; pointers for texts,
+// byte-sets and objects; 0 for codes that have no array form.
+[[nodiscard]] std::size_t ElementWidth(std::uint32_t elementType);
+
 // A new heap block {1, 0}.
 [[nodiscard]] void* NewEmptyArray() noexcept;
 // Product of the dimension sizes; 0 for no dimensions or a null array.

@@ -5,7 +5,7 @@
 
 #include "runtime/Arrays.h"
 #include "runtime/Failure.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 namespace quenlark {
 
@@ -18,7 +18,27 @@ const std::uint32_t kKindTypes[] = {TC_BYTE,   TC_SHORT, TC_INT,      TC_INT64, 
 
 }  // namespace
 
-std::int32_t ByteSetLength(const void* byteSet) noexcept { return ByteSetSize(byteSet); }
+OwnedByteSet ConcatByteSets(std::initializer_list<const void*> parts) noexcept {
+    std::size_t total = 0;
+    for (const void* part : parts) total += static_cast<std::size_t>(ByteSetSize(part));
+    if (total == 0) return {};
+    auto* block = static_cast<unsigned char*>(RtAllocRaw(kByteSetHeader + total));
+    WriteInt32(block, 1);
+    WriteInt32(block + 4, static_cast<std::int32_t>(total));
+    unsigned char* at = block + kByteSetHeader;
+    for (const void* part : parts) {
+        const auto n = static_cast<std::size_t>(ByteSetSize(part));
+        if (n) std::memcpy(at, ByteSetBytes(part), n);
+        at += n;
+    }
+    return OwnedByteSet::Adopt(block);
+}
+
+int CompareBytes(const void* a, const void* b, std::size_t n) noexcept {
+    if (n == 0) return 0;
+    const int c = std::memcmp(a, b, n);
+    return (c > 0) - (c < 0);
+}
 
 OwnedByteSet ByteSetFromPointer(const void* address, std::int32_t length) noexcept {
     if (!address || length <= 0) return {};

@@ -1,15 +1,27 @@
-// Runtime commands on byte-sets. Positions are 1-based; results are new blocks owned by the
-// caller, null for no bytes.
+// Runtime commands on byte-sets: made, cut, joined, compared and read. Positions are 1-based
+// (a byte-set's length is ByteSetSize); results are new blocks owned by the caller, null for
+// no bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "runtime/Owned.h"
 #include "runtime/Value.h"
 
 namespace quenlark {
 
-[[nodiscard]] std::int32_t ByteSetLength(const void* byteSet) noexcept;
+// A new byte-set of the parts in order; null when the total is 0.
+[[nodiscard]] OwnedByteSet ConcatByteSets(std::initializer_list<const void*> parts) noexcept;
+// -1, 0 or 1 by unsigned byte order over n bytes; 0 for n == 0.
+[[nodiscard]] int CompareBytes(const void* a, const void* b, std::size_t n) noexcept;
+
+// Address of the first data byte of a byte-set variable, or null.
+[[nodiscard]] inline unsigned char* ByteSetDataAddress(void* const* variable) noexcept {
+    return *variable ? static_cast<unsigned char*>(*variable) + kByteSetHeader : nullptr;
+}
+
 // Null when the address is null or length <= 0.
 [[nodiscard]] OwnedByteSet ByteSetFromPointer(const void* address, std::int32_t length) noexcept;
 // n zero bytes; null when n <= 0.

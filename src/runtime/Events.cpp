@@ -1,14 +1,11 @@
 #include "runtime/Events.h"
 
 #include "platform/Platform.h"
-#include "runtime/SystemService.h"
+#include "runtime/ServiceProtocol.h"
+#include "runtime/SupportLibrary.h"
 #include "runtime/TickWait.h"
 
 namespace quenlark {
-
-namespace {
-constexpr std::int32_t kDispatchService = 2018;
-}
 
 int ProcessEvents() noexcept {
     for (;;) {
@@ -26,7 +23,8 @@ void DelayWithEvents(std::int32_t milliseconds) noexcept {
     // entry, and sleeps on the message queue between checks instead of spinning.
     WaitDispatching(
         static_cast<std::uint32_t>(milliseconds), [] { return platform::MicrosecondCount(); },
-        [] { CallSystemService(kDispatchService, 0, 0); }, [](std::uint32_t ms) { platform::WaitForMessage(ms); });
+        [] { CallSystemService(static_cast<std::int32_t>(ServiceCode::kDispatchMessages), 0, 0); },
+        [](std::uint32_t ms) { platform::WaitForMessage(ms); });
 }
 
 }  // namespace quenlark

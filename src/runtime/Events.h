@@ -11,7 +11,7 @@ namespace quenlark {
 int ProcessEvents() noexcept;
 
 // Waits `milliseconds` while dispatching the thread's messages (through the support library's
-// service entry, service 2018). Sleeps on the message queue between checks rather than
+// service entry, ServiceCode::kDispatchMessages). Sleeps on the message queue between checks rather than
 // spinning; ends once more than `milliseconds` have passed on the system's monotonic clock
 // (no tick count to wrap). Returns at once for 0 or less.
 void DelayWithEvents(std::int32_t milliseconds) noexcept;

@@ -1,10 +1,9 @@
 #include "runtime/Failure.h"
 
-#include <atomic>
 #include <cstdio>
 
 #include "platform/Platform.h"
-#include "runtime/SystemService.h"
+#include "runtime/Shutdown.h"
 
 namespace quenlark {
 
@@ -25,9 +24,6 @@ const char* const kRuntimeErrorTable[] = {
     "“重定义数组”命令的数组维定义参数值必须大于零或单维时大于等于零",
     "所提供参数的数据类型不符合要求",
 };
-
-ShutdownHook g_shutdownHook = nullptr;
-std::atomic<bool> g_shutdownDone{false};
 
 }  // namespace
 
@@ -55,21 +51,6 @@ void RaiseRuntimeError(std::uint32_t number, std::uint32_t place, std::uint32_t 
 void RtExit(unsigned code) noexcept {
     RunShutdownSequence();
     platform::EndProcess(code);
-}
-
-void SetShutdownHook(ShutdownHook hook) noexcept { g_shutdownHook = hook; }
-
-void RuntimeStartup(void* module) noexcept {
-    platform::SetModuleBase(module);
-    platform::InitializeCom();
-    NotifySupportLibraries(kNotifyAttach, reinterpret_cast<std::intptr_t>(&SystemService), 0);
-}
-
-void RunShutdownSequence() noexcept {
-    if (g_shutdownDone.exchange(true)) return;
-    if (g_shutdownHook) g_shutdownHook();
-    NotifySupportLibraries(kNotifyUnload, 0, 0);
-    platform::UninitializeCom();
 }
 
 }  // namespace quenlark

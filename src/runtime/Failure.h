@@ -1,5 +1,6 @@
-// The fatal path: runtime errors and the shutdown sequence. Programming faults and exhausted
-// memory end the host process after a modal message box; nothing is returned to the caller.
+// The fatal path: runtime errors and the end of the process. Programming faults and exhausted
+// memory end the host process after a modal message box and the shutdown sequence
+// (runtime/Shutdown.h); nothing is returned to the caller.
 #pragma once
 
 #include <cstddef>
@@ -22,20 +23,5 @@ void FormatRuntimeError(char (&buffer)[256], std::uint32_t number, std::uint32_t
                         std::uint32_t position) noexcept;
 
 extern const char kRuntimeErrorCaption[];
-
-// ---- Library lifetime -------------------------------------------------------------------
-
-using ShutdownHook = void (*)() noexcept;
-// The hook that the shutdown sequence calls first (the exports' ReleaseResults).
-void SetShutdownHook(ShutdownHook hook) noexcept;
-
-// Attach: keeps the module for the image test, initialises COM on this thread and hands the
-// service entry to every support library (notification 1).
-void RuntimeStartup(void* module) noexcept;
-
-// Shutdown hook, notification 6 to every support library, CoUninitialize. Runs at most once
-// per process: a fatal error runs it before ExitProcess, and the detach that ExitProcess then
-// causes must not release the same results again.
-void RunShutdownSequence() noexcept;
 
 }  // namespace quenlark

@@ -10,7 +10,8 @@
 #include "platform/Platform.h"
 #include "runtime/Arrays.h"
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
+#include "runtime/Truncation.h"
 
 namespace quenlark {
 

@@ -5,8 +5,8 @@
 
 namespace quenlark {
 
-const char EmptyTextLiteral[1] = "";
-const std::int32_t EmptyArrayTemplate[2] = {1, 0};
+const char kEmptyText[1] = "";
+const std::int32_t kEmptyArrayTemplate[2] = {1, 0};
 
 const char kOutOfMemoryText[] = "内存不足";
 const char kOutOfMemoryCaption[] = "error";

@@ -20,8 +20,8 @@ namespace quenlark {
 void RtFree(const void* block) noexcept;
 
 // The image constants that stand for the empty text and the empty array {1, 0}.
-extern const char EmptyTextLiteral[1];
-extern const std::int32_t EmptyArrayTemplate[2];
+extern const char kEmptyText[1];
+extern const std::int32_t kEmptyArrayTemplate[2];
 
 // Shown when an allocation fails; exposed for tests that compare the bytes.
 extern const char kOutOfMemoryText[];

@@ -3,7 +3,7 @@
 #include "platform/Platform.h"
 #include "runtime/Formatting.h"
 #include "runtime/Owned.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 namespace quenlark {
 

@@ -1,6 +1,6 @@
 // Move-only owners of runtime blocks. Every Text, ByteSet and RtArray that code holds is held
 // by one of these, so leaving a scope frees it and no procedure frees by hand. Blocks are
-// freed with RtFree, which ignores image constants: an owner may hold EmptyTextLiteral.
+// freed with RtFree, which ignores image constants: an owner may hold kEmptyText.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +26,7 @@ public:
         return bytes.empty() ? OwnedText() : CopyOf(bytes);
     }
     // The static empty text (a literal; nothing to free).
-    [[nodiscard]] static OwnedText StaticEmpty() noexcept { return Adopt(const_cast<char*>(EmptyTextLiteral)); }
+    [[nodiscard]] static OwnedText StaticEmpty() noexcept { return Adopt(const_cast<char*>(kEmptyText)); }
 
     [[nodiscard]] const char* c_str() const noexcept { return p_ ? p_ : ""; }
     [[nodiscard]] std::string_view view() const noexcept { return p_ ? std::string_view(p_) : std::string_view(); }

@@ -5,13 +5,15 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/Platform.h"
 #include "runtime/Arrays.h"
 #include "runtime/Events.h"
 #include "runtime/Failure.h"
 #include "runtime/Memory.h"
 #include "runtime/TextSearch.h"
+#include "runtime/Texts.h"
+#include "runtime/Truncation.h"
 #include "runtime/Value.h"
-#include "runtime/Values.h"
 
 namespace quenlark {
 
@@ -22,12 +24,12 @@ namespace {
 
 constexpr std::size_t kPathBuffer = 260;
 
-ServiceEntry g_serviceEntry = nullptr;
+// What kModulePath hands out, by its argument `a`.
+constexpr std::intptr_t kPathDirectory = 1;
+constexpr std::intptr_t kPathDirectoryToo = 2001;
+constexpr std::intptr_t kPathFileName = 2002;
 
-// The support libraries' notification entries; the runtime calls each of them.
-const NotifyEntry kSupportLibraries[] = {&LibraryNotify, nullptr};
-
-// Process-wide path buffers of services 1006, 2003 and 2004, overwritten by each call.
+// Process-wide path buffers of kModulePath, kDirectory and kFileName, overwritten by each call.
 char g_directory[kPathBuffer];
 char g_fileName[kPathBuffer];
 char g_directoryNoSlash[kPathBuffer];
@@ -89,7 +91,7 @@ std::intptr_t AsResult(const void* p) noexcept { return reinterpret_cast<std::in
 }  // namespace
 
 const char* SkipProgramName(const char* line) noexcept {
-    if (!line) return EmptyTextLiteral;
+    if (!line) return kEmptyText;
     const char* end = line + std::strlen(line);
     const char* rest;
     if (*line == '"') {
@@ -106,32 +108,39 @@ const char* SkipProgramName(const char* line) noexcept {
 }
 
 std::intptr_t RT_STDCALL SystemService(std::int32_t code, std::intptr_t a, std::intptr_t b) noexcept {
-    switch (code) {
-        case 1004:
+    switch (static_cast<ServiceCode>(code)) {
+        case ServiceCode::kAnswerOne:
             return 1;
-        case 1005:
+        case ServiceCode::kAnswerFour:
             return 4;
-        case 1006: {
+        case ServiceCode::kAnswerThree:
+            return 3;
+        case ServiceCode::kIgnoredFirst:
+        case ServiceCode::kIgnoredSecond:
+            return 0;
+        case ServiceCode::kModulePath: {
             SplitModulePath(g_directory, g_fileName, true);
-            const char* handedOut = (a == 1 || a == 2001) ? g_directory : a == 2002 ? g_fileName : nullptr;
+            const char* handedOut = (a == kPathDirectory || a == kPathDirectoryToo) ? g_directory
+                                    : a == kPathFileName                            ? g_fileName
+                                                                                    : nullptr;
             // The caller's buffer is a MAX_PATH buffer, as the paths themselves are.
             if (handedOut && b) std::snprintf(reinterpret_cast<char*>(b), kPathBuffer, "%s", handedOut);
             return AsResult(handedOut);
         }
-        case 2001:
+        case ServiceCode::kValueRecordToInt:
             return a ? ValueRecordToInt(reinterpret_cast<const unsigned char*>(a)) : 0;
-        case 2002:
+        case ServiceCode::kArguments:
             return AsResult(SkipProgramName(platform::CommandLine()));
-        case 2003:
+        case ServiceCode::kDirectory:
             SplitModulePath(g_directoryNoSlash, g_fileName, false);
             return g_fileName[0] || g_directoryNoSlash[0] ? AsResult(g_directoryNoSlash) : 0;
-        case 2004:
+        case ServiceCode::kFileName:
             SplitModulePath(g_directoryNoSlash, g_fileName, false);
             return g_fileName[0] ? AsResult(g_fileName) : 0;
-        case 2018:
+        case ServiceCode::kDispatchMessages:
             ProcessEvents();
             return 0;
-        case 2023: {
+        case ServiceCode::kFreeArray: {
             const auto type = static_cast<std::uint32_t>(a);
             void* array = reinterpret_cast<void*>(b);
             if (type == TC_TEXT || type == TC_BYTESET) {
@@ -141,45 +150,20 @@ std::intptr_t RT_STDCALL SystemService(std::int32_t code, std::intptr_t a, std::
             }
             return 0;
         }
-        case 2024:
+        case ServiceCode::kAllocate:
             return AsResult(RtAlloc(static_cast<std::size_t>(a)));
-        case 2025:
+        case ServiceCode::kFree:
             RtFree(reinterpret_cast<void*>(a));
             return 0;
-        case 2026:
+        case ServiceCode::kReallocate:
             return AsResult(RtRealloc(reinterpret_cast<void*>(a), static_cast<std::size_t>(b)));
-        case 2027:
+        case ServiceCode::kFatalError:
             FatalServiceError(reinterpret_cast<const char*>(a));
-        case 2028:
+        case ServiceCode::kExit:
             RtExit(static_cast<unsigned>(a));
-        case 2030:
-            return 3;
-        case 2032:
-        case 2033:
-            return 0;
         default:
             return Unsupported(code);
     }
-}
-
-std::intptr_t RT_STDCALL LibraryNotify(std::int32_t code, std::intptr_t a, std::intptr_t) noexcept {
-    switch (code) {
-        case kNotifyAttach:
-            g_serviceEntry = reinterpret_cast<ServiceEntry>(a);
-            return 0;
-        case kNotifyUnload:
-            return 0;
-        default:
-            return -1;
-    }
-}
-
-std::intptr_t RT_STDCALL CallSystemService(std::int32_t code, std::intptr_t a, std::intptr_t b) noexcept {
-    return g_serviceEntry ? g_serviceEntry(code, a, b) : 0;
-}
-
-void NotifySupportLibraries(std::int32_t code, std::intptr_t a, std::intptr_t b) noexcept {
-    for (const NotifyEntry* entry = kSupportLibraries; *entry; ++entry) (*entry)(code, a, b);
 }
 
 }  // namespace quenlark

@@ -7,7 +7,7 @@
 
 #include "runtime/PieceList.h"
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 namespace quenlark {
 
@@ -140,7 +140,10 @@ OwnedText TextMiddle(const char* text, std::int32_t start, std::int32_t n) noexc
 }
 
 std::int32_t CompareText(const char* a, const char* b, bool exact) noexcept {
-    if (exact) return CompareTexts(a, b);
+    if (exact) {
+        const int c = std::strcmp(a ? a : "", b ? b : "");  // strcmp compares as unsigned char
+        return (c > 0) - (c < 0);
+    }
     const auto* left = reinterpret_cast<const unsigned char*>(a ? a : "");
     const auto* right = reinterpret_cast<const unsigned char*>(b ? b : "");
     for (;; ++left, ++right) {
@@ -171,7 +174,7 @@ OwnedText ToUpperText(const char* text) noexcept {
     const std::string_view source = TextView(text);
     if (source.empty()) return {};
     OwnedText copy = OwnedText::CopyOf(source);
-    char* bytes = copy.get();
+    char* bytes = copy.Get();
     for (std::size_t at = 0; at < source.size(); at += CharLengthAt(source, at)) {
         if (bytes[at] >= 'a' && bytes[at] <= 'z') bytes[at] = static_cast<char>(bytes[at] - 32);
     }

@@ -53,8 +53,8 @@ struct ReplaceOptions {
 [[nodiscard]] OwnedText TextRight(const char* text, std::int32_t n) noexcept;
 [[nodiscard]] OwnedText TextMiddle(const char* text, std::int32_t start, std::int32_t n) noexcept;
 
-// exact: -1, 0 or 1 by unsigned bytes; otherwise the sign of a comparison that ignores the
-// case of ASCII letters.
+// exact: -1, 0 or 1 by unsigned byte order (null equals ""); otherwise the sign of a comparison
+// that ignores the case of ASCII letters.
 [[nodiscard]] std::int32_t CompareText(const char* a, const char* b, bool exact) noexcept;
 // True when both are non-empty and `text` begins with `prefix` (exact bytes).
 [[nodiscard]] bool TextStartsWith(const char* text, const char* prefix) noexcept;
@@ -66,5 +66,8 @@ struct ReplaceOptions {
 [[nodiscard]] OwnedText ToUpperText(const char* text) noexcept;
 // n ASCII spaces; null when n < 1.
 [[nodiscard]] OwnedText SpacesText(std::int32_t n) noexcept;
+
+// The variable's character pointer, for handing buffers to system functions.
+[[nodiscard]] inline char* TextDataAddress(char* const* variable) noexcept { return *variable; }
 
 }  // namespace quenlark

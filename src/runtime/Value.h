@@ -117,8 +117,4 @@ inline const unsigned char* ByteSetBytes(const void* b) {
 inline std::int32_t ArrayDimensions(const void* a) { return a ? ReadInt32(a) : 0; }
 inline std::size_t ArrayHeaderBytes(const void* a) { return 4 + 4 * static_cast<std::size_t>(ArrayDimensions(a)); }
 
-// Width of one element of an array of the given element type code; pointers for texts,
-// byte-sets and objects; 0 for codes that have no array form.
-std::size_t ElementWidth(std::uint32_t elementType);
-
 }  // namespace quenlark

@@ -114,7 +114,9 @@ void InvokeMember(AutomationObject& obj, const char* name, WORD kind, VARIANT* r
 
 // What each kind of result reads from the call's VARIANT.
 void ReadResult(UniqueVariant&, std::type_identity<void>) noexcept {}
-OwnedText ReadResult(UniqueVariant& v, std::type_identity<OwnedText>) noexcept { return VariantBstrText(*v.Get()); }
+OwnedText ReadResult(UniqueVariant& v, std::type_identity<OwnedText>) noexcept {
+    return VariantChangeTypeText(*v.Get());
+}
 double ReadResult(UniqueVariant& v, std::type_identity<double>) noexcept { return VariantNumber(*v.Get()); }
 bool ReadResult(UniqueVariant& v, std::type_identity<bool>) noexcept { return v->vt == VT_BOOL && v->boolVal != 0; }
 OwnedVariantValue ReadResult(UniqueVariant& v, std::type_identity<OwnedVariantValue>) noexcept {

@@ -58,7 +58,7 @@ using MemberArgs = std::initializer_list<TypedArg>;
 
 // One member call, its result read as `Result`:
 //   OwnedText              VT_BSTR as it is, anything else through VariantChangeType
-//                          (VariantBstrText); the empty text when that fails
+//                          (VariantChangeTypeText); the empty text when that fails
 //   double                 VariantNumber
 //   bool                   true only for a VT_BOOL that is non-zero
 //   OwnedAutomationObject  the object of a VT_DISPATCH or VT_UNKNOWN (by reference too), with

@@ -4,7 +4,7 @@ namespace quenlark {
 
 // The three functions are called by the JSON object's statements and are kept exactly as they
 // expect them (the script text holds '\r\n', the script's own escape for CR LF).
-const char HelperScript[] =
+const char kHelperScript[] =
     "function get__count(c){var obj=Object.prototype.toString.call(c);if(obj=='[object Array]'){return c.length}else{"
     "return 0}}"
     "function get__name_All(a){var obj=Object.prototype.toString.call(a);if(obj=='[object Object]'){var ary=new "
@@ -17,7 +17,7 @@ const char HelperScript[] =
     "target[obj],source[obj])}}return target}}";
 
 // Plain script; its pieces run only where the engine lacks them.
-const char JsonScript[] =
+const char kJsonScript[] =
     R"js(if (typeof JSON !== 'object' || JSON === null) { JSON = {}; }
 (function () {
     var classOf = Object.prototype.toString, owns = Object.prototype.hasOwnProperty;

@@ -5,10 +5,10 @@
 
 namespace quenlark {
 
-// HelperScript, in this order: get__count(value) (an array's length, else 0);
+// kHelperScript, in this order: get__count(value) (an array's length, else 0);
 // get__name_All(value) (a plain object's own non-function member names joined by CR LF, else
 // ""); get__extend(target, source) (the merge behind SetMember with JSON).
-// JsonScript: a JSON object with stringify and parse, and Object.prototype.toJSONString /
+// kJsonScript: a JSON object with stringify and parse, and Object.prototype.toJSONString /
 // parseJSON, each defined only where the engine lacks it.
 //
 // JSON.stringify writes compact text unless given an indent: names and strings in double
@@ -18,7 +18,7 @@ namespace quenlark {
 // are not finite as null; dates as their UTC date and time to the second, with a trailing Z.
 // Everything else, U+2400 included, is written as it stands. JSON.parse reads strict JSON
 // and builds the value itself; it evaluates nothing.
-extern const char HelperScript[];
-extern const char JsonScript[];
+extern const char kHelperScript[];
+extern const char kJsonScript[];
 
 }  // namespace quenlark

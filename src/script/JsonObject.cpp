@@ -9,7 +9,8 @@
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
+#include "runtime/Truncation.h"
 #include "script/JsonHelperScript.h"
 #include "script/JsonSyntax.h"
 #include "script/ScriptControlStandIn.h"
@@ -83,7 +84,7 @@ bool IsPathKey(const char* key) noexcept {
     if (TextView(key).empty()) return true;
     if (!HasWholeCharacters(TextView(key))) return false;
     const UniqueBstr wide = UnitsOf(key);
-    const std::u16string_view units = AsU16(wide.get());
+    const std::u16string_view units = AsU16(wide.Get());
     if (units.empty()) return false;
     for (std::size_t at = 0; at < units.size();) {
         if (units[at] == u'[') {
@@ -106,7 +107,7 @@ bool IsPathKey(const char* key) noexcept {
 // refused too, because eval runs a string's contents as script.
 bool IsJsonValue(const char* text, bool evaluated) noexcept {
     const UniqueBstr wide = UnitsOf(text);
-    const std::optional<JsonValueKind> kind = CheckJsonText(AsU16(wide.get()));
+    const std::optional<JsonValueKind> kind = CheckJsonText(AsU16(wide.Get()));
     return kind && !(evaluated && *kind == JsonValueKind::String);
 }
 
@@ -116,7 +117,7 @@ bool IsJsonValue(const char* text, bool evaluated) noexcept {
 OwnedText ScriptString(const char* value) noexcept {
     const UniqueBstr wide = UnitsOf(value);
     if (!TextView(value).empty() && !wide) return {};
-    const std::u16string_view units = AsU16(wide.get());
+    const std::u16string_view units = AsU16(wide.Get());
     const auto plain = [](char16_t unit) {
         return unit >= 0x20 && unit < 0x7F && unit != u'\'' && unit != u'"' && unit != u'\\';
     };
@@ -222,7 +223,7 @@ void JsonObject::InitEngine() noexcept {
     com_.Enter();
     // The system control, else the in-library one.
     if (!CreateScriptControl(*engine_, kEngineProgId, "JavaScript")) return;
-    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(HelperScript)});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(kHelperScript)});
     const OwnedText setup = ConcatTexts(
         {"var ", VariableName(), " = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')"});
     CallMethod(*engine_, "Eval", {TypedArg::TextArg(setup.Get())});
@@ -271,25 +272,25 @@ bool JsonObject::SetMember(const char* key, const char* value, bool valueIsJson)
     if (valueIsJson) {
         const char* json = (value && *value) ? value : "{}";
         if (!HasWholeCharacters(json) || !IsJsonValue(json, true)) return false;
-        const OwnedText statement = exists ? ConcatTexts({path.get(), " = get__extend(", path.get(), ", ", json, ")"})
-                                           : ConcatTexts({path.get(), " = eval(", json, ")"});
-        return EvalBool(statement.get());
+        const OwnedText statement = exists ? ConcatTexts({path.Get(), " = get__extend(", path.Get(), ", ", json, ")"})
+                                           : ConcatTexts({path.Get(), " = eval(", json, ")"});
+        return EvalBool(statement.Get());
     }
     const OwnedText literal = ScriptString(value);
     if (literal.empty()) return false;
-    const OwnedText statement = ConcatTexts({path.get(), " = ", literal.get()});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({path.Get(), " = ", literal.Get()});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::SetMemberJson(const char* key, const char* json) noexcept {
     const OwnedText path = PathOf(key);
     if (path.empty() || !HasWholeCharacters(TextView(json)) || !IsJsonValue(json, true)) return false;
-    const OwnedText statement = ConcatTexts({path.get(), " = eval(", json, ")"});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({path.Get(), " = eval(", json, ")"});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::ResolvePath(OwnedText& key) noexcept {
-    if (!IsPathKey(key.get())) {
+    if (!IsPathKey(key.Get())) {
         key = OwnedText();  // refused: nothing of it is run
         return false;
     }
@@ -312,10 +313,10 @@ bool JsonObject::ResolvePath(OwnedText& key) noexcept {
 std::int32_t JsonObject::MemberType(const char* key) noexcept {
     const OwnedText path = PathOf(key);
     if (path.empty()) return kJsonOther;
-    const OwnedText missing = ConcatTexts({path.get(), " == null"});
-    if (EvalBool(missing.get())) return kJsonMissing;
-    const OwnedText statement = ConcatTexts({"Object.prototype.toString.call(", path.get(), ")"});
-    const OwnedText kind = EvalText(statement.get());
+    const OwnedText missing = ConcatTexts({path.Get(), " == null"});
+    if (EvalBool(missing.Get())) return kJsonMissing;
+    const OwnedText statement = ConcatTexts({"Object.prototype.toString.call(", path.Get(), ")"});
+    const OwnedText kind = EvalText(statement.Get());
     const std::string_view name = kind.view();
     if (name == "[object String]") return kJsonString;
     if (name == "[object Array]") return kJsonArray;
@@ -329,8 +330,8 @@ OwnedText JsonObject::GetText(const char* key, bool asJson) noexcept {
     const OwnedText path = PathOf(key);
     if (path.empty()) return {};
     if (asJson) AddJsonScript();
-    const OwnedText statement = ReadStatement(path.get(), asJson);
-    return EvalText(statement.get());
+    const OwnedText statement = ReadStatement(path.Get(), asJson);
+    return EvalText(statement.Get());
 }
 
 std::int32_t JsonObject::MemberNames(OwnedTextArray& names, const char* key) noexcept {
@@ -339,17 +340,17 @@ std::int32_t JsonObject::MemberNames(OwnedTextArray& names, const char* key) noe
         names = OwnedTextArray::NewEmpty();
         return 0;
     }
-    const OwnedText statement = ConcatTexts({"get__name_All(", path.get(), ")"});
-    const OwnedText joined = EvalText(statement.get());
-    names = SplitText(joined.get(), "\r\n");
+    const OwnedText statement = ConcatTexts({"get__name_All(", path.Get(), ")"});
+    const OwnedText joined = EvalText(statement.Get());
+    names = SplitText(joined.Get(), "\r\n");
     return static_cast<std::int32_t>(names.size());
 }
 
 std::int32_t JsonObject::ArrayLength(const char* key) noexcept {
     const OwnedText path = PathOf(key);
     if (path.empty()) return 0;
-    const OwnedText statement = ConcatTexts({"get__count(", path.get(), ")"});
-    return ToInt(EvalNumber(statement.get()));
+    const OwnedText statement = ConcatTexts({"get__count(", path.Get(), ")"});
+    return ToInt(EvalNumber(statement.Get()));
 }
 
 JsonObject JsonObject::GetObject(const char* key) noexcept {
@@ -369,25 +370,25 @@ bool JsonObject::AppendToArray(const char* value, const char* key, bool valueIsJ
 
 JsonObject JsonObject::GetElementObject(std::int32_t index, const char* key) noexcept {
     const OwnedText path = PathOf(key);
-    return ObjectOf(path.empty() ? OwnedText() : ElementPath(path.get(), index));
+    return ObjectOf(path.empty() ? OwnedText() : ElementPath(path.Get(), index));
 }
 
 OwnedText JsonObject::GetElementText(std::int32_t index, const char* key, bool asJson) noexcept {
     const OwnedText path = PathOf(key);
     if (path.empty()) return {};
     if (asJson) AddJsonScript();
-    const OwnedText element = ElementPath(path.get(), index);
-    const OwnedText statement = ReadStatement(element.get(), asJson);
-    return EvalText(statement.get());
+    const OwnedText element = ElementPath(path.Get(), index);
+    const OwnedText statement = ReadStatement(element.Get(), asJson);
+    return EvalText(statement.Get());
 }
 
 bool JsonObject::SetElement(std::int32_t index, const char* key, const char* value, bool valueIsJson) noexcept {
     const OwnedText path = PathOf(key);
     const OwnedText item = ItemOf(value, valueIsJson);
     if (path.empty() || item.empty()) return false;
-    const OwnedText element = ElementPath(path.get(), index);
-    const OwnedText statement = ConcatTexts({element.get(), " = ", item.get()});
-    return EvalBool(statement.get());
+    const OwnedText element = ElementPath(path.Get(), index);
+    const OwnedText statement = ConcatTexts({element.Get(), " = ", item.Get()});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::RemoveElement(std::int32_t index, const char* key) noexcept {
@@ -401,8 +402,8 @@ bool JsonObject::RemoveElement(std::int32_t index, const char* key) noexcept {
 bool JsonObject::DeleteMember(const char* key) noexcept {
     const OwnedText path = PathOf(key);
     if (path.empty()) return false;
-    const OwnedText statement = ConcatTexts({"delete ", path.get()});
-    return EvalBool(statement.get());
+    const OwnedText statement = ConcatTexts({"delete ", path.Get()});
+    return EvalBool(statement.Get());
 }
 
 bool JsonObject::SetNumber(const char* key, double number) noexcept {
@@ -416,7 +417,7 @@ bool JsonObject::SetNumber(const char* key, double number) noexcept {
 double JsonObject::GetNumber(const char* key) noexcept {
     const OwnedText path = PathOf(key);
     if (path.empty()) return 0.0;
-    return EvalNumber(path.get());
+    return EvalNumber(path.Get());
 }
 
 OwnedText JsonObject::GetJsonText(const char* key) noexcept { return GetText(key, true); }
@@ -454,7 +455,7 @@ double JsonObject::EvalNumber(const char* statement) noexcept {
 
 void JsonObject::AddJsonScript() const noexcept {
     if (hasJsonScript_ || IsObjectEmpty(*engine_)) return;
-    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(JsonScript)});
+    (void)CallMethod<bool>(*engine_, "AddCode", {TypedArg::TextArg(kJsonScript)});
     hasJsonScript_ = true;
 }
 
@@ -466,9 +467,9 @@ JsonObject JsonObject::ObjectOf(const OwnedText& expression) noexcept {
         return parsed;
     }
     AddJsonScript();
-    const OwnedText statement = ReadStatement(expression.get(), true);
-    const OwnedText json = EvalText(statement.get());
-    parsed.Parse(json.get());
+    const OwnedText statement = ReadStatement(expression.Get(), true);
+    const OwnedText json = EvalText(statement.Get());
+    parsed.Parse(json.Get());
     return parsed;
 }
 

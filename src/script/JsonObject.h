@@ -115,7 +115,7 @@ private:
     bool EvalBool(const char* statement) noexcept;
     OwnedText EvalText(const char* statement) noexcept;
     double EvalNumber(const char* statement) noexcept;
-    // Adds JsonScript to the engine unless it is there.
+    // Adds kJsonScript to the engine unless it is there.
     void AddJsonScript() const noexcept;
     // A new instance parsed from the JSON of `expression` in this engine; with no expression
     // one whose value is null.
@@ -127,7 +127,7 @@ private:
     // True from InitEngine until the engine runs anything else or is shared: a parse then
     // needs no new engine, since the one it would make is the same.
     mutable bool fresh_ = false;
-    // Whether JsonScript is in the engine.
+    // Whether kJsonScript is in the engine.
     mutable bool hasJsonScript_ = false;
 };
 

@@ -1,8 +1,9 @@
 #include "script/RegexObject.h"
 
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
-#include "script/RegExpStandIn.h"
+#include "runtime/Texts.h"
+#include "runtime/Truncation.h"
+#include "script/RegexStandIn.h"
 #include "text/WideText.h"
 
 namespace quenlark {
@@ -37,7 +38,7 @@ RegexObject RegexObject::Copy() const noexcept { return RegexObject(Shared{}, *t
 bool RegexObject::Create(const char* pattern, const char* subject, const RegexOptions& options) noexcept {
     ClearObject(*engine_);
     ClearObject(*matches_);
-    CreateRegExp(*engine_);  // the system object, else the in-library one
+    CreateRegex(*engine_);  // the system object, else the in-library one
     SetProperty(*engine_, "IgnoreCase", {TypedArg::Bool(!options.caseSensitive)});
     SetProperty(*engine_, "Multiline", {TypedArg::Bool(options.multiline)});
     // The engine has no such property; the put fails and changes nothing.

@@ -1,6 +1,6 @@
 // RegexObject: one regular expression run over one subject text by the system's
 // "VBScript.RegExp" object, or where that cannot be created by the library's stand-in over
-// JScript's RegExp (script/RegExpStandIn.h, which lists how the two dialects are made to
+// JScript's RegExp (script/RegexStandIn.h, which lists how the two dialects are made to
 // agree), and questions about the matches of that run. The dialect, matching and replacement
 // syntax are the engine's. Matches and sub-matches are numbered from 1;
 // positions are 0-based byte offsets in the code page 936 subject.

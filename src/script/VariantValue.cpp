@@ -5,7 +5,7 @@
 
 #include "runtime/Arrays.h"
 #include "runtime/Memory.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "script/AutomationRecord.h"
 #include "text/WideText.h"
 
@@ -125,7 +125,7 @@ void ByteSetToVariant(const void* byteSet, VARIANT& out) noexcept {
 
 // ---- Text ------------------------------------------------------------------------------------
 
-OwnedText VariantBstrText(const VARIANT& v) noexcept {
+OwnedText VariantChangeTypeText(const VARIANT& v) noexcept {
     if (v.vt == VT_BSTR) return WideToCp936(BstrView(v.bstrVal));
     UniqueVariant text;
     if (::VariantChangeType(text.Get(), const_cast<VARIANT*>(&v), 0, VT_BSTR) != S_OK) return {};
@@ -137,7 +137,7 @@ OwnedText VariantToText(const VariantValue* v, std::optional<std::int32_t> index
     const std::optional<VARIANT> element = ReadVariantElement(*v, index);
     if (!element) return {};
     if (element->vt == VT_BOOL) return OwnedText::CopyOf(element->boolVal ? kTrueText : kFalseText);
-    return VariantBstrText(*element);
+    return VariantChangeTypeText(*element);
 }
 
 // ---- Variant operations ------------------------------------------------------------------------

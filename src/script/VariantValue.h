@@ -76,8 +76,9 @@ struct ScalarVariantForm {
 // becomes VARIANT_TRUE / VARIANT_FALSE.
 void ScalarToVariant(std::uint32_t baseType, std::uint64_t bits, VARIANT& out) noexcept;
 
-// Text of a VARIANT by the bridge's text rule: VT_BSTR directly, others through
-// VariantChangeType (flags 0); the empty text when that fails.
-[[nodiscard]] OwnedText VariantBstrText(const VARIANT& v) noexcept;
+// Text of a VARIANT by the bridge's text rule, the system's own conversion: VT_BSTR directly,
+// others through VariantChangeType (flags 0), so a VT_BOOL reads as the system words it,
+// where VariantToText gives the runtime's; the empty text when the conversion fails.
+[[nodiscard]] OwnedText VariantChangeTypeText(const VARIANT& v) noexcept;
 
 }  // namespace quenlark

@@ -2,7 +2,7 @@
 
 #include "runtime/TextCommands.h"
 #include "runtime/TextSearch.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 namespace quenlark {
 

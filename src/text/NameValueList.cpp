@@ -1,11 +1,9 @@
 #include "text/NameValueList.h"
 
 #include "runtime/Arrays.h"
-#include "runtime/Failure.h"
 #include "runtime/Formatting.h"
 #include "runtime/TextCommands.h"
-#include "runtime/Values.h"
-#include "text/ByteLength.h"
+#include "runtime/Texts.h"
 #include "text/ReplacePairs.h"
 #include "text/TextConversions.h"
 #include "text/UrlEncoding.h"
@@ -21,11 +19,11 @@ OwnedText Copy(const char* text) { return text ? OwnedText::CopyOf(text) : Owned
 
 // Both arrays start as (and return to) the shared empty array constant; the first append makes
 // a heap copy of it.
-OwnedTextArray SharedEmptyArray() { return OwnedTextArray::Adopt(const_cast<std::int32_t*>(EmptyArrayTemplate)); }
+OwnedTextArray SharedEmptyArray() { return OwnedTextArray::Adopt(const_cast<std::int32_t*>(kEmptyArrayTemplate)); }
 
 // The element at a checked index: the runtime's bounds check precedes every access.
 const char* At(const OwnedTextArray& array, std::size_t index, std::uint32_t position) {
-    CheckArrayIndex(array.get(), static_cast<std::int64_t>(index), kPlaceNameValueList, position);
+    CheckArrayIndex(array.Get(), static_cast<std::int64_t>(index), kPlaceNameValueList, position);
     return array.At(index);
 }
 
@@ -42,8 +40,8 @@ NameValueList NameValueList::Copy() const noexcept {
 
 void NameValueList::Add(const char* name, const char* value, bool toUtf8) noexcept {
     if (toUtf8) {
-        names_.Append(AnsiToUtf8(name));
-        values_.Append(AnsiToUtf8(value));
+        names_.Append(Cp936ToUtf8(name));
+        values_.Append(Cp936ToUtf8(value));
     } else {
         names_.Append(quenlark::Copy(name));
         values_.Append(quenlark::Copy(value));
@@ -61,23 +59,23 @@ void NameValueList::AddFormText(const char* text, bool toUtf8) noexcept {
             // Name before the first "=", value after the last one.
             const std::int32_t last = FindTextReverse(piece, "=");
             name = TextLeft(piece, first - 1);
-            value = TextRight(piece, TextByteLength(piece) - last);
+            value = TextRight(piece, TextLength32(piece) - last);
         }
-        Add(name.get(), value.get(), toUtf8);
+        Add(name.Get(), value.Get(), toUtf8);
     }
 }
 
 OwnedText NameValueList::GetValue(const char* name) const noexcept {
     for (std::size_t i = 1; i <= names_.size(); ++i) {
-        if (CompareTexts(At(names_, i, 2), name) == 0) return quenlark::Copy(At(values_, i, 3));
+        if (TextView(At(names_, i, 2)) == TextView(name)) return quenlark::Copy(At(values_, i, 3));
     }
     return OwnedText::StaticEmpty();
 }
 
 void NameValueList::SetValue(const char* name, const char* value) noexcept {
     for (std::size_t i = 1; i <= names_.size(); ++i) {
-        if (CompareTexts(At(names_, i, 4), name) == 0) {
-            CheckArrayIndex(values_.get(), static_cast<std::int64_t>(i), kPlaceNameValueList, 5);
+        if (TextView(At(names_, i, 4)) == TextView(name)) {
+            CheckArrayIndex(values_.Get(), static_cast<std::int64_t>(i), kPlaceNameValueList, 5);
             values_.Set(i, quenlark::Copy(value));
             return;
         }
@@ -91,12 +89,12 @@ OwnedText NameValueList::ToFormText(bool escape) const noexcept {
         const char* name = At(names_, i, 6);
         const char* value = At(values_, i, 7);
         if (escape) {
-            form = ConcatTexts({form.get(), UrlEncode(name, true).get(), "=", UrlEncode(value, true).get(), "&"});
+            form = ConcatTexts({form.Get(), UrlEncode(name, true).Get(), "=", UrlEncode(value, true).Get(), "&"});
         } else {
-            form = ConcatTexts({form.get(), name, "=", value, "&"});
+            form = ConcatTexts({form.Get(), name, "=", value, "&"});
         }
     }
-    return TextLeft(form.get(), TextByteLength(form.get()) - 1);
+    return TextLeft(form.Get(), TextLength32(form.Get()) - 1);
 }
 
 OwnedText NameValueList::ToHeaderText(bool escape) const noexcept {
@@ -104,9 +102,9 @@ OwnedText NameValueList::ToHeaderText(bool escape) const noexcept {
     for (std::size_t i = 1; i <= names_.size(); ++i) {
         const char* value = At(values_, i, 9);
         const OwnedText escaped = escape ? UrlEncode(value, true) : OwnedText();
-        lines = ConcatTexts({lines.get(), At(names_, i, 8), ": ", escape ? escaped.get() : value, "\r\n"});
+        lines = ConcatTexts({lines.Get(), At(names_, i, 8), ": ", escape ? escaped.Get() : value, "\r\n"});
     }
-    return TextLeft(lines.get(), TextByteLength(lines.get()) - 2);
+    return TextLeft(lines.Get(), TextLength32(lines.Get()) - 2);
 }
 
 void NameValueList::GetNames(OwnedTextArray& names) const noexcept { names = names_.DeepCopy(); }
@@ -120,8 +118,8 @@ void NameValueList::Clear() noexcept {
 
 void NameValueList::Remove(const char* name) noexcept {
     for (std::size_t i = 1; i <= names_.size(); ++i) {
-        if (CompareTexts(At(names_, i, 10), name) == 0) {
-            CheckArrayIndex(values_.get(), static_cast<std::int64_t>(i), kPlaceNameValueList, 11);
+        if (TextView(At(names_, i, 10)) == TextView(name)) {
+            CheckArrayIndex(values_.Get(), static_cast<std::int64_t>(i), kPlaceNameValueList, 11);
             names_.RemoveAt(i);
             values_.RemoveAt(i);
             return;
@@ -133,23 +131,23 @@ OwnedText NameValueList::ToJsonText() const noexcept {
     OwnedText json = OwnedText::CopyOf("{");
     for (std::size_t i = 1; i <= names_.size(); ++i) {
         json =
-            ConcatTexts({json.get(), "\"", At(names_, i, 12), "\":\"", EscapeQuotes(At(values_, i, 13)).get(), "\","});
+            ConcatTexts({json.Get(), "\"", At(names_, i, 12), "\":\"", EscapeQuotes(At(values_, i, 13)).Get(), "\","});
     }
     OwnedText trimmed = TrimEnds(json, ",");
-    return ConcatTexts({trimmed.get(), "}"});
+    return ConcatTexts({trimmed.Get(), "}"});
 }
 
 OwnedText NameValueList::EscapeQuotes(const char* text) noexcept { return ReplacePairs(text, {{"\"", "\\\""}}); }
 
 OwnedText NameValueList::TrimEnds(OwnedText& text, const char* piece) noexcept {
-    const std::int32_t pieceLength = TextByteLength(piece);
+    const std::int32_t pieceLength = TextLength32(piece);
     if (pieceLength > 0) {
-        if (CompareTexts(TextRight(text.get(), pieceLength).get(), piece) == 0) {
-            text = TextLeft(text.get(), TextByteLength(text.get()) - pieceLength);
+        if (TextView(TextRight(text.Get(), pieceLength).Get()) == TextView(piece)) {
+            text = TextLeft(text.Get(), TextLength32(text.Get()) - pieceLength);
         }
-        if (TextStartsWith(text.get(), piece)) text = TextRight(text.get(), TextByteLength(text.get()) - pieceLength);
+        if (TextStartsWith(text.Get(), piece)) text = TextRight(text.Get(), TextLength32(text.Get()) - pieceLength);
     }
-    return quenlark::Copy(text.get());
+    return quenlark::Copy(text.Get());
 }
 
 }  // namespace quenlark

@@ -13,7 +13,7 @@ OwnedText ReplacePairs(const char* text, std::initializer_list<ReplacePair> pair
     for (const ReplacePair& pair : pairs) {
         if (++applied > 5) break;  // five pairs at the most
         if (!pair.find || !*pair.find) continue;
-        result = ReplaceSubText(result.get(), pair.find,
+        result = ReplaceSubText(result.Get(), pair.find,
                                 {.replacement = pair.replacement,
                                  .start = start,
                                  .count = options.count,

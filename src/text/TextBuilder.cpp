@@ -24,7 +24,7 @@ void TextBuilder::Append(std::string_view bytes) noexcept {
     if (!text_ || bytes.size() >= capacity_ - length_) {
         Reserve(std::max({length_ + bytes.size(), 2 * capacity_, std::size_t{63}}));
     }
-    if (!bytes.empty()) std::memcpy(text_.get() + length_, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(text_.Get() + length_, bytes.data(), bytes.size());
     length_ += bytes.size();
 }
 

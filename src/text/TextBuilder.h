@@ -28,9 +28,9 @@ public:
     void Truncate(std::size_t length) noexcept;
 
     [[nodiscard]] bool Started() const noexcept { return static_cast<bool>(text_); }
-    [[nodiscard]] std::string_view view() const noexcept { return {text_.get(), length_}; }
+    [[nodiscard]] std::string_view view() const noexcept { return {text_.Get(), length_}; }
     // The bytes, for changes in place within the text's length.
-    [[nodiscard]] char* data() noexcept { return text_.get(); }
+    [[nodiscard]] char* data() noexcept { return text_.Get(); }
     [[nodiscard]] std::size_t size() const noexcept { return length_; }
     // The text at its exact size (null before anything was reserved or appended); the builder is
     // empty after.

@@ -4,7 +4,7 @@
 #include "platform/UniqueResource.h"
 #include "runtime/ByteSets.h"
 #include "runtime/Memory.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 namespace quenlark {
 
@@ -20,8 +20,8 @@ char* TextRoom(OwnedText& out, std::size_t bytes, WhenHeapFails whenHeapFails) n
         whenHeapFails == WhenHeapFails::kEndProcess ? RtAllocRaw(bytes + 1) : platform::HeapAllocate(bytes + 1, false);
     if (!block) return nullptr;
     out = OwnedText::Adopt(static_cast<char*>(block));
-    out.get()[bytes] = '\0';
-    return out.get();
+    out.Get()[bytes] = '\0';
+    return out.Get();
 }
 
 // From one code page to another through UTF-16 held in a runtime block.
@@ -31,11 +31,11 @@ OwnedText Recode(const char* text, std::uint32_t from, std::uint32_t to) noexcep
     const auto room = [&](std::size_t count) noexcept {
         units = count;
         wide.Reset(static_cast<char16_t*>(RtAllocRaw(count * sizeof(char16_t))));
-        return wide.get();
+        return wide.Get();
     };
     OwnedText result;
     if (ToUtf16With(from, TextView(text), room) == ConversionResult::kOk)
-        (void)TextFromUtf16(to, {wide.get(), units}, result);
+        (void)TextFromUtf16(to, {wide.Get(), units}, result);
     return result;
 }
 
@@ -74,8 +74,8 @@ OwnedText Utf16ToMultiByte(const void* units, std::uint32_t codePage) noexcept {
     return text;
 }
 
-OwnedText Utf8ToAnsi(const char* utf8) noexcept { return Recode(utf8, kCodePageUtf8, kCodePage936); }
+OwnedText Utf8ToCp936(const char* utf8) noexcept { return Recode(utf8, kCodePageUtf8, kCodePage936); }
 
-OwnedText AnsiToUtf8(const char* text) noexcept { return Recode(text, kCodePage936, kCodePageUtf8); }
+OwnedText Cp936ToUtf8(const char* text) noexcept { return Recode(text, kCodePage936, kCodePageUtf8); }
 
 }  // namespace quenlark

@@ -29,7 +29,7 @@ enum class WhenHeapFails : std::uint8_t {
 // The units (a byte-set as MultiByteToUtf16 gives) in `codePage` (0: the system ANSI code page),
 // up to the first NUL.
 [[nodiscard]] OwnedText Utf16ToMultiByte(const void* units, std::uint32_t codePage = 0) noexcept;
-[[nodiscard]] OwnedText Utf8ToAnsi(const char* utf8) noexcept;
-[[nodiscard]] OwnedText AnsiToUtf8(const char* text) noexcept;
+[[nodiscard]] OwnedText Utf8ToCp936(const char* utf8) noexcept;
+[[nodiscard]] OwnedText Cp936ToUtf8(const char* text) noexcept;
 
 }  // namespace quenlark

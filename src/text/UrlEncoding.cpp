@@ -9,7 +9,7 @@ namespace quenlark {
 
 OwnedText UrlEncode(const char* text, bool keepUnreserved, bool toUtf8) noexcept {
     if (!text || !*text) return {};
-    const OwnedText converted = toUtf8 ? AnsiToUtf8(text) : OwnedText();
+    const OwnedText converted = toUtf8 ? Cp936ToUtf8(text) : OwnedText();
     const char* bytes = toUtf8 ? converted.c_str() : text;
     auto keep = [keepUnreserved](unsigned char c) {
         return keepUnreserved &&

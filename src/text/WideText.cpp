@@ -4,7 +4,7 @@
 #include <new>
 
 #include "platform/CodePages.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "text/TextConversions.h"
 
 namespace quenlark {
@@ -19,7 +19,7 @@ UniqueBstr Cp936ToBstr(const char* text) noexcept {
     UniqueBstr wide;
     const auto room = [&wide](std::size_t units) noexcept {
         wide.Reset(::SysAllocStringLen(nullptr, static_cast<UINT>(units)));
-        return reinterpret_cast<char16_t*>(wide.get());
+        return reinterpret_cast<char16_t*>(wide.Get());
     };
     if (ToUtf16With(kCodePage936, TextView(text), room) != ConversionResult::kOk) wide.Reset();
     return wide;

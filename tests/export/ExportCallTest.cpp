@@ -39,7 +39,7 @@ TEST(ExportCall, WorkerGetsACopyOfTheArgumentAndNullAsTheEmptyText) {
         seenPointer = url.Get();
         return OwnedText::StaticEmpty();
     });
-    EXPECT_EQ(seenPointer, EmptyTextLiteral);
+    EXPECT_EQ(seenPointer, kEmptyText);
     slot.ReleaseHeld();
 }
 
@@ -102,7 +102,7 @@ TEST(ExportCall, AFailingWorkerLeavesTheEmptyTextAndReleasesTheOldResult) {
         CallExport(slot, "x", [](const OwnedText&) -> OwnedText { throw std::runtime_error("worker failed"); });
     ASSERT_NE(result, nullptr);
     EXPECT_STREQ(result, "");
-    EXPECT_EQ(result, EmptyTextLiteral);
+    EXPECT_EQ(result, kEmptyText);
     slot.ReleaseHeld();
 }
 
@@ -111,7 +111,7 @@ TEST(ExportCall, StaticEmptyResultsAndRepeatedReleaseAreSafe) {
     slot.ReleaseHeld();  // never called: releases nothing
     CallExport(slot, "x", [](const OwnedText&) { return OwnedText::StaticEmpty(); });
     CallExport(slot, "x", [](const OwnedText&) { return OwnedText::StaticEmpty(); });
-    EXPECT_EQ(slot.Held(), EmptyTextLiteral);
+    EXPECT_EQ(slot.Held(), kEmptyText);
     CallExport(slot, "x", [](const OwnedText&) { return OwnedText::CopyOf("heap"); });
     slot.ReleaseHeld();
     slot.ReleaseHeld();  // the slot was emptied: no second free

@@ -68,7 +68,7 @@ TEST(MergeCookies, RemovesWholeDuplicateEntriesOnly) {
 TEST(CookieName, TextBeforeTheFirstEqualsSignTrimmed) {
     EXPECT_STREQ(CookieName(" a =1=2").c_str(), "a");
     EXPECT_STREQ(CookieName("secure").c_str(), "secure");
-    EXPECT_EQ(CookieName("").get(), nullptr);
+    EXPECT_EQ(CookieName("").Get(), nullptr);
 }
 
 TEST(RemoveDuplicateEntries, KeepsTheFirstOfEqualPieces) {

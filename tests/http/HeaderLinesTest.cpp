@@ -10,7 +10,7 @@
 namespace quenlark {
 namespace {
 
-std::string Shown(const OwnedText& text) { return text.get() ? text.c_str() : "(null)"; }
+std::string Shown(const OwnedText& text) { return text.Get() ? text.c_str() : "(null)"; }
 
 TEST(HeaderLines, SetCookieAndLocationLinesAreKnownByHowTheyStart) {
     struct Case {
@@ -70,7 +70,7 @@ TEST(HeaderLines, AHundredThousandSetCookieLinesAreCollectedAndMergedWhole) {
     EXPECT_EQ(std::count(text.begin(), text.end(), ';'), kLines + kLines / 2 - 1);
     EXPECT_NE(text.find("; c99999=v99999; s0=old; s2=old; s4=old; "), std::string::npos);
     EXPECT_TRUE(text.ends_with("; s99996=old; s99998=old"));
-    EXPECT_EQ(location.get(), nullptr);
+    EXPECT_EQ(location.Get(), nullptr);
 }
 
 }  // namespace

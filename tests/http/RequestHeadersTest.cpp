@@ -90,7 +90,7 @@ TEST(NormalizeHeaderNames, CapitalisesEachHyphenatedWordAndKeepsTheRest) {
     EXPECT_EQ(std::string(NormalizeHeaderNames("referer:https://h.example/\xD6\xD0").c_str()),
               "Referer:https://h.example/\xD6\xD0");  // value bytes (中) untouched
     EXPECT_EQ(std::string(NormalizeHeaderNames("no colon here\r\n\r\na: 1").c_str()), "A: 1");
-    EXPECT_EQ(NormalizeHeaderNames("").get(), nullptr);
+    EXPECT_EQ(NormalizeHeaderNames("").Get(), nullptr);
 }
 
 TEST(HeaderValue, TakesTheFirstLineThatBeginsWithTheName) {
@@ -107,7 +107,7 @@ TEST(CapitalizeFirst, OnlyAnAsciiLetterAtTheStartChanges) {
     EXPECT_STREQ(CapitalizeFirst("agent").c_str(), "Agent");
     EXPECT_STREQ(CapitalizeFirst("1st").c_str(), "1st");
     EXPECT_STREQ(CapitalizeFirst("\xD6\xD0x").c_str(), "\xD6\xD0x");
-    EXPECT_EQ(CapitalizeFirst("").get(), nullptr);
+    EXPECT_EQ(CapitalizeFirst("").Get(), nullptr);
 }
 
 }  // namespace

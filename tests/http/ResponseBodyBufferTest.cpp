@@ -72,13 +72,13 @@ TEST(ResponseBodyBuffer, AFirstReadLargerThanTheAnnouncedLengthIsKept) {
 
 TEST(ResponseBodyBuffer, NoBytesGiveNoByteSet) {
     ResponseBodyBuffer empty;
-    EXPECT_EQ(empty.TakeByteSet().get(), nullptr);
+    EXPECT_EQ(empty.TakeByteSet().Get(), nullptr);
 
     ResponseBodyBuffer failedRead;  // a read that failed at once commits nothing
     failedRead.ExpectSize(64);
     (void)failedRead.NextChunk(16);
     failedRead.Commit(0);
-    EXPECT_EQ(failedRead.TakeByteSet().get(), nullptr);
+    EXPECT_EQ(failedRead.TakeByteSet().Get(), nullptr);
 
     ResponseBodyBuffer lengthZero;
     lengthZero.ExpectSize(0);

@@ -152,7 +152,7 @@ TEST(ResponseDecoding, AFailedConversionBackKeepsTheRawText) {
     // A decoded text that starts with NUL is empty by rule, not by failure.
     const std::optional<OwnedText> nul = ConvertToCp936(std::string_view("\0a", 2), 65001, failing);
     ASSERT_TRUE(nul.has_value());
-    EXPECT_EQ(nul->get(), nullptr);
+    EXPECT_EQ(nul->Get(), nullptr);
 }
 
 TEST(ResponseDecoding, AUtf8PageArrivesAsCodePage936ThroughARequest) {

@@ -144,7 +144,7 @@ bool ReadCall(const NamedValues& names, int port, CaseCall& call) {
             call.params.limits.maxTotalMs = static_cast<std::uint32_t>(std::stoul(value));
         } else if (name == "postBytes") {
             call.postBytes = OwnedByteSet::CopyOf(value.data(), value.size());
-            call.params.postBytes = call.postBytes.get();
+            call.params.postBytes = call.postBytes.Get();
         } else if (name == "responseBytes") {
             call.out.bytes = OwnedByteSet::CopyOf(value.data(), value.size());
         } else if (const auto* output = FieldOf(kTextOutputs, name); output && name != "result") {
@@ -170,10 +170,10 @@ void CheckSent(const HttpCase& data, const std::vector<std::string>& requests) {
 
 // Whether the output `name` is null after the call; nullopt for no such output.
 std::optional<bool> IsUnset(const Outcome& out, std::string_view name) {
-    if (name == "responseBytes") return out.bytes.get() == nullptr;
+    if (name == "responseBytes") return out.bytes.Get() == nullptr;
     const auto* output = FieldOf(kTextOutputs, name);
     if (!output) return std::nullopt;
-    return (out.*(*output)).get() == nullptr;
+    return (out.*(*output)).Get() == nullptr;
 }
 
 void CheckOutputs(const NamedValues& expect, const Outcome& out, const std::vector<std::string>& requests) {
@@ -184,10 +184,10 @@ void CheckOutputs(const NamedValues& expect, const Outcome& out, const std::vect
             ADD_FAILURE() << "no request to check";
         } else if (const auto* output = FieldOf(kTextOutputs, name)) {
             const OwnedText& text = out.*(*output);
-            EXPECT_NE(text.get(), nullptr);
+            EXPECT_NE(text.Get(), nullptr);
             EXPECT_EQ(text.view(), value);
         } else if (name == "responseBytes") {
-            EXPECT_NE(out.bytes.get(), nullptr);
+            EXPECT_NE(out.bytes.Get(), nullptr);
             EXPECT_EQ(out.Body(), value);
         } else if (const auto* failure = FieldOf(kFailures, value); name == "failure" && failure) {
             EXPECT_EQ(out.Status(), *failure);
@@ -249,8 +249,8 @@ TEST_F(WebRequestTest, EndingAtTheHeadersReadsNothingOfTheBody) {
     const std::string url = Url("/big");
     const Outcome out = Run({.url = url.c_str()}, ResponseBody::Skip);
     EXPECT_EQ(out.Status(), "200 Generated");
-    EXPECT_EQ(out.bytes.get(), nullptr);
-    EXPECT_EQ(out.result.get(), nullptr);
+    EXPECT_EQ(out.bytes.Get(), nullptr);
+    EXPECT_EQ(out.result.Get(), nullptr);
 }
 
 TEST_F(WebRequestTest, AChunkedBodyArrivesWholeAndInOrderWhateverItsChunks) {
@@ -276,8 +276,8 @@ TEST_F(WebRequestTest, ABodyOverTheLimitIsAFailedExchangeWithoutBody) {
     ASSERT_TRUE(server_->Generate(200, 1001));
     Outcome out = Run({.url = url.c_str(), .limits = limits});
     EXPECT_EQ(out.Status(), kStatusReadFailed);
-    EXPECT_EQ(out.bytes.get(), nullptr);
-    EXPECT_EQ(out.result.get(), nullptr);
+    EXPECT_EQ(out.bytes.Get(), nullptr);
+    EXPECT_EQ(out.result.Get(), nullptr);
     EXPECT_EQ(out.Headers().rfind("HTTP/1.1 200 Generated\r\n", 0), 0u);  // the headers are still told
     ASSERT_TRUE(server_->Generate(200, 1000));
     out = Run({.url = url.c_str(), .limits = limits});
@@ -288,8 +288,8 @@ TEST_F(WebRequestTest, ABodyOverTheLimitIsAFailedExchangeWithoutBody) {
     ASSERT_TRUE(server_->Script("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(5000, 'x'), "close"));
     out = Run({.url = url.c_str(), .limits = limits});
     EXPECT_EQ(out.Status(), kStatusReadFailed);
-    EXPECT_EQ(out.bytes.get(), nullptr);
-    EXPECT_EQ(out.result.get(), nullptr);
+    EXPECT_EQ(out.bytes.Get(), nullptr);
+    EXPECT_EQ(out.result.Get(), nullptr);
 }
 
 TEST_F(WebRequestTest, ABodyThatTricklesPastTheTotalTimeIsAFailedExchange) {
@@ -299,14 +299,14 @@ TEST_F(WebRequestTest, ABodyThatTricklesPastTheTotalTimeIsAFailedExchange) {
     const std::string url = Url("/slow");
     const Outcome out = Run({.url = url.c_str(), .limits = {.maxTotalMs = 700}});
     EXPECT_EQ(out.Status(), kStatusReadFailed);
-    EXPECT_EQ(out.bytes.get(), nullptr);
-    EXPECT_EQ(out.result.get(), nullptr);
+    EXPECT_EQ(out.bytes.Get(), nullptr);
+    EXPECT_EQ(out.result.Get(), nullptr);
 
     // A body that stops coming after the headers: the wait for it ends with the total time.
     ASSERT_TRUE(server_->Script("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nlater", "delay=20000"));
     const Outcome stalled = Run({.url = url.c_str(), .limits = {.maxTotalMs = 700}});
     EXPECT_EQ(stalled.Status(), kStatusReadFailed);
-    EXPECT_EQ(stalled.bytes.get(), nullptr);
+    EXPECT_EQ(stalled.bytes.Get(), nullptr);
 
     // Headers that come later than the total time: no response.
     ASSERT_TRUE(server_->ScriptFile("landing.http", "stall=4000"));
@@ -347,8 +347,8 @@ TEST_F(WebRequestTest, EveryDripEndsAtTheTotalTime) {
         const Outcome done = Run({.url = url.c_str(), .limits = {.maxTotalMs = kShortDeadlineMs}});
         EXPECT_EQ(done.Status(), drip.status);
         EXPECT_GE(server_->Active(), 1) << "the call ended only when the peer stopped";
-        EXPECT_EQ(done.bytes.get(), nullptr);
-        EXPECT_EQ(done.result.get(), nullptr);
+        EXPECT_EQ(done.bytes.Get(), nullptr);
+        EXPECT_EQ(done.result.Get(), nullptr);
         // Out of time during the body, the headers that came are still told.
         EXPECT_EQ(done.Headers().empty(), drip.status == kStatusNoResponse) << done.Headers();
     }
@@ -403,7 +403,7 @@ TEST_F(WebRequestTest, AnExchangeLeftBehindEndsOnItsOwnAndTouchesNothingOfItsCal
     EXPECT_EQ(out.Headers(), "old headers");
     EXPECT_EQ(out.Body(), "old");
     EXPECT_STREQ(out.cookies.c_str(), "old=1");
-    EXPECT_EQ(out.location.get(), nullptr);
+    EXPECT_EQ(out.location.Get(), nullptr);
     EXPECT_EQ(out.Status(), kStatusNoResponse);
 }
 
@@ -432,7 +432,7 @@ TEST_F(WebRequestTest, FailuresLeaveTheOutputsAsTheCallerPassedThem) {
                             .responseBytes = &out.bytes};
     out.result = WebRequest(params);
     EXPECT_EQ(out.Status(), kStatusBadUrl);
-    EXPECT_EQ(out.result.get(), nullptr);
+    EXPECT_EQ(out.result.Get(), nullptr);
     EXPECT_STREQ(out.headers.c_str(), "old headers");
     EXPECT_STREQ(out.location.c_str(), "old location");
     EXPECT_STREQ(out.cookies.c_str(), "old=1");
@@ -468,10 +468,10 @@ TEST_F(WebRequestTest, ASilentServerEndsTheExchangeAtTheTimeout) {
 TEST(StatusTextOf, TakesTheStatusLineFromItsTenthByte) {
     EXPECT_STREQ(StatusTextOf("HTTP/1.1 200 OK\r\nA: b\r\n\r\n").c_str(), "200 OK");
     EXPECT_STREQ(StatusTextOf("HTTP/1.1 302 Found\r\n").c_str(), "302 Found");
-    EXPECT_EQ(StatusTextOf("HTTP/1.1 \r\nServer: x\r\n").get(), nullptr);  // nothing after the version
-    EXPECT_EQ(StatusTextOf("HTTP/1.1\r\nServer: x\r\n").get(), nullptr);   // shorter than 10 bytes
-    EXPECT_EQ(StatusTextOf("HTTP/1.1 200 OK").get(), nullptr);             // no line end
-    EXPECT_EQ(StatusTextOf(nullptr).get(), nullptr);
+    EXPECT_EQ(StatusTextOf("HTTP/1.1 \r\nServer: x\r\n").Get(), nullptr);  // nothing after the version
+    EXPECT_EQ(StatusTextOf("HTTP/1.1\r\nServer: x\r\n").Get(), nullptr);   // shorter than 10 bytes
+    EXPECT_EQ(StatusTextOf("HTTP/1.1 200 OK").Get(), nullptr);             // no line end
+    EXPECT_EQ(StatusTextOf(nullptr).Get(), nullptr);
 }
 
 TEST(ProxyNameFor, PlainHttpNamesTheProxyForItsSchemeOnly) {

@@ -11,7 +11,7 @@
 
 #include "resolve/FrameSearch.h"
 #include "resolve/ShareAnswers.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "script/RegexObject.h"
 
 namespace quenlark {
@@ -67,8 +67,8 @@ TEST_F(FrameSearchEngine, AgreesOnEveryStandinPage) {
         std::string body(size, '\0');
         ASSERT_EQ(std::fread(body.data(), 1, size, file), size);
         const OwnedText page = PageTextOfBody(OwnedByteSet::CopyOf(body.data(), body.size()));
-        const Found engine = ByEngine(regex_, page.get());
-        EXPECT_EQ(ByLines(page.get(), ends_), engine) << "page " << pages;
+        const Found engine = ByEngine(regex_, page.Get());
+        EXPECT_EQ(ByLines(page.Get(), ends_), engine) << "page " << pages;
         ++pages;
         if (engine.count > 0) ++withFrames;
     }

@@ -49,10 +49,10 @@ TEST_F(LocationProbeTest, AContentLocationLineIsNotTakenForTheLocation) {
 }
 
 TEST_F(LocationProbeTest, EmptyValueIsNullAndNoLineIsTheEmptyText) {
-    EXPECT_EQ(Probe("Location: \r\n").get(), nullptr);
+    EXPECT_EQ(Probe("Location: \r\n").Get(), nullptr);
     const OwnedText none = Probe("Server: loopback\r\n");
-    ASSERT_NE(none.get(), nullptr);
-    EXPECT_STREQ(none.get(), "");
+    ASSERT_NE(none.Get(), nullptr);
+    EXPECT_STREQ(none.Get(), "");
 }
 
 TEST_F(LocationProbeTest, AFileAnsweredDirectlyIsNotDownloaded) {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "resolve/ShareAnswers.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 
 namespace quenlark {
 namespace {

@@ -65,7 +65,7 @@ protected:
     }
     static std::string Resolve(const char* path = "/i/abc123") {
         const std::string origin = "https://127.0.0.1:" + std::to_string(server_->HttpsPort());
-        return ResolveShareLink(origin.c_str(), (origin + path).c_str()).c_str();
+        return ResolveShareLink((origin + path).c_str(), {.serviceOrigin = origin.c_str()}).c_str();
     }
     static std::string Origin() { return "https://127.0.0.1:" + std::to_string(server_->HttpsPort()); }
 
@@ -256,7 +256,7 @@ TEST_F(ShareLinkResolverTest, WithoutAnyScriptEngineTheRegexAndJsonBoxesAppear) 
 
 TEST_F(ShareLinkResolverTest, AnUnreachableServiceEndsAtTheSignature) {
     const std::string closed = "https://127.0.0.1:1";
-    EXPECT_STREQ(ResolveShareLink(closed.c_str(), (closed + "/i/abc").c_str()).c_str(), "");
+    EXPECT_STREQ(ResolveShareLink((closed + "/i/abc").c_str(), {.serviceOrigin = closed.c_str()}).c_str(), "");
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, kSignFailedMessage);
 }
@@ -267,7 +267,7 @@ TEST_F(ShareLinkResolverTest, AShareOrFramePageOverALimitCountsAsAFailedExchange
     // A share page over the size limit is no page: the frame address is the origin alone.
     std::string longShare = kSharePage + std::string(5000, ' ');
     Serve(longShare, kFrameWithPdownload, kAnswer);
-    EXPECT_STREQ(ResolveShareLink(origin.c_str(), share.c_str(), {.maxBodyBytes = 4096}).c_str(),
+    EXPECT_STREQ(ResolveShareLink(share.c_str(), {.serviceOrigin = origin.c_str(), .maxBodyBytes = 4096}).c_str(),
                  "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE");
     auto requests = server_->Requests();
     ASSERT_EQ(requests.size(), 3u);
@@ -277,7 +277,7 @@ TEST_F(ShareLinkResolverTest, AShareOrFramePageOverALimitCountsAsAFailedExchange
     server_->Reset();
     ASSERT_TRUE(server_->Script(Response(kSharePage)));
     ASSERT_TRUE(server_->Script(Response(kFrameWithPdownload), "trickle=20"));
-    EXPECT_STREQ(ResolveShareLink(origin.c_str(), share.c_str(), {.maxExchangeMs = 1000}).c_str(), "");
+    EXPECT_STREQ(ResolveShareLink(share.c_str(), {.serviceOrigin = origin.c_str(), .maxExchangeMs = 1000}).c_str(), "");
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, kSignFailedMessage);
     EXPECT_EQ(server_->Requests().size(), 2u);
@@ -293,7 +293,7 @@ TEST_F(ShareLinkResolverTest, AShareHeaderBlockThatNeverEndsIsAFailedExchangeInT
                                 "drip=200 from=" + std::to_string(head.size())));
     ASSERT_TRUE(server_->Script(Response(kFrameWithPdownload)));
     ASSERT_TRUE(server_->Script(Response(kAnswer, "application/json")));
-    EXPECT_STREQ(ResolveShareLink(origin.c_str(), share.c_str(), {.maxExchangeMs = 1000}).c_str(),
+    EXPECT_STREQ(ResolveShareLink(share.c_str(), {.serviceOrigin = origin.c_str(), .maxExchangeMs = 1000}).c_str(),
                  "https://dl.tarnwell.test/file/?BmAHPw5rV2QIBVE");
     EXPECT_GE(server_->Active(), 1) << "the share page's exchange waited for the peer to stop";
     const auto requests = server_->Requests();

@@ -5,6 +5,7 @@
 
 #include "platform/Platform.h"
 #include "runtime/Events.h"
+#include "runtime/SupportLibrary.h"
 #include "runtime/SystemService.h"
 #include "runtime/TickWait.h"
 
@@ -55,7 +56,8 @@ std::intptr_t RT_STDCALL RecordingService(std::int32_t code, std::intptr_t a, st
 }
 
 TEST(DelayWithEvents, DispatchesThroughTheServiceEntryUntilTheTicksHavePassed) {
-    LibraryNotify(kNotifyAttach, reinterpret_cast<std::intptr_t>(&RecordingService), 0);
+    LibraryNotify(static_cast<std::int32_t>(Notification::kAttach), reinterpret_cast<std::intptr_t>(&RecordingService),
+                  0);
     DelayWithEvents(0);
     DelayWithEvents(-5);
     EXPECT_TRUE(g_serviceCodes.empty());
@@ -63,8 +65,9 @@ TEST(DelayWithEvents, DispatchesThroughTheServiceEntryUntilTheTicksHavePassed) {
     DelayWithEvents(30);
     EXPECT_GT(platform::MicrosecondCount() - begin, 30000u);
     EXPECT_GE(g_serviceCodes.size(), 4u);
-    EXPECT_EQ(g_serviceCodes, std::vector<std::int32_t>(g_serviceCodes.size(), 2018));
-    LibraryNotify(kNotifyAttach, reinterpret_cast<std::intptr_t>(&SystemService), 0);
+    EXPECT_EQ(g_serviceCodes, std::vector<std::int32_t>(g_serviceCodes.size(),
+                                                        static_cast<std::int32_t>(ServiceCode::kDispatchMessages)));
+    LibraryNotify(static_cast<std::int32_t>(Notification::kAttach), reinterpret_cast<std::intptr_t>(&SystemService), 0);
 }
 
 }  // namespace

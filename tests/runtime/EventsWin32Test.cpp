@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/Events.h"
+#include "runtime/SupportLibrary.h"
 #include "runtime/SystemService.h"
 
 namespace quenlark {
@@ -42,7 +43,8 @@ protected:
             ::CreateWindowExA(0, "QuenlarkEventsTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         ASSERT_NE(window_, nullptr);
         g_handled.clear();
-        LibraryNotify(kNotifyAttach, reinterpret_cast<std::intptr_t>(&SystemService), 0);
+        LibraryNotify(static_cast<std::int32_t>(Notification::kAttach), reinterpret_cast<std::intptr_t>(&SystemService),
+                      0);
     }
     void TearDown() override {
         ::DestroyWindow(window_);

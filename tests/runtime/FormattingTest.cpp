@@ -23,7 +23,7 @@ namespace {
 
 std::string Show(const TypedArg& value) {
     const OwnedText text = ToText(value);
-    return text ? std::string(text.get()) : "<null>";
+    return text ? std::string(text.Get()) : "<null>";
 }
 
 std::string Date(double value, bool dateOnly = false) {
@@ -56,9 +56,9 @@ TEST(ToText, EveryDoubleFitsTheWorkArea) {
 
 TEST(ToText, BytesUpToTheFirstZeroAndTypesWithoutText) {
     const OwnedByteSet bytes = OwnedByteSet::CopyOf("AB\0C", 4);
-    EXPECT_EQ(Show(TypedArg::ByteSetArg(bytes.get())), "AB");
+    EXPECT_EQ(Show(TypedArg::ByteSetArg(bytes.Get())), "AB");
     const OwnedByteSet leadingZero = OwnedByteSet::CopyOf("\0A", 2);
-    EXPECT_EQ(Show(TypedArg::ByteSetArg(leadingZero.get())), "<null>");
+    EXPECT_EQ(Show(TypedArg::ByteSetArg(leadingZero.Get())), "<null>");
     std::int32_t ints[4] = {1, 2, 0x00434241, 0x44};  // {1 dimension, 2 elements}, 41 42 43 00 44 ...
     EXPECT_EQ(Show(TypedArg::ByRef(TC_INT, ints)), "ABC");
     EXPECT_EQ(Show(TypedArg::ByRef(TC_DOUBLE, ints)), "<null>");
@@ -105,21 +105,21 @@ TEST(ToInteger, TruncatesKeepsLowBitsAndReadsFullWidthDigits) {
 
 TEST(ToHalfWidth, MapsFullWidthAsciiFormsByWholeCharacters) {
     // １９ＡａＺ／＼ then 中
-    EXPECT_STREQ(ToHalfWidth("\xA3\xB1\xA3\xB9\xA3\xC1\xA3\xE1\xA3\xDA\xA3\xAF\xA3\xDC\xD6\xD0").get(),
+    EXPECT_STREQ(ToHalfWidth("\xA3\xB1\xA3\xB9\xA3\xC1\xA3\xE1\xA3\xDA\xA3\xAF\xA3\xDC\xD6\xD0").Get(),
                  "19AaZ/\\\xD6\xD0");
     // ￥ (A3 A4) has no ASCII form; ＄ lives at A1 E7; “ and ” are quotes.
-    EXPECT_STREQ(ToHalfWidth("\xA3\xA4\xA1\xE7\xA1\xB0\xA1\xB1").get(), "\xA3\xA4$\"\"");
+    EXPECT_STREQ(ToHalfWidth("\xA3\xA4\xA1\xE7\xA1\xB0\xA1\xB1").Get(), "\xA3\xA4$\"\"");
     // B0 A3 is one character, so the A3 AF after it is the solidus; a lone lead stays.
-    EXPECT_STREQ(ToHalfWidth("\xB0\xA3\xA3\xAF\xA3").get(), "\xB0\xA3/\xA3");
+    EXPECT_STREQ(ToHalfWidth("\xB0\xA3\xA3\xAF\xA3").Get(), "\xB0\xA3/\xA3");
     // € (80) and FF are one byte each: the full-width characters after them are mapped.
-    EXPECT_STREQ(ToHalfWidth("\x80\xA3\xAF\xFF\xA3\xC1\x80").get(),
+    EXPECT_STREQ(ToHalfWidth("\x80\xA3\xAF\xFF\xA3\xC1\x80").Get(),
                  "\x80/\xFF"
                  "A\x80");
 }
 
 TEST(HexText, UpperCaseDigitsOfTheUnsignedValue) {
-    EXPECT_STREQ(HexText(255).get(), "FF");
-    EXPECT_STREQ(HexText(-1).get(), "FFFFFFFF");
+    EXPECT_STREQ(HexText(255).Get(), "FF");
+    EXPECT_STREQ(HexText(-1).Get(), "FFFFFFFF");
 }
 
 using testing_support::BoxRecorder;
@@ -147,7 +147,7 @@ TEST(ShowMessageBox, PassesFlagsCaptionAndAnIntOwnerAndReturnsTheButtonMinusOne)
                              TypedArg::TextArg("t"), TypedArg::Int(0x1234)),
               6);
     const OwnedByteSet bytes = OwnedByteSet::CopyOf("AB", 2);
-    ShowMessageBox(TypedArg::ByteSetArg(bytes.get()));
+    ShowMessageBox(TypedArg::ByteSetArg(bytes.Get()));
     ASSERT_EQ(recorder.boxes().size(), 2u);
     EXPECT_EQ(recorder.boxes()[0].text.size(), 310u);  // every digit of the double
     EXPECT_EQ(recorder.boxes()[0].flags, yesNoQuestionSecond);

@@ -34,21 +34,21 @@ TEST(Memory, ReallocOfNullIsAZeroFilledAlloc) {
 // appear where a block is expected must be ignored (a real free of one would crash or be
 // reported by the sanitizer).
 TEST(Memory, FreeIgnoresConstantsNullAndSmallValues) {
-    RtFree(EmptyTextLiteral);
-    RtFree(EmptyArrayTemplate);
+    RtFree(kEmptyText);
+    RtFree(kEmptyArrayTemplate);
     RtFree(nullptr);
     RtFree(reinterpret_cast<void*>(1));
     RtFree(reinterpret_cast<void*>(0xFFFF));
     static const char literal[] = "a text constant of the program";
     RtFree(literal);
-    EXPECT_STREQ(EmptyTextLiteral, "");
-    EXPECT_EQ(EmptyArrayTemplate[0], 1);
-    EXPECT_EQ(EmptyArrayTemplate[1], 0);
+    EXPECT_STREQ(kEmptyText, "");
+    EXPECT_EQ(kEmptyArrayTemplate[0], 1);
+    EXPECT_EQ(kEmptyArrayTemplate[1], 0);
 }
 
 TEST(Memory, OwnersFreeTheirBlocksAndMayHoldTheStaticEmptyText) {
     OwnedText empty = OwnedText::StaticEmpty();
-    EXPECT_EQ(empty.Get(), EmptyTextLiteral);
+    EXPECT_EQ(empty.Get(), kEmptyText);
     OwnedText copy = OwnedText::CopyOf("abc");
     OwnedText moved = std::move(copy);
     EXPECT_EQ(copy.Get(), nullptr);

@@ -6,8 +6,10 @@
 
 #include "runtime/Arrays.h"
 #include "runtime/Failure.h"
+#include "runtime/Shutdown.h"
+#include "runtime/SupportLibrary.h"
 #include "runtime/SystemService.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "support/FatalRecorder.h"
 
 namespace quenlark {
@@ -18,13 +20,21 @@ using testing_support::ExpectFatalExit;
 
 std::intptr_t Address(const void* p) { return reinterpret_cast<std::intptr_t>(p); }
 
+template <typename Enum>
+std::int32_t Code(Enum code) {
+    return static_cast<std::int32_t>(code);
+}
+std::intptr_t Service(ServiceCode code, std::intptr_t a = 0, std::intptr_t b = 0) {
+    return SystemService(Code(code), a, b);
+}
+
 TEST(SystemService, ConstantCodes) {
-    EXPECT_EQ(SystemService(1004, 0, 0), 1);
-    EXPECT_EQ(SystemService(1005, 0, 0), 4);
-    EXPECT_EQ(SystemService(2030, 0, 0), 3);
-    EXPECT_EQ(SystemService(2032, 7, 7), 0);
-    EXPECT_EQ(SystemService(2033, 7, 7), 0);
-    EXPECT_EQ(SystemService(2018, 0, 0), 0);  // message dispatch with an empty queue
+    EXPECT_EQ(Service(ServiceCode::kAnswerOne), 1);
+    EXPECT_EQ(Service(ServiceCode::kAnswerFour), 4);
+    EXPECT_EQ(Service(ServiceCode::kAnswerThree), 3);
+    EXPECT_EQ(Service(ServiceCode::kIgnoredFirst, 7, 7), 0);
+    EXPECT_EQ(Service(ServiceCode::kIgnoredSecond, 7, 7), 0);
+    EXPECT_EQ(Service(ServiceCode::kDispatchMessages), 0);  // message dispatch with an empty queue
 }
 
 TEST(SystemService, UnsupportedCodeShowsItsBoxAndGivesZero) {
@@ -51,33 +61,33 @@ TEST(SystemService, ValueRecordToInteger) {
     std::uint64_t bits;
     std::memcpy(&bits, &d, 8);
     auto r1 = record(bits, TC_DOUBLE);
-    EXPECT_EQ(SystemService(2001, Address(r1.data()), 0), -2);
+    EXPECT_EQ(Service(ServiceCode::kValueRecordToInt, Address(r1.data())), -2);
     float f = 7.9f;
     std::uint32_t fbits;
     std::memcpy(&fbits, &f, 4);
     auto r2 = record(fbits, TC_FLOAT);
-    EXPECT_EQ(SystemService(2001, Address(r2.data()), 0), 7);
+    EXPECT_EQ(Service(ServiceCode::kValueRecordToInt, Address(r2.data())), 7);
     auto r3 = record(0x1234567800000005ULL, TC_INT64);
-    EXPECT_EQ(SystemService(2001, Address(r3.data()), 0), 5);
+    EXPECT_EQ(Service(ServiceCode::kValueRecordToInt, Address(r3.data())), 5);
     auto r4 = record(0xFFFFFFFFULL, TC_INT);
-    EXPECT_EQ(SystemService(2001, Address(r4.data()), 0), -1);
+    EXPECT_EQ(Service(ServiceCode::kValueRecordToInt, Address(r4.data())), -1);
 }
 
 TEST(SystemService, MemoryCodesAllocateResizeAndFree) {
-    auto* block = reinterpret_cast<unsigned char*>(SystemService(2024, 16, 0));
+    auto* block = reinterpret_cast<unsigned char*>(Service(ServiceCode::kAllocate, 16));
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block[15], 0);
     block[0] = 42;
-    block = reinterpret_cast<unsigned char*>(SystemService(2026, Address(block), 64));
+    block = reinterpret_cast<unsigned char*>(Service(ServiceCode::kReallocate, Address(block), 64));
     EXPECT_EQ(block[0], 42);
-    EXPECT_EQ(SystemService(2025, Address(block), 0), 0);
+    EXPECT_EQ(Service(ServiceCode::kFree, Address(block)), 0);
 
     OwnedTextArray texts = OwnedTextArray::NewEmpty();
     texts.Append(OwnedText::CopyOf("freed by the service"));
-    EXPECT_EQ(SystemService(2023, TC_TEXT, Address(texts.Release())), 0);  // deep
-    EXPECT_EQ(SystemService(2023, TC_INT, Address(NewEmptyArray())), 0);   // shallow
+    EXPECT_EQ(Service(ServiceCode::kFreeArray, TC_TEXT, Address(texts.Release())), 0);  // deep
+    EXPECT_EQ(Service(ServiceCode::kFreeArray, TC_INT, Address(NewEmptyArray())), 0);   // shallow
     void* kept = NewEmptyArray();
-    EXPECT_EQ(SystemService(2023, TC_OBJECT, Address(kept)), 0);  // not a basic type: left alone
+    EXPECT_EQ(Service(ServiceCode::kFreeArray, TC_OBJECT, Address(kept)), 0);  // not a basic type: left alone
     RtFree(kept);
 }
 
@@ -93,22 +103,22 @@ TEST(SystemService, SkipProgramNameFollowsTheQuotingRules) {
 }
 
 TEST(SystemService, ExecutablePathCodes) {
-    const auto* file = reinterpret_cast<const char*>(SystemService(2004, 0, 0));
+    const auto* file = reinterpret_cast<const char*>(Service(ServiceCode::kFileName));
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(std::strchr(file, '\\'), nullptr);
 #ifdef _WIN32
     const std::string name = file;
     EXPECT_EQ(name.substr(name.size() - 4), ".exe");
-    const std::string directory = reinterpret_cast<const char*>(SystemService(2003, 0, 0));
+    const std::string directory = reinterpret_cast<const char*>(Service(ServiceCode::kDirectory));
     ASSERT_FALSE(directory.empty());
     EXPECT_NE(directory.back(), '\\');
     char buffer[260] = {};
-    const auto* handed = reinterpret_cast<const char*>(SystemService(1006, 1, Address(buffer)));
+    const auto* handed = reinterpret_cast<const char*>(Service(ServiceCode::kModulePath, 1, Address(buffer)));
     ASSERT_NE(handed, nullptr);
     EXPECT_EQ(std::string(buffer), directory + "\\");
     EXPECT_STREQ(handed, buffer);
-    EXPECT_STREQ(reinterpret_cast<const char*>(SystemService(1006, 2002, Address(buffer))), file);
-    EXPECT_EQ(SystemService(1006, 5, Address(buffer)), 0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(Service(ServiceCode::kModulePath, 2002, Address(buffer))), file);
+    EXPECT_EQ(Service(ServiceCode::kModulePath, 5, Address(buffer)), 0);
 #endif
 }
 
@@ -118,17 +128,17 @@ std::intptr_t RT_STDCALL FakeService(std::int32_t code, std::intptr_t a, std::in
     return 77;
 }
 
-TEST(LibraryNotify, StoresTheServiceEntryOnlyForNotificationOne) {
-    EXPECT_EQ(LibraryNotify(1, Address(reinterpret_cast<void*>(&FakeService)), 0), 0);
-    EXPECT_EQ(CallSystemService(2018, 5, 6), 77);
-    EXPECT_EQ(g_forwarded, (std::vector<std::intptr_t>{2018, 5, 6}));
+TEST(LibraryNotify, StoresTheServiceEntryOnlyAtAttach) {
+    EXPECT_EQ(LibraryNotify(Code(Notification::kAttach), Address(reinterpret_cast<void*>(&FakeService)), 0), 0);
+    EXPECT_EQ(CallSystemService(Code(ServiceCode::kDispatchMessages), 5, 6), 77);
+    EXPECT_EQ(g_forwarded, (std::vector<std::intptr_t>{Code(ServiceCode::kDispatchMessages), 5, 6}));
     EXPECT_EQ(LibraryNotify(2, 0, 0), -1);  // changes nothing
     EXPECT_EQ(CallSystemService(1, 2, 3), 77);
-    EXPECT_EQ(LibraryNotify(6, 0, 0), 0);
+    EXPECT_EQ(LibraryNotify(Code(Notification::kUnload), 0, 0), 0);
     EXPECT_EQ(CallSystemService(1, 2, 3), 77);
     // Back to the runtime's own entry, as attach leaves it.
-    EXPECT_EQ(LibraryNotify(1, Address(reinterpret_cast<void*>(&SystemService)), 0), 0);
-    EXPECT_EQ(CallSystemService(1005, 0, 0), 4);
+    EXPECT_EQ(LibraryNotify(Code(Notification::kAttach), Address(reinterpret_cast<void*>(&SystemService)), 0), 0);
+    EXPECT_EQ(CallSystemService(Code(ServiceCode::kAnswerFour), 0, 0), 4);
 }
 
 TEST(RuntimeErrorText, TableCoversOneToEleven) {
@@ -141,7 +151,7 @@ TEST(RuntimeErrorText, TableCoversOneToEleven) {
 }
 
 TEST(SystemServiceDeathTest, FatalServiceShowsTheRuntimeErrorTextAndExitsWithZero) {
-    const auto record = ExpectFatalExit(0, [] { SystemService(2027, Address("broken invariant"), 0); });
+    const auto record = ExpectFatalExit(0, [] { Service(ServiceCode::kFatalError, Address("broken invariant")); });
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, "Ravelstone RunTime Error:\r\n\r\nbroken invariant");
     EXPECT_EQ(record.boxes[0].caption, "ERROR");
@@ -164,20 +174,20 @@ std::string LongFatalText() {
 TEST(SystemServiceDeathTest, FatalServiceCutsALongTextBetweenCharacters) {
     ASSERT_EQ(kFatalRoom % 2, 0u) << "after the one-byte 'a', an even room ends on a lead byte";
     const std::string text = LongFatalText();
-    const auto record = ExpectFatalExit(0, [&] { SystemService(2027, Address(text.c_str()), 0); });
+    const auto record = ExpectFatalExit(0, [&] { Service(ServiceCode::kFatalError, Address(text.c_str())); });
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, kFatalPrefix + text.substr(0, kFatalRoom - 1));
 }
 
 TEST(SystemServiceDeathTest, FatalServiceKeepsATextThatFillsTheRoomExactly) {
     const std::string text = LongFatalText().substr(0, kFatalRoom - 1) + "c";
-    const auto record = ExpectFatalExit(0, [&] { SystemService(2027, Address(text.c_str()), 0); });
+    const auto record = ExpectFatalExit(0, [&] { Service(ServiceCode::kFatalError, Address(text.c_str())); });
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, kFatalPrefix + text);
 }
 
 TEST(SystemServiceDeathTest, ExitServiceEndsWithTheGivenCodeAfterTheShutdownSequence) {
-    const auto record = ExpectFatalExit(3, [] { SystemService(2028, 3, 0); });
+    const auto record = ExpectFatalExit(3, [] { Service(ServiceCode::kExit, 3); });
     EXPECT_TRUE(record.boxes.empty());
     EXPECT_TRUE(record.shutdownRan);
     EXPECT_EQ(record.exitCode, 3);

@@ -133,19 +133,19 @@ TEST(FindTextReverse, FindsTheLastMatchThatEndsBeforeTheStart) {
 }
 
 TEST(ReplaceSubText, NonOverlappingMatchesFromStartUpToCount) {
-    EXPECT_STREQ(ReplaceSubText("aaaa", "aa", {.replacement = "b"}).get(), "bb");
-    EXPECT_STREQ(ReplaceSubText("xaxa", "x", {.replacement = "y", .count = 1}).get(), "yaxa");
-    EXPECT_STREQ(ReplaceSubText("xaxa", "x", {.replacement = "y", .start = 2}).get(), "xaya");
-    EXPECT_STREQ(ReplaceSubText("AaA", "a", {.replacement = "b", .caseSensitive = true}).get(), "AbA");
+    EXPECT_STREQ(ReplaceSubText("aaaa", "aa", {.replacement = "b"}).Get(), "bb");
+    EXPECT_STREQ(ReplaceSubText("xaxa", "x", {.replacement = "y", .count = 1}).Get(), "yaxa");
+    EXPECT_STREQ(ReplaceSubText("xaxa", "x", {.replacement = "y", .start = 2}).Get(), "xaya");
+    EXPECT_STREQ(ReplaceSubText("AaA", "a", {.replacement = "b", .caseSensitive = true}).Get(), "AbA");
     EXPECT_STREQ(ReplaceSubText("\xB0\x41"
                                 "a",
                                 "A", {.replacement = "!"})
-                     .get(),
+                     .Get(),
                  "\xB0\x41!");
     OwnedText removed = ReplaceSubText("aaa", "a");
-    ASSERT_NE(removed.get(), nullptr);  // an allocated "", not null
-    EXPECT_STREQ(removed.get(), "");
-    EXPECT_STREQ(ReplaceSubText("abc", "b", {.count = 0}).get(), "abc");
+    ASSERT_NE(removed.Get(), nullptr);  // an allocated "", not null
+    EXPECT_STREQ(removed.Get(), "");
+    EXPECT_STREQ(ReplaceSubText("abc", "b", {.count = 0}).Get(), "abc");
 }
 
 TEST(ReplaceSubText, KeepsEveryPieceOfALongText) {
@@ -170,45 +170,48 @@ TEST(SplitText, EmptyInnerPiecesStayTheTrailingOneAndTheRestBeyondCountGo) {
 }
 
 TEST(Spaces, OnlyAsciiAndFullWidthSpacesAtCharacterBoundaries) {
-    EXPECT_STREQ(TrimSpaces("\xA1\xA1 ab c \xA1\xA1").get(), "ab c");
-    EXPECT_STREQ(TrimSpaces("\tab").get(), "\tab");
-    EXPECT_STREQ(TrimSpaces("\xB0\xA1\xA1\xA1").get(), "\xB0\xA1");  // B0 A1, then a space
-    EXPECT_STREQ(RemoveAllSpaces("\xD6\xD0 x\xA1\xA1y ").get(), "\xD6\xD0xy");
-    EXPECT_STREQ(TrimSpaces(" \x80 ").get(), "\x80");  // a euro sign does not take the space with it
-    EXPECT_STREQ(TrimSpaces("\xFF\xA1\xA1").get(), "\xFF");
-    EXPECT_STREQ(RemoveAllSpaces("\x80 \xFF a").get(),
+    EXPECT_STREQ(TrimSpaces("\xA1\xA1 ab c \xA1\xA1").Get(), "ab c");
+    EXPECT_STREQ(TrimSpaces("\tab").Get(), "\tab");
+    EXPECT_STREQ(TrimSpaces("\xB0\xA1\xA1\xA1").Get(), "\xB0\xA1");  // B0 A1, then a space
+    EXPECT_STREQ(RemoveAllSpaces("\xD6\xD0 x\xA1\xA1y ").Get(), "\xD6\xD0xy");
+    EXPECT_STREQ(TrimSpaces(" \x80 ").Get(), "\x80");  // a euro sign does not take the space with it
+    EXPECT_STREQ(TrimSpaces("\xFF\xA1\xA1").Get(), "\xFF");
+    EXPECT_STREQ(RemoveAllSpaces("\x80 \xFF a").Get(),
                  "\x80\xFF"
                  "a");
     OwnedText onlySpaces = RemoveAllSpaces("  \xA1\xA1");
-    ASSERT_NE(onlySpaces.get(), nullptr);
-    EXPECT_STREQ(onlySpaces.get(), "");
+    ASSERT_NE(onlySpaces.Get(), nullptr);
+    EXPECT_STREQ(onlySpaces.Get(), "");
 }
 
 TEST(PiecesAndCharacters, BytesSignsAndCase) {
-    EXPECT_STREQ(TextLeft("abc", 10).get(), "abc");
-    EXPECT_STREQ(TextLeft("\xD6\xD0x", 1).get(), "\xD6");  // may cut a character
-    EXPECT_STREQ(TextRight("abc", 2).get(), "bc");
-    EXPECT_STREQ(TextMiddle("abcdef", 5, 9).get(), "ef");
-    EXPECT_EQ(TextMiddle("abc", 4, 1).get(), nullptr);
+    EXPECT_STREQ(TextLeft("abc", 10).Get(), "abc");
+    EXPECT_STREQ(TextLeft("\xD6\xD0x", 1).Get(), "\xD6");  // may cut a character
+    EXPECT_STREQ(TextRight("abc", 2).Get(), "bc");
+    EXPECT_STREQ(TextMiddle("abcdef", 5, 9).Get(), "ef");
+    EXPECT_EQ(TextMiddle("abc", 4, 1).Get(), nullptr);
     EXPECT_EQ(CompareText("abc", "ABC", true), 1);
+    EXPECT_EQ(CompareText(nullptr, "", true), 0);
+    EXPECT_EQ(CompareText("ab", "abc", true), -1);
+    EXPECT_EQ(CompareText("\x80", "z", true), 1);  // 0x80 sorts after 'z'
     EXPECT_EQ(CompareText("abc", "ABC", false), 0);
     EXPECT_LT(CompareText("abc", "ABD", false), 0);
     EXPECT_FALSE(TextStartsWith("abc", ""));
     EXPECT_EQ(CharCodeAt("\xD6\xD0"), -42);  // the lead byte, signed
-    EXPECT_EQ(CharFromCode(0x100).get(), nullptr);
+    EXPECT_EQ(CharFromCode(0x100).Get(), nullptr);
     EXPECT_STREQ(ToUpperText("ab\xB0"
                              "ac")
-                     .get(),
+                     .Get(),
                  "AB\xB0"
                  "aC");  // the trail byte of B0 61 stays
     EXPECT_STREQ(ToUpperText("\x80"
                              "a\xFF"
                              "b")
-                     .get(),
+                     .Get(),
                  "\x80"
                  "A\xFF"
                  "B");
-    EXPECT_STREQ(SpacesText(3).get(), "   ");
+    EXPECT_STREQ(SpacesText(3).Get(), "   ");
 }
 
 }  // namespace

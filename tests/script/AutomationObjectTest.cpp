@@ -17,8 +17,8 @@ namespace {
 
 using testing_support::ComTest;
 
-constexpr char kRegExp[] = "VBScript.RegExp";
-constexpr char kRegExpClsid[] = "{3F4DACA4-160D-11D2-A8E9-00104B365C9F}";
+constexpr char kRegexProgId[] = "VBScript.RegExp";
+constexpr char kRegexClsid[] = "{3F4DACA4-160D-11D2-A8E9-00104B365C9F}";
 constexpr char kScriptControl[] = "MSScriptControl.ScriptControl";
 
 class AutomationObjectTest : public ComTest {
@@ -37,12 +37,12 @@ protected:
 
 TEST_F(AutomationObjectTest, CreatesFromAProgIdAndFromAClsidInBraces) {
     OwnedAutomationObject byName = OwnedAutomationObject::New();
-    ASSERT_TRUE(CreateObject(*byName, kRegExp));
+    ASSERT_TRUE(CreateObject(*byName, kRegexProgId));
     EXPECT_EQ(byName->lastResult, S_OK);
     EXPECT_FALSE(IsObjectEmpty(*byName));
 
     OwnedAutomationObject byClsid = OwnedAutomationObject::New();
-    ASSERT_TRUE(CreateObject(*byClsid, kRegExpClsid));
+    ASSERT_TRUE(CreateObject(*byClsid, kRegexClsid));
     EXPECT_TRUE(SetProperty(*byClsid, "Pattern", {TypedArg::TextArg("a+")}));
     EXPECT_STREQ(GetProperty<OwnedText>(*byClsid, "Pattern").Get(), "a+");
 }
@@ -86,15 +86,15 @@ TEST_F(AutomationObjectTest, ACoclassOfATypeLibraryIsMadeByItsName) {
 
     // No coclass of that name in the library, or no library: the ProgID is used.
     OwnedAutomationObject regex = OwnedAutomationObject::New();
-    EXPECT_TRUE(CreateObject(*regex, kRegExp, "quenlark-test.tlb"));
-    EXPECT_TRUE(CreateObject(*regex, kRegExp, "no-such-library.tlb"));
+    EXPECT_TRUE(CreateObject(*regex, kRegexProgId, "quenlark-test.tlb"));
+    EXPECT_TRUE(CreateObject(*regex, kRegexProgId, "no-such-library.tlb"));
     EXPECT_FALSE(CreateObject(*regex, "QuenlarkPattern", "no-such-library.tlb"));
     EXPECT_EQ(regex->lastResult, CO_E_CLASSSTRING);
 }
 
 TEST_F(AutomationObjectTest, APropertyGetterCalledAsAMethodIsRead) {
     OwnedAutomationObject regex = OwnedAutomationObject::New();
-    ASSERT_TRUE(CreateObject(*regex, kRegExp));
+    ASSERT_TRUE(CreateObject(*regex, kRegexProgId));
     ASSERT_TRUE(SetProperty(*regex, "Pattern", {TypedArg::TextArg("x(y)")}));
     // The object itself refuses a method call of a property; the type information says get.
     EXPECT_STREQ(CallMethod<OwnedText>(*regex, "Pattern").Get(), "x(y)");
@@ -105,7 +105,7 @@ TEST_F(AutomationObjectTest, APropertyGetterCalledAsAMethodIsRead) {
 
 TEST_F(AutomationObjectTest, UnknownMembersFailWithTheLookUpHResult) {
     OwnedAutomationObject regex = OwnedAutomationObject::New();
-    ASSERT_TRUE(CreateObject(*regex, kRegExp));
+    ASSERT_TRUE(CreateObject(*regex, kRegexProgId));
     // The engine has no such property: the put fails and changes nothing.
     EXPECT_FALSE(SetProperty(*regex, "Singleline", {TypedArg::Bool(true)}));
     EXPECT_EQ(regex->lastResult, DISP_E_UNKNOWNNAME);
@@ -161,7 +161,7 @@ TEST_F(AutomationObjectTest, AFailedCallIsTracedWithTheScriptErrorOnlyWhileACall
 
 TEST_F(AutomationObjectTest, ObjectResultsAreNewRecordsOnTheSameObjects) {
     OwnedAutomationObject regex = OwnedAutomationObject::New();
-    ASSERT_TRUE(CreateObject(*regex, kRegExp));
+    ASSERT_TRUE(CreateObject(*regex, kRegexProgId));
     ASSERT_TRUE(SetProperty(*regex, "Pattern", {TypedArg::TextArg("a.")}));
     ASSERT_TRUE(SetProperty(*regex, "Global", {TypedArg::Bool(true)}));
     OwnedAutomationObject matches = CallMethod<OwnedAutomationObject>(*regex, "Execute", {TypedArg::TextArg("abxac")});

@@ -194,7 +194,7 @@ TEST_F(JsonObjectTest, KeysValuesAndJsonTextsNeverBreakOutOfTheirStatements) {
         SCOPED_TRACE(testing::PrintToString(std::string(key)));
         OwnedText path = OwnedText::CopyOf(key);
         EXPECT_FALSE(json_.ResolvePath(path));
-        EXPECT_EQ(path.get(), nullptr);
+        EXPECT_EQ(path.Get(), nullptr);
         EXPECT_FALSE(json_.SetMember(key, "v"));
         EXPECT_FALSE(json_.SetMember(key, "{}", true));
         EXPECT_FALSE(json_.SetMemberJson(key, "1"));
@@ -204,9 +204,9 @@ TEST_F(JsonObjectTest, KeysValuesAndJsonTextsNeverBreakOutOfTheirStatements) {
         EXPECT_FALSE(json_.RemoveElement(0, key));
         EXPECT_FALSE(json_.DeleteMember(key));
         EXPECT_EQ(json_.MemberType(key), kJsonOther);
-        EXPECT_EQ(json_.GetText(key).get(), nullptr);
-        EXPECT_EQ(json_.GetJsonText(key).get(), nullptr);
-        EXPECT_EQ(json_.GetElementText(0, key).get(), nullptr);
+        EXPECT_EQ(json_.GetText(key).Get(), nullptr);
+        EXPECT_EQ(json_.GetJsonText(key).Get(), nullptr);
+        EXPECT_EQ(json_.GetElementText(0, key).Get(), nullptr);
         EXPECT_EQ(json_.ArrayLength(key), 0);
         EXPECT_EQ(json_.GetNumber(key), 0.0);
         OwnedTextArray names = OwnedTextArray::NewEmpty();

@@ -15,8 +15,8 @@
 #include "script/AutomationObject.h"
 #include "script/ComOwners.h"
 #include "script/JsonObject.h"
-#include "script/RegExpStandIn.h"
 #include "script/RegexObject.h"
+#include "script/RegexStandIn.h"
 #include "script/ScriptControlStandIn.h"
 #include "script/ScriptHost.h"
 #include "script/UnicodeEscapes.h"
@@ -169,12 +169,12 @@ std::string Outcome(AutomationObject& engine, const RegexCase& c) {
     return out;
 }
 
-TEST(RegExpStandIn, AnswersAsTheSystemObjectDoes) {
+TEST(RegexStandIn, AnswersAsTheSystemObjectDoes) {
     ComScope com;
     OwnedAutomationObject system = OwnedAutomationObject::New();
     if (!CreateObject(*system, "VBScript.RegExp")) GTEST_SKIP() << "no system regular-expression object here";
     OwnedAutomationObject standIn = OwnedAutomationObject::New();
-    ASSERT_TRUE(CreateRegExpStandIn(*standIn));
+    ASSERT_TRUE(CreateRegexStandIn(*standIn));
 
     const std::string page =
         "<html>\r\n<iframe class=\"ifr2\" name=\"1\" src=\"/fn?short\" frameborder=\"0\" scrolling=\"no\"></iframe>\r\n"
@@ -210,10 +210,10 @@ TEST(RegExpStandIn, AnswersAsTheSystemObjectDoes) {
     }
 }
 
-TEST(RegExpStandIn, AGlobalRunMovesOnOneUnitAfterAnEmptyMatch) {
+TEST(RegexStandIn, AGlobalRunMovesOnOneUnitAfterAnEmptyMatch) {
     ComScope com;
     OwnedAutomationObject standIn = OwnedAutomationObject::New();
-    ASSERT_TRUE(CreateRegExpStandIn(*standIn));
+    ASSERT_TRUE(CreateRegexStandIn(*standIn));
     EXPECT_EQ(Outcome(*standIn, {"a*", "baac", false, true, false}),
               "pattern=a* count=4 [@0+0] [aa@1+2] [@3+0] [@4+0]"
               " replace(<$1>)=<$1>b<$1><$1>c<$1> replace($$)=$b$$c$ replace($&|$`|$')=||baacbaa|b|c|baa|cc|baac|"

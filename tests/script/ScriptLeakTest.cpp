@@ -96,7 +96,7 @@ TEST(ScriptObjectsDoNotLeak, JsonObjectsAddNothingToTheEnginesOwnCost) {
         OwnedAutomationObject control = OwnedAutomationObject::New();
         CreateObject(*control, "MSScriptControl.ScriptControl");
         SetProperty(*control, "Language", {TypedArg::TextArg("JavaScript")});
-        (void)CallMethod<bool>(*control, "AddCode", {TypedArg::TextArg(HelperScript)});
+        (void)CallMethod<bool>(*control, "AddCode", {TypedArg::TextArg(kHelperScript)});
         for (const char* statement : statements) {
             const bool isCode = std::string_view(statement).starts_with("var da = eval(");
             (void)CallMethod<OwnedText>(*control, isCode ? "AddCode" : "Eval", {TypedArg::TextArg(statement)});

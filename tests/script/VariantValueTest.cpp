@@ -7,7 +7,7 @@
 #include "runtime/Arrays.h"
 #include "runtime/Memory.h"
 #include "runtime/Owned.h"
-#include "runtime/Values.h"
+#include "runtime/Texts.h"
 #include "script/VariantValue.h"
 #include "script/support/ComTest.h"
 #include "script/support/FakeAutomation.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/TestSeam.h"
-#include "runtime/Failure.h"
+#include "runtime/Shutdown.h"
 #include "support/RecordedBox.h"
 
 namespace quenlark::testing_support {

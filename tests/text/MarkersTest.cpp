@@ -3,7 +3,7 @@
 #include <string>
 
 #include "runtime/Memory.h"
-#include "text/ByteLength.h"
+#include "runtime/Texts.h"
 #include "text/Markers.h"
 #include "text/ReplacePairs.h"
 
@@ -19,9 +19,9 @@ TEST(TextBetween, ValueUpToTheRightMarkerAfterTheLeftOne) {
 }
 
 TEST(TextBetween, MissingMarkerGivesTheStaticEmptyTextAndAnEmptyValueNull) {
-    EXPECT_EQ(TextBetween("a=1;", "b=", ";").get(), EmptyTextLiteral);
-    EXPECT_EQ(TextBetween("a=1", "a=", ";").get(), EmptyTextLiteral);
-    EXPECT_EQ(TextBetween("a=;", "a=", ";").get(), nullptr);
+    EXPECT_EQ(TextBetween("a=1;", "b=", ";").Get(), kEmptyText);
+    EXPECT_EQ(TextBetween("a=1", "a=", ";").Get(), kEmptyText);
+    EXPECT_EQ(TextBetween("a=;", "a=", ";").Get(), nullptr);
     EXPECT_EQ(S(TextBetween("abc", "", "c")), "ab");  // an empty left marker matches at 1
 }
 
@@ -49,7 +49,7 @@ TEST(TextBetween, EuroSignAndFFBeforeAMarkerAreCharactersOfTheirOwn) {
     EXPECT_EQ(S(TextBetween("\x80k=1;", "k=", ";")), "1");  // a marker right after the sign
     EXPECT_EQ(S(TextAfter("a=b\x80=c", "=")), "c");
     EXPECT_EQ(S(TextBefore("a\xFF=b", "=")), "a\xFF");
-    EXPECT_EQ(TextBetween("k='\x80", "k='", "';").get(), EmptyTextLiteral);  // at the end of the text
+    EXPECT_EQ(TextBetween("k='\x80", "k='", "';").Get(), kEmptyText);  // at the end of the text
 }
 
 TEST(TextBetween, StartPositionSkipsEarlierMarkers) {
@@ -60,8 +60,8 @@ TEST(TextBetween, StartPositionSkipsEarlierMarkers) {
 TEST(TextBeforeAndAfter, FirstAndLastMarker) {
     EXPECT_EQ(S(TextBefore("a=b=c", "=")), "a");
     EXPECT_EQ(S(TextAfter("a=b=c", "=")), "c");
-    EXPECT_EQ(TextBefore("abc", "=").get(), EmptyTextLiteral);
-    EXPECT_EQ(TextAfter("abc", "=").get(), EmptyTextLiteral);
+    EXPECT_EQ(TextBefore("abc", "=").Get(), kEmptyText);
+    EXPECT_EQ(TextAfter("abc", "=").Get(), kEmptyText);
     // A marker that ends the text is the last one: nothing follows it.
     EXPECT_EQ(S(TextAfter("a=b=", "=")), "");
     EXPECT_EQ(S(TextAfter("\xD6\xD0=\xCE\xC4", "=")), "\xCE\xC4");  // 中=文
@@ -81,11 +81,11 @@ TEST(ReplacePairs, AppliesThePairsInTurn) {
     EXPECT_EQ(S(ReplacePairs("abc", {{"", "x"}, {nullptr, "y"}})), "abc");
 }
 
-TEST(TextByteLength, CountsBytes) {
-    EXPECT_EQ(TextByteLength("\xD6\xD0"
-                             "ab"),
+TEST(TextLength32, CountsBytes) {
+    EXPECT_EQ(TextLength32("\xD6\xD0"
+                           "ab"),
               4);
-    EXPECT_EQ(TextByteLength(nullptr), 0);
+    EXPECT_EQ(TextLength32(nullptr), 0);
 }
 
 }  // namespace

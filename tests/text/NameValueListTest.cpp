@@ -32,7 +32,7 @@ TEST(NameValueList, RepeatedNamesKeepBothAndTheFirstWins) {
     EXPECT_EQ(S(list.ToFormText()), "k=2");
     list.Remove("absent");
     EXPECT_EQ(S(list.ToFormText()), "k=2");
-    EXPECT_EQ(list.GetValue("K").get(), EmptyTextLiteral);  // exact comparison
+    EXPECT_EQ(list.GetValue("K").Get(), kEmptyText);  // exact comparison
     list.SetValue("new", "v");
     EXPECT_EQ(S(list.ToFormText()), "k=2&new=v");
 }
@@ -94,7 +94,7 @@ TEST(UrlEncode, EveryByteUnlessUnreservedAreKept) {
     EXPECT_EQ(S(UrlEncode("a-1")), "%61%2D%31");
     EXPECT_EQ(S(UrlEncode("a-1", true)), "a-1");
     EXPECT_EQ(S(UrlEncode("\xD6\xD0", true, true)), "%E4%B8%AD");
-    EXPECT_EQ(UrlEncode("", true).get(), nullptr);
+    EXPECT_EQ(UrlEncode("", true).Get(), nullptr);
 }
 
 }  // namespace

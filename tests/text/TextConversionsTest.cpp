@@ -30,7 +30,7 @@ TEST(CodePageModule, EachResultCode) {
     EXPECT_EQ(ToUtf16(12345, utf8, wide), ConversionResult::kUnknownCodePage);
     OwnedText text = OwnedText::CopyOf("left over");
     EXPECT_EQ(TextFromUtf16(12345, u"a", text), ConversionResult::kUnknownCodePage);
-    EXPECT_EQ(text.get(), nullptr);
+    EXPECT_EQ(text.Get(), nullptr);
 
     // Storage that cannot be had: nothing is written, and the caller hears of it.
     bool asked = false;
@@ -51,7 +51,7 @@ TEST(CodePageModule, TextsEndAtTheFirstZeroUnitAndFailuresToEncodeBecomeQuestion
               "\xD6\xD0"
               "a");
     EXPECT_EQ(TextFromUtf16(kCodePage936, std::u16string_view(u"\0b", 2), text), ConversionResult::kOk);
-    EXPECT_EQ(text.get(), nullptr);
+    EXPECT_EQ(text.Get(), nullptr);
     // 한 (U+D55C) has no code page 936 form; a server's text must not end the host either.
     EXPECT_EQ(TextFromUtf16(kCodePage936, u"x\uD55C", text, WhenHeapFails::kReport), ConversionResult::kOk);
     EXPECT_EQ(S(text), "x?");
@@ -59,26 +59,26 @@ TEST(CodePageModule, TextsEndAtTheFirstZeroUnitAndFailuresToEncodeBecomeQuestion
 
 // The conversions must not depend on the system's ANSI code page: here it is 1252 (natively by
 // construction, under wine by its default locale), where the Chinese characters do not exist.
-TEST(CodePages, AnsiToUtf8AndBackKeepChineseText) {
+TEST(CodePages, Cp936ToUtf8AndBackKeepChineseText) {
     const char* gbk = "\xD6\xD0\xCE\xC4";           // 中文 in code page 936
     const char* utf8 = "\xE4\xB8\xAD\xE6\x96\x87";  // 中文 in UTF-8
-    EXPECT_EQ(S(AnsiToUtf8(gbk)), utf8);
-    EXPECT_EQ(S(Utf8ToAnsi(utf8)), gbk);
+    EXPECT_EQ(S(Cp936ToUtf8(gbk)), utf8);
+    EXPECT_EQ(S(Utf8ToCp936(utf8)), gbk);
     std::string longGbk;
     std::string longUtf8;
     for (int i = 0; i < 500; ++i) {
         longGbk += gbk;
         longUtf8 += utf8;
     }
-    EXPECT_EQ(S(AnsiToUtf8(longGbk.c_str())), longUtf8);
-    EXPECT_EQ(S(Utf8ToAnsi(longUtf8.c_str())), longGbk);
+    EXPECT_EQ(S(Cp936ToUtf8(longGbk.c_str())), longUtf8);
+    EXPECT_EQ(S(Utf8ToCp936(longUtf8.c_str())), longGbk);
 }
 
 TEST(CodePages, AsciiEmptyAndUnmappableCharacters) {
-    EXPECT_EQ(S(Utf8ToAnsi("plain ascii")), "plain ascii");
-    EXPECT_EQ(S(Utf8ToAnsi("")), "");
-    EXPECT_EQ(S(AnsiToUtf8(nullptr)), "");
-    EXPECT_EQ(S(Utf8ToAnsi("\xED\x95\x9C")), "?");  // 한 (U+D55C) has no code page 936 form
+    EXPECT_EQ(S(Utf8ToCp936("plain ascii")), "plain ascii");
+    EXPECT_EQ(S(Utf8ToCp936("")), "");
+    EXPECT_EQ(S(Cp936ToUtf8(nullptr)), "");
+    EXPECT_EQ(S(Utf8ToCp936("\xED\x95\x9C")), "?");  // 한 (U+D55C) has no code page 936 form
 }
 
 // Over 1 GiB of UTF-8 is over 2 GiB of UTF-16: sizes counted in 32 bits made the text empty.
@@ -90,7 +90,7 @@ TEST(CodePages, TextsOverOneGibibyteConvert) {
     if (sizeof(void*) < 8) GTEST_SKIP() << "needs a 64-bit address space";
     std::string utf8(std::size_t{1} << 30, 'a');
     utf8 += "\xE4\xB8\xAD";  // 中
-    const OwnedText text = Utf8ToAnsi(utf8.c_str());
+    const OwnedText text = Utf8ToCp936(utf8.c_str());
     utf8 = std::string();
     ASSERT_EQ(text.length(), (std::size_t{1} << 30) + 2);
     EXPECT_EQ(text.view().substr(text.length() - 3), "a\xD6\xD0");
@@ -110,10 +110,10 @@ TEST(CodePages, Utf16UnitsEndWithAZeroUnit) {
 
 TEST(CodePages, Utf16ToMultiByteStopsAtTheFirstZeroUnitAndAtTheEndOfTheBlock) {
     const OwnedByteSet stopped = OwnedByteSet::CopyOf("\x41\x00\x00\x00\x42\x00", 6);
-    EXPECT_EQ(S(Utf16ToMultiByte(stopped.get(), 65001)), "A");
+    EXPECT_EQ(S(Utf16ToMultiByte(stopped.Get(), 65001)), "A");
     const OwnedByteSet unterminated = OwnedByteSet::CopyOf("\x41\x00\x42\x00", 4);
-    EXPECT_EQ(S(Utf16ToMultiByte(unterminated.get(), 65001)), "AB");
-    EXPECT_EQ(Utf16ToMultiByte(nullptr, 936).get(), nullptr);
+    EXPECT_EQ(S(Utf16ToMultiByte(unterminated.Get(), 65001)), "AB");
+    EXPECT_EQ(Utf16ToMultiByte(nullptr, 936).Get(), nullptr);
 }
 
 }  // namespace

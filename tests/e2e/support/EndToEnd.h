@@ -48,7 +48,7 @@ protected:
     static inline std::unique_ptr<Standin> standin_;
 };
 
-// The boxes the resolver shows, code page 936, and the runtime's default caption "信息".
+// The boxes the resolver shows, code page 936, and their caption "信息".
 inline constexpr char kSignatureBoxText[] =
     // 获取签名失败,可能是网络问题,请重试,如果多次都出现此问题,说明软件需要更新了。
     "\xBB\xF1\xC8\xA1\xC7\xA9\xC3\xFB\xCA\xA7\xB0\xDC,\xBF\xC9\xC4\xDC\xCA\xC7\xCD\xF8\xC2\xE7\xCE\xCA\xCC\xE2,"

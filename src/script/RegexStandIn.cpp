@@ -1,4 +1,4 @@
-#include "script/RegExpStandIn.h"
+#include "script/RegexStandIn.h"
 
 #include <wrl/client.h>
 
@@ -17,11 +17,11 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-constexpr char kRegExpProgId[] = "VBScript.RegExp";
+constexpr char kRegexProgId[] = "VBScript.RegExp";
 
 // The search loop sets lastIndex itself after every match (see the header); the matches stay
 // in a script global until the next search, read part by part.
-constexpr wchar_t kRegExpScript[] =
+constexpr wchar_t kRegexScript[] =
     L"var quenlarkFound = [];"
     L"function quenlarkFind(source, flags, subject) {"
     L"  var re = new RegExp(source, flags), found = [], m;"
@@ -186,11 +186,11 @@ std::wstring ReplaceAll(std::wstring_view subject, std::wstring_view replacement
 
 // ---- The expression object -------------------------------------------------------------------
 
-constexpr const wchar_t* kRegExpMembers[] = {L"Pattern", L"IgnoreCase", L"Global", L"Multiline",
-                                             L"Execute", L"Replace",    L"Test"};
+constexpr const wchar_t* kRegexMembers[] = {L"Pattern", L"IgnoreCase", L"Global", L"Multiline",
+                                            L"Execute", L"Replace",    L"Test"};
 enum : DISPID { kPattern = 1, kIgnoreCase, kGlobal, kMultiline, kExecute, kReplace, kTest };
 
-class RegExpStandIn final : public ScriptedStandIn<kRegExpMembers> {
+class RegexStandIn final : public ScriptedStandIn<kRegexMembers> {
 public:
     using ScriptedStandIn::ScriptedStandIn;
 
@@ -356,10 +356,8 @@ private:
 
 }  // namespace
 
-bool CreateRegExpStandIn(AutomationObject& obj) noexcept { return CreateStandIn<RegExpStandIn>(obj, kRegExpScript); }
+bool CreateRegexStandIn(AutomationObject& obj) noexcept { return CreateStandIn<RegexStandIn>(obj, kRegexScript); }
 
-bool CreateRegExp(AutomationObject& obj) noexcept {
-    return CreateObject(obj, kRegExpProgId) || CreateRegExpStandIn(obj);
-}
+bool CreateRegex(AutomationObject& obj) noexcept { return CreateObject(obj, kRegexProgId) || CreateRegexStandIn(obj); }
 
 }  // namespace quenlark

@@ -2,7 +2,7 @@
 // VBScript engine switched off or removed): the same automation members that the regex object
 // calls, run by JScript's RegExp on an in-library script host.
 //
-//   RegExp        Pattern, IgnoreCase, Global, Multiline (get and put); Execute(subject) -> a
+//   expression    Pattern, IgnoreCase, Global, Multiline (get and put); Execute(subject) -> a
 //                 match collection; Replace(subject, replacement) -> text; Test(subject)
 //   collection    Count, Item(i)            (0-based)
 //   match         Value, FirstIndex, Length, SubMatches
@@ -34,10 +34,10 @@ namespace quenlark {
 
 // Fills the record (releasing what it held) with a new stand-in on a started engine. False when
 // the engine cannot be made; lastResult then holds the failing step's HRESULT.
-bool CreateRegExpStandIn(AutomationObject& obj) noexcept;
+bool CreateRegexStandIn(AutomationObject& obj) noexcept;
 
 // CreateObject of "VBScript.RegExp"; when that fails, the stand-in, silently. False only when
 // neither can be made.
-bool CreateRegExp(AutomationObject& obj) noexcept;
+bool CreateRegex(AutomationObject& obj) noexcept;
 
 }  // namespace quenlark
