@@ -8,6 +8,7 @@
 #include "http/HeaderLines.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Texts.h"
+#include "runtime/commands/TextCommands.h"
 #include "text/Markers.h"
 
 using namespace quenlark;

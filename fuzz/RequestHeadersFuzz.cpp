@@ -5,6 +5,7 @@
 #include "http/RequestHeaders.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Texts.h"
+#include "runtime/commands/TextCommands.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;

@@ -10,6 +10,7 @@
 #include "resolve/FrameSearch.h"
 #include "resolve/ShareAnswers.h"
 #include "runtime/Texts.h"
+#include "runtime/commands/TextCommands.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;

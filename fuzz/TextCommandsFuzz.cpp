@@ -1,6 +1,7 @@
 // The runtime's text commands against simple reference rules, on arbitrary bytes.
 #include "FuzzSupport.h"
 #include "runtime/TextCommands.h"
+#include "runtime/commands/TextCommands.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;

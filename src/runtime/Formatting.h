@@ -1,6 +1,7 @@
-// Values of any basic type as text or integer, and the text forms that takes: hexadecimal,
-// half-width characters, fixed-point numbers without trailing zeros, dates.
-// Truth values and date words are Chinese; texts are code page 936.
+// Values of any basic type as text, and the text forms that takes: fixed-point numbers
+// without trailing zeros, dates. Truth values and date words are Chinese; texts are code page
+// 936. Values as integers, hexadecimal and half-width texts, which no export uses, are in
+// runtime/commands/Formatting.h.
 #pragma once
 
 #include <cstddef>
@@ -15,17 +16,6 @@ namespace quenlark {
 // without a text form (objects, variants). Byte-sets and numeric arrays (TC_BYREF) give their
 // bytes up to the first zero byte.
 [[nodiscard]] OwnedText ToText(const TypedArg& value) noexcept;
-
-// The value as a 32-bit integer: low 32 bits of integers, floating values truncated toward
-// zero, texts read with atoi after ToHalfWidth; 0 for everything else.
-[[nodiscard]] std::int32_t ToInteger(const TypedArg& value) noexcept;
-
-// "%X" of the value read as unsigned 32-bit ("FF", "FFFFFFFF", "0").
-[[nodiscard]] OwnedText HexText(std::int32_t value) noexcept;
-
-// Full-width solidus and reverse solidus to "/" and "\", then full-width forms to half-width
-// (as LCMapString LCMAP_HALFWIDTH in locale 0x0804 does). Null for an empty text.
-[[nodiscard]] OwnedText ToHalfWidth(const char* text) noexcept;
 
 // "1.500000" -> "1.5", "2.000000" -> "2": for output of "%f" only (which has a point).
 void TrimTrailingZeros(char* formatted) noexcept;

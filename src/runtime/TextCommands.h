@@ -1,9 +1,11 @@
-// Runtime commands on texts. Texts are code page 936 byte strings; positions are 1-based
-// byte positions; null is accepted everywhere as "". Every result is a new block owned by the
-// caller (or null for the empty text); arguments are never changed.
+// The runtime's text commands that the library uses: search, replace, split and the pieces
+// of a text. Texts are code page 936 byte strings; positions are 1-based byte positions; null
+// is accepted everywhere as "". Every result is a new block owned by the caller (or null for
+// the empty text); arguments are never changed. The text commands that no export uses are in
+// runtime/commands/TextCommands.h.
 //
-// Searches and the space handling step whole characters (a byte 0x81..0xFE leads a two-byte
-// character; 0x80 and 0xFF are single) and match only at character boundaries. The piece commands (TextLeft,
+// Searches step whole characters (a byte 0x81..0xFE leads a two-byte character; 0x80 and
+// 0xFF are single) and match only at character boundaries. The piece commands (TextLeft,
 // TextRight, TextMiddle) count raw bytes and may cut a character in two.
 #pragma once
 
@@ -42,32 +44,11 @@ struct ReplaceOptions {
 [[nodiscard]] OwnedTextArray SplitText(const char* text, std::optional<const char*> separator = std::nullopt,
                                        std::optional<std::int32_t> count = std::nullopt) noexcept;
 
-// Without leading and trailing ASCII (0x20) and full-width (A1 A1) spaces; null when nothing
-// remains. Tabs and line breaks are not spaces here.
-[[nodiscard]] OwnedText TrimSpaces(const char* text) noexcept;
-// Every ASCII and full-width space removed; null for an empty text, an allocated "" for a
-// text of spaces only.
-[[nodiscard]] OwnedText RemoveAllSpaces(const char* text) noexcept;
-
 [[nodiscard]] OwnedText TextLeft(const char* text, std::int32_t n) noexcept;
 [[nodiscard]] OwnedText TextRight(const char* text, std::int32_t n) noexcept;
 [[nodiscard]] OwnedText TextMiddle(const char* text, std::int32_t start, std::int32_t n) noexcept;
 
-// exact: -1, 0 or 1 by unsigned byte order (null equals ""); otherwise the sign of a comparison
-// that ignores the case of ASCII letters.
-[[nodiscard]] std::int32_t CompareText(const char* a, const char* b, bool exact) noexcept;
 // True when both are non-empty and `text` begins with `prefix` (exact bytes).
 [[nodiscard]] bool TextStartsWith(const char* text, const char* prefix) noexcept;
-// The byte at `position` as a signed 8-bit value; 0 outside the text.
-[[nodiscard]] std::int32_t CharCodeAt(const char* text, std::optional<std::int32_t> position = std::nullopt) noexcept;
-// One-byte text of the low byte of `code`; null when that byte is 0.
-[[nodiscard]] OwnedText CharFromCode(std::int32_t code) noexcept;
-// a..z upper-cased in single-byte characters only; null for the empty text.
-[[nodiscard]] OwnedText ToUpperText(const char* text) noexcept;
-// n ASCII spaces; null when n < 1.
-[[nodiscard]] OwnedText SpacesText(std::int32_t n) noexcept;
-
-// The variable's character pointer, for handing buffers to system functions.
-[[nodiscard]] inline char* TextDataAddress(char* const* variable) noexcept { return *variable; }
 
 }  // namespace quenlark

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "runtime/Formatting.h"
-#include "runtime/MessageBox.h"
+#include "runtime/commands/Formatting.h"
+#include "runtime/commands/MessageBox.h"
 #include "support/RecordedBox.h"
 
 namespace quenlark {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "runtime/Formatting.h"
+#include "runtime/commands/Formatting.h"
 
 namespace quenlark {
 namespace {

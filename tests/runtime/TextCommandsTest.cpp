@@ -8,6 +8,7 @@
 
 #include "runtime/TextCommands.h"
 #include "runtime/TextSearch.h"
+#include "runtime/commands/TextCommands.h"
 
 namespace quenlark {
 namespace {

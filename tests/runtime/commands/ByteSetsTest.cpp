@@ -4,6 +4,7 @@
 
 #include "runtime/ByteSets.h"
 #include "runtime/Texts.h"
+#include "runtime/commands/ByteSets.h"
 #include "support/FatalRecorder.h"
 
 namespace quenlark {

@@ -1,4 +1,5 @@
-// The runtime's message box command.
+// The runtime's message box command, which the exports do not use: the library's own boxes
+// go through platform::ShowMessage.
 #pragma once
 
 #include <cstdint>

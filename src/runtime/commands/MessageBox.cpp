@@ -1,4 +1,4 @@
-#include "runtime/MessageBox.h"
+#include "runtime/commands/MessageBox.h"
 
 #include "platform/Platform.h"
 #include "runtime/Formatting.h"
