@@ -97,7 +97,16 @@ int main(int argc, char** argv) {
     com.Enter();
     Report("RegexObject new + Create + SubMatchText (COM initialised)", rounds, regexRound);
     Report("JsonObject new + Parse + GetText x2 (COM initialised)", rounds, jsonRound);
-    // For comparison: one engine as the JSON object makes it, without any statement.
+    // For comparison: one engine as the JSON object makes it, step by step, without any statement.
+    Report("bare script control", rounds, [] {
+        quenlark::OwnedAutomationObject control = quenlark::OwnedAutomationObject::New();
+        quenlark::CreateObject(*control, "MSScriptControl.ScriptControl");
+    });
+    Report("bare script control + Language", rounds, [] {
+        quenlark::OwnedAutomationObject control = quenlark::OwnedAutomationObject::New();
+        quenlark::CreateObject(*control, "MSScriptControl.ScriptControl");
+        quenlark::SetProperty(*control, "Language", {quenlark::TypedArg::TextArg("JavaScript")});
+    });
     Report("bare script control + Language + AddCode(kHelperScript)", rounds, [] {
         quenlark::OwnedAutomationObject control = quenlark::OwnedAutomationObject::New();
         quenlark::CreateObject(*control, "MSScriptControl.ScriptControl");

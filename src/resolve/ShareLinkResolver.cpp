@@ -1,5 +1,6 @@
 #include "resolve/ShareLinkResolver.h"
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -46,12 +47,13 @@ void ShowFailureBox(const char* text, unsigned flags) {
     (void)platform::ShowMessage(nullptr, text, kBoxCaption, flags);
 }
 
-// The group of one line's match.
+// The group of one line's match. `regex` holds the frame pattern already: its engine runs
+// again over the match alone.
 OwnedText FrameSourceOf(RegexObject& regex, const FrameLines::Hit& hit) {
     const std::string_view match = hit.line.substr(hit.match.begin, hit.match.end - hit.match.begin);
     if (match.size() <= kEngineMatchLimit) {
         const OwnedText subject = OwnedText::CopyOf(match);
-        if (!regex.Create(kFramePattern, subject.Get(), kFrameOptions)) return {};
+        if (!regex.Execute(subject.Get())) return {};
         return regex.SubMatchText(1, 1);
     }
     return OwnedText::CopyOf(hit.line.substr(hit.match.sourceBegin, hit.match.sourceEnd - hit.match.sourceBegin));
@@ -90,9 +92,10 @@ OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceOrigin, con
 }
 
 // The frame page and the form its signing values make; null when it holds no sign, which the
-// user is told.
-OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange) {
-    DelayWithEvents(kPauseMs);
+// user is told. The pauses around the request are idle time for the thread, so work that is due
+// by their end anyway is done in them: `inFirstPause`, then the reading of the page.
+OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange, const std::function<void()>& inFirstPause) {
+    DelayWithEvents(kPauseMs, inFirstPause);
     OwnedByteSet body;
     (void)WebRequest({.url = frameUrl,
                       .method = kMethodGet,
@@ -100,9 +103,12 @@ OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange) {
                       .responseBytes = &body,
                       .limits = exchange.limits,
                       .decodeText = false});
-    DelayWithEvents(kPauseMs);
-    const OwnedText page = PageTextOfBody(std::move(body));
-    const SignValues values = ReadSignValues(page.Get());  // views of the page
+    OwnedText page;
+    SignValues values;  // views of the page
+    DelayWithEvents(kPauseMs, [&] {
+        page = PageTextOfBody(std::move(body));
+        values = ReadSignValues(page.Get());
+    });
     if (!values.found) {
         ShowFailureBox(kSignFailedMessage, platform::kMessageBoxOk);
         return {};
@@ -165,8 +171,8 @@ OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
 
 OwnedText ResolveShareLink(const char* shareUrl, const ResolverOptions& options) noexcept {
     NameValueList headers;
-    RegexObject regex;  // initialises COM on this thread for the whole run
-    JsonObject json;
+    RegexObject regex;               // initialises COM on this thread for the whole run
+    std::optional<JsonObject> json;  // made in the pause before the frame page
     headers.Add("User-Agent", kDefaultUserAgent);
     OwnedText headerText = headers.ToHeaderText();
     const Exchange share{.headers = headerText.Get(),
@@ -176,11 +182,12 @@ OwnedText ResolveShareLink(const char* shareUrl, const ResolverOptions& options)
     // The frame page is fetched with itself as the referrer, and so is the answer.
     headers.Add("Referer", frameUrl.Get());
     headerText = headers.ToHeaderText();
-    const OwnedText postBody = FormOfFramePage(frameUrl.Get(), {.headers = headerText.Get(), .limits = share.limits});
+    const OwnedText postBody = FormOfFramePage(frameUrl.Get(), {.headers = headerText.Get(), .limits = share.limits},
+                                               [&json] { json.emplace(); });
     if (postBody.empty()) return OwnedText::StaticEmpty();
     const Exchange answer{.headers = headerText.Get(),
                           .limits = {.maxBodyBytes = options.maxAnswerBytes, .maxTotalMs = options.maxExchangeMs}};
-    return LinkOfDownloadAnswer(json, options.serviceOrigin, postBody.Get(), answer);
+    return LinkOfDownloadAnswer(*json, options.serviceOrigin, postBody.Get(), answer);
 }
 
 }  // namespace quenlark

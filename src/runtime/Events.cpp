@@ -18,13 +18,20 @@ int ProcessEvents() noexcept {
 }
 
 void DelayWithEvents(std::int32_t milliseconds) noexcept {
-    if (milliseconds <= 0) return;
+    DelayWithEvents(milliseconds, [] {});
+}
+
+void DelayWithEvents(std::int32_t milliseconds, const std::function<void()>& work) noexcept {
+    if (milliseconds <= 0) {
+        work();
+        return;
+    }
     // The support library's own command: it reaches the dispatch loop through the service
     // entry, and sleeps on the message queue between checks instead of spinning.
     WaitDispatching(
         static_cast<std::uint32_t>(milliseconds), [] { return platform::MicrosecondCount(); },
         [] { CallSystemService(static_cast<std::int32_t>(ServiceCode::kDispatchMessages), 0, 0); },
-        [](std::uint32_t ms) { platform::WaitForMessage(ms); });
+        [](std::uint32_t ms) { platform::WaitForMessage(ms); }, work);
 }
 
 }  // namespace quenlark

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace quenlark {
 
@@ -15,5 +16,9 @@ int ProcessEvents() noexcept;
 // spinning; ends once more than `milliseconds` have passed on the system's monotonic clock
 // (no tick count to wrap). Returns at once for 0 or less.
 void DelayWithEvents(std::int32_t milliseconds) noexcept;
+// The same pause with the library's own `work` done inside it, after the first dispatches: the
+// pause still ends `milliseconds` after it began (or when the work ends, if that is later), so
+// work that is due by then anyway takes none of the caller's time. For 0 or less, just the work.
+void DelayWithEvents(std::int32_t milliseconds, const std::function<void()>& work) noexcept;
 
 }  // namespace quenlark

@@ -10,19 +10,27 @@ namespace quenlark {
 // dispatches twice more and idles until a message arrives or the time left (rounded up to
 // whole milliseconds) is up; again. Measured in microseconds, a pause of 5 ms lasts 5 ms: a
 // millisecond tick count would stretch it to 6, as more than 5 of its ticks means 6.
-template <typename NowMicros, typename Dispatch, typename Idle>
-void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch dispatch, Idle idle) noexcept {
+// `work` runs once, after the first two dispatches: the time it takes is part of the pause.
+template <typename NowMicros, typename Dispatch, typename Idle, typename Work>
+void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch dispatch, Idle idle,
+                     Work work) noexcept {
     const std::uint64_t begin = nowMicros();
     const std::uint64_t length = std::uint64_t{milliseconds} * 1000u;
-    for (;;) {
+    for (bool first = true;; first = false) {
         dispatch();
         dispatch();
+        if (first) work();
         const std::uint64_t passed = nowMicros() - begin;
         if (passed > length) return;
         dispatch();
         dispatch();
         idle(static_cast<std::uint32_t>((length - passed + 999u) / 1000u));
     }
+}
+
+template <typename NowMicros, typename Dispatch, typename Idle>
+void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch dispatch, Idle idle) noexcept {
+    WaitDispatching(milliseconds, nowMicros, dispatch, idle, [] {});
 }
 
 }  // namespace quenlark

@@ -50,7 +50,13 @@ bool RegexObject::Create(const char* pattern, const char* subject, const RegexOp
     const OwnedText used = options.quotePlaceholder ? ReplaceSubText(pattern, kQuotePlaceholder, quote)
                                                     : OwnedText::CopyOf(pattern ? pattern : "");
     SetProperty(*engine_, "Pattern", {TypedArg::TextArg(used.Get())});
+    return Execute(subject);
+}
+
+bool RegexObject::Execute(const char* subject) noexcept {
+    ClearObject(*matches_);
     AssignVariant(subject_.Get(), TypedArg::TextArg(subject));
+    if (IsObjectEmpty(*engine_)) return false;
     matches_ = CallMethod<OwnedAutomationObject>(*engine_, "Execute", {subject_.Arg()});
     return !IsObjectEmpty(*matches_);
 }

@@ -40,6 +40,9 @@ public:
     // match collection (also an empty one); false when the engine cannot be made or rejects
     // the pattern, and every query then answers empty or 0.
     bool Create(const char* pattern, const char* subject, const RegexOptions& options = {}) noexcept;
+    // Runs the engine that Create made (its pattern and options) over another subject, as
+    // Create would with the same pattern; false without an engine or a match collection.
+    bool Execute(const char* subject) noexcept;
     // Does nothing; its slot is kept.
     void Reserved() noexcept {}
     // The engine's pattern (after the placeholder step); empty without an engine.

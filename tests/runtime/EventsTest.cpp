@@ -49,6 +49,42 @@ TEST(TimedWait, EndsOnceMoreThanTheTimeHasPassedWithoutRoundingUpToTheNextTick) 
     EXPECT_EQ(now, 5001u);
 }
 
+TEST(TimedWait, WorkDoneInThePauseIsPartOfItsLength) {
+    // Work shorter than the pause: after it, the idle asks only for what is left.
+    std::uint64_t now = 0;
+    int dispatches = 0;
+    int worked = 0;
+    std::vector<std::uint32_t> idles;
+    const auto wait = [&](std::uint64_t workMicros) {
+        WaitDispatching(
+            5, [&] { return now; }, [&] { ++dispatches; },
+            [&](std::uint32_t asked) {
+                idles.push_back(asked);
+                now += asked * 1000u;
+            },
+            [&] {
+                EXPECT_EQ(dispatches % 6, 2) << "the work runs after the first two dispatches";
+                ++worked;
+                now += workMicros;
+            });
+    };
+    wait(3200);
+    EXPECT_EQ(worked, 1);
+    EXPECT_EQ(idles, (std::vector<std::uint32_t>{2}));
+    EXPECT_EQ(now, 5200u);
+    EXPECT_EQ(dispatches, 6);
+
+    // Work longer than the pause: no idle at all, and the pause ends with the work.
+    now = 0;
+    dispatches = 0;
+    idles.clear();
+    wait(7000);
+    EXPECT_EQ(worked, 2);
+    EXPECT_TRUE(idles.empty());
+    EXPECT_EQ(now, 7000u);
+    EXPECT_EQ(dispatches, 2);
+}
+
 std::vector<std::int32_t> g_serviceCodes;
 std::intptr_t RT_STDCALL RecordingService(std::int32_t code, std::intptr_t a, std::intptr_t b) noexcept {
     g_serviceCodes.push_back(code);
@@ -59,7 +95,9 @@ TEST(DelayWithEvents, DispatchesThroughTheServiceEntryUntilTheTicksHavePassed) {
     LibraryNotify(static_cast<std::int32_t>(Notification::kAttach), reinterpret_cast<std::intptr_t>(&RecordingService),
                   0);
     DelayWithEvents(0);
-    DelayWithEvents(-5);
+    int worked = 0;
+    DelayWithEvents(-5, [&] { ++worked; });
+    EXPECT_EQ(worked, 1) << "a pause of no length still does its work";
     EXPECT_TRUE(g_serviceCodes.empty());
     const std::uint64_t begin = platform::MicrosecondCount();
     DelayWithEvents(30);

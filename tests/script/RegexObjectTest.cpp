@@ -36,6 +36,15 @@ TEST(RegexObject, RunsThePatternOnceAndAnswersFromTheMatches) {
     EXPECT_EQ(regex.MatchText(3).Get(), nullptr);
     EXPECT_EQ(regex.MatchText(0).Get(), nullptr);
     EXPECT_EQ(regex.SubMatchText(1, 3).Get(), nullptr);
+
+    // The same engine over another subject: its pattern and options, the new subject's matches.
+    ASSERT_TRUE(regex.Execute("x CAT@THREE.TEST"));
+    EXPECT_EQ(regex.MatchCount(), 1);
+    std::int32_t position = 0;
+    EXPECT_EQ(Str(regex.MatchText(1, &position)), "CAT@THREE.TEST");
+    EXPECT_EQ(position, 2);
+    EXPECT_EQ(Str(regex.SubMatchText(1, 2)), "THREE");
+    EXPECT_EQ(Str(regex.GetPattern()), "(\\w+)@(\\w+)\\.test");
 }
 
 TEST(RegexObject, OptionsDefaultToIgnoreCaseMultilineAndGlobal) {
@@ -76,6 +85,8 @@ TEST(RegexObject, ARejectedPatternGivesFalseAndEmptyAnswers) {
     EXPECT_EQ(regex.SubMatchText(1, 1, &position).Get(), nullptr);
     EXPECT_EQ(position, -2);
     EXPECT_EQ(regex.ReplaceMatches("x").Get(), nullptr);
+    EXPECT_FALSE(regex.Execute("ab"));
+    EXPECT_EQ(regex.MatchCount(), 0);
 }
 
 TEST(RegexObject, APatternThatMatchesNothingStillRuns) {
@@ -88,6 +99,7 @@ TEST(RegexObject, APatternThatMatchesNothingStillRuns) {
     RegexObject fresh;
     EXPECT_EQ(fresh.GetPattern().Get(), nullptr);
     EXPECT_EQ(fresh.MatchCount(), 0);
+    EXPECT_FALSE(fresh.Execute("abc"));
 }
 
 TEST(RegexObject, PositionsAreByteOffsetsInTheCodePage936Subject) {
