@@ -11,6 +11,7 @@
 #include "resolve/ShareAnswers.h"
 #include "runtime/Texts.h"
 #include "runtime/commands/TextCommands.h"
+#include "text/TextConversions.h"
 
 using namespace quenlark;
 using namespace quenlark::fuzz;
@@ -208,6 +209,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const OwnedText text = PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size()));
         CheckTextBlock(text);
         FUZZ_CHECK(text.length() <= 2 * page.size());
+        // Read in one pass, as decoding the whole text to UTF-16 and encoding it reads it.
+        FUZZ_CHECK(text.view() == Utf8ToCp936(page.c_str()).view());
         CheckFrameSearch(Str(text), {});
     } else {
         const bool parsed = input.ConsumeBool();

@@ -262,6 +262,9 @@ void Breakdown(const std::string& shareUrl, int rounds) {
         OwnedByteSet body;
         params.responseBytes = &body;
         params.decodeText = false;  // as the resolver asks: it reads the bytes only
+        // and with its limits, so on a pool thread under the exchange's deadline
+        const quenlark::ResolverOptions resolver;
+        params.limits = {.maxBodyBytes = resolver.maxBodyBytes, .maxTotalMs = resolver.maxExchangeMs};
         (void)quenlark::WebRequest(params);
     };
 

@@ -60,13 +60,8 @@ std::string_view WebsignOf(std::string_view page, std::string_view sign) {
 }  // namespace
 
 OwnedText PageTextOfBody(OwnedByteSet body) noexcept {
-    std::string_view bytes = body.view();
-    bytes = bytes.substr(0, bytes.find('\0'));
-    std::u16string wide;
-    if (ToUtf16(kCodePageUtf8, bytes, wide) != ConversionResult::kOk) return {};
-    body.Reset();
     OwnedText page;
-    (void)TextFromUtf16(kCodePage936, wide, page, WhenHeapFails::kReport);
+    (void)Cp936TextOfUtf8(body.view(), page, WhenHeapFails::kReport);
     return page;
 }
 

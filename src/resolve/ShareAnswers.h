@@ -11,9 +11,10 @@
 
 namespace quenlark {
 
-// A body taken as text (to its first NUL) and read as UTF-8, in code page 936. The body is
-// freed as soon as it has been read, so a page of B bytes never holds more than about 3B; a
-// conversion the heap cannot serve gives the empty text, as a failed exchange does.
+// A body taken as text (to its first NUL) and read as UTF-8, in code page 936 (Cp936TextOfUtf8).
+// A page of B bytes holds about 2B while it is read when it is mostly ASCII, as markup is, and
+// at most about 4B (B bytes that are no UTF-8 at all); a conversion the heap cannot serve gives
+// the empty text, as a failed exchange does.
 [[nodiscard]] OwnedText PageTextOfBody(OwnedByteSet body) noexcept;
 
 // Whether a frame source is a path on the service's origin, the only kind the resolver appends

@@ -1,5 +1,10 @@
 #include "text/TextConversions.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "platform/Platform.h"
 #include "platform/UniqueResource.h"
 #include "runtime/ByteSets.h"
@@ -39,7 +44,97 @@ OwnedText Recode(const char* text, std::uint32_t from, std::uint32_t to) noexcep
     return result;
 }
 
+// Bytes below 0x80 are the same characters in UTF-8 and in code page 936, and end any UTF-8
+// sequence before them, so a text may be cut on either side of them and converted in parts.
+std::size_t AsciiPrefixLength(std::string_view text) noexcept {
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, sizeof word);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (at < text.size() && static_cast<unsigned char>(text[at]) < 0x80) ++at;
+    return at;
+}
+
+// ASCII runs shorter than this stay in the part around them that the system converts, so a
+// text that alternates scripts byte by byte still makes few calls.
+constexpr std::size_t kLongAsciiRun = 64;
+
+// Where a part that the system converts, starting at `begin` (a byte from 0x80), ends: at the
+// next long ASCII run, or where only ASCII is left.
+std::size_t EndOfConvertedPart(std::string_view text, std::size_t begin) noexcept {
+    std::size_t end = begin;
+    for (;;) {
+        while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) ++end;
+        const std::size_t run = AsciiPrefixLength(text.substr(end));
+        if (run >= kLongAsciiRun || end + run == text.size()) return end;
+        end += run;
+    }
+}
+
+// One piece of the output: `length` bytes from `begin` of the input (ASCII), or of the
+// converted parts.
+struct Piece {
+    bool converted = false;
+    std::size_t begin = 0;
+    std::size_t length = 0;
+};
+
+// Appends the code page 936 form of a UTF-8 part to `converted`.
+ConversionResult AppendConverted(std::string_view part, std::u16string& wide, std::string& converted) noexcept {
+    ConversionResult result = ToUtf16(kCodePageUtf8, part, wide);
+    if (result != ConversionResult::kOk) return result;
+    const std::size_t begin = converted.size();
+    result = FromUtf16With(kCodePage936, std::u16string_view(wide), [&](std::size_t bytes) noexcept -> char* {
+        try {
+            converted.resize(begin + bytes);
+        } catch (...) {  // std::bad_alloc, or std::length_error
+            return nullptr;
+        }
+        return converted.data() + begin;
+    });
+    return result;
+}
+
 }  // namespace
+
+ConversionResult Cp936TextOfUtf8(std::string_view utf8, OwnedText& out, WhenHeapFails whenHeapFails) noexcept {
+    out.Reset();
+    utf8 = utf8.substr(0, utf8.find('\0'));
+    std::vector<Piece> pieces;
+    std::string converted;
+    std::u16string wide;
+    std::size_t total = 0;
+    try {
+        for (std::size_t at = 0; at < utf8.size();) {
+            const std::size_t asciiEnd = at + AsciiPrefixLength(utf8.substr(at));
+            if (asciiEnd > at) pieces.push_back({.converted = false, .begin = at, .length = asciiEnd - at});
+            if (asciiEnd == utf8.size()) break;
+            // Up to three ASCII bytes after it go with the part: a cut sequence at its end is
+            // then decoded with what follows it, as within the whole text (wine's decoder, for
+            // one, reads a cut sequence at the very end of its input differently).
+            at = std::min(utf8.size(), EndOfConvertedPart(utf8, asciiEnd) + 3);
+            const std::size_t begin = converted.size();
+            const ConversionResult result = AppendConverted(utf8.substr(asciiEnd, at - asciiEnd), wide, converted);
+            if (result != ConversionResult::kOk) return result;
+            pieces.push_back({.converted = true, .begin = begin, .length = converted.size() - begin});
+            if (wide.capacity() > kLongAsciiRun * 1024) std::u16string().swap(wide);  // not held past its part
+        }
+    } catch (...) {  // std::bad_alloc from the list of pieces
+        return ConversionResult::kOutOfMemory;
+    }
+    for (const Piece& piece : pieces) total += piece.length;
+    if (total > INT_MAX) return ConversionResult::kTooLong;
+    if (total == 0) return ConversionResult::kOk;
+    char* block = TextRoom(out, total, whenHeapFails);
+    if (!block) return ConversionResult::kOutOfMemory;
+    for (const Piece& piece : pieces) {
+        std::memcpy(block, (piece.converted ? converted.data() : utf8.data()) + piece.begin, piece.length);
+        block += piece.length;
+    }
+    return ConversionResult::kOk;
+}
 
 ConversionResult TextFromUtf16(std::uint32_t codePage, std::u16string_view in, OwnedText& out,
                                WhenHeapFails whenHeapFails) noexcept {

@@ -22,6 +22,14 @@ enum class WhenHeapFails : std::uint8_t {
 [[nodiscard]] ConversionResult TextFromUtf16(std::uint32_t codePage, std::u16string_view in, OwnedText& out,
                                              WhenHeapFails whenHeapFails = WhenHeapFails::kEndProcess) noexcept;
 
+// UTF-8 bytes up to their first NUL as a Text in code page 936: the same text as decoding them to
+// UTF-16 and encoding that (TextFromUtf16), made in one pass. Runs of ASCII, the same bytes in
+// both, are copied as they stand, and only what lies between them goes through the system's
+// conversions, so a page that is mostly markup costs about a copy. Null for nothing, and on any
+// result but kOk.
+[[nodiscard]] ConversionResult Cp936TextOfUtf8(std::string_view utf8, OwnedText& out,
+                                               WhenHeapFails whenHeapFails = WhenHeapFails::kEndProcess) noexcept;
+
 // ---- Runtime commands --------------------------------------------------------------------
 
 // UTF-16 code units with a terminating zero unit, as a byte-set.

@@ -2,7 +2,9 @@
 // outputs) and the conversions made over it: texts, UTF-16 byte-sets and recoded texts.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <string_view>
 
 #include "platform/CodePages.h"
 #include "text/TextConversions.h"
@@ -79,6 +81,52 @@ TEST(CodePages, AsciiEmptyAndUnmappableCharacters) {
     EXPECT_EQ(S(Utf8ToCp936("")), "");
     EXPECT_EQ(S(Cp936ToUtf8(nullptr)), "");
     EXPECT_EQ(S(Utf8ToCp936("\xED\x95\x9C")), "?");  // 한 (U+D55C) has no code page 936 form
+}
+
+// The one-pass reading of UTF-8 gives byte for byte what decoding the whole text and encoding it
+// gives (Utf8ToCp936), wherever its parts meet: long and short ASCII runs, Chinese, a character
+// outside the BMP, and sequences cut short or stray, at the start, middle and end.
+TEST(CodePages, Utf8ReadInOnePassGivesWhatTheTwoStepsGive) {
+    const auto onePass = [](std::string_view utf8) {
+        OwnedText text;
+        const ConversionResult result = Cp936TextOfUtf8(utf8, text, WhenHeapFails::kReport);
+        return result == ConversionResult::kOk ? std::string(text.view()) : std::string("<failed>");
+    };
+    const auto twoSteps = [](const std::string& utf8) { return S(Utf8ToCp936(utf8.c_str())); };
+    EXPECT_EQ(onePass(""), "");
+    EXPECT_EQ(onePass("\xE4\xB8\xAD\xE6\x96\x87"), "\xD6\xD0\xCE\xC4");  // 中文
+    EXPECT_EQ(onePass(std::string_view("ab\0\xE4\xB8\xAD", 6)), "ab");   // a text ends at its NUL
+
+    const std::string longRun(70, 'm');
+    const std::string pieces[] = {"a",
+                                  "<div class=\"f\">",
+                                  longRun,
+                                  "\r\n",
+                                  "\xE4\xB8\xAD",
+                                  "\xE4\xB8",
+                                  "\x80",
+                                  "\xBF\xBF",
+                                  "\xC3",
+                                  "\xC3\xA9",
+                                  "\xF0\x9F",
+                                  "\xF0\x9F\x98\x80",
+                                  "\xE2\x82\xAC",
+                                  "\xED\x95\x9C"};
+    std::uint32_t seed = 936;
+    const auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        for (std::uint32_t n = next(12); n > 0; --n) text += pieces[next(std::size(pieces))];
+        ASSERT_EQ(onePass(text), twoSteps(text)) << "round " << round;
+    }
+    // A part of Chinese too long for the scratch space to be kept, between ASCII.
+    std::string page = longRun;
+    for (int i = 0; i < 40000; ++i) page += "\xE4\xB8\xAD";
+    page += longRun + "\xC3";
+    EXPECT_EQ(onePass(page), twoSteps(page));
 }
 
 // Over 1 GiB of UTF-8 is over 2 GiB of UTF-16: sizes counted in 32 bits made the text empty.
