@@ -5,6 +5,7 @@
 // markers, and is the one that the first version, over the text commands, made; the link is
 // empty, or dom + "/file/" + url when there is a dom.
 #include <algorithm>
+#include <vector>
 
 #include "FuzzSupport.h"
 #include "resolve/FrameSearch.h"
@@ -82,10 +83,26 @@ std::optional<FrameMatch> BruteForce(const std::string& line) {
     return std::nullopt;
 }
 
+// Where each line with a match begins, walking the page character by character to each line end.
+std::vector<std::size_t> LinesWithAMatch(const std::string& page, LineEnds ends) {
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at < page.size();) {
+        std::size_t end = at;
+        while (end < page.size() && page[end] != '\n' && !(ends.carriageReturn && page[end] == '\r')) {
+            end += CharLength(page, end);
+        }
+        if (MatchFrameLine(std::string_view(page).substr(at, end - at))) starts.push_back(at);
+        at = end + 1;
+    }
+    return starts;
+}
+
 void CheckFrameSearch(const std::string& page, LineEnds ends) {
     FrameLines lines(page, ends);
     std::size_t lineStart = 0;
+    std::vector<std::size_t> found;
     while (const auto hit = lines.Next()) {
+        found.push_back(static_cast<std::size_t>(hit->line.data() - page.data()));
         FUZZ_CHECK(hit->line.data() >= page.data() + lineStart);
         lineStart = static_cast<std::size_t>(hit->line.data() - page.data()) + hit->line.size();
         const FrameMatch& m = hit->match;
@@ -110,6 +127,7 @@ void CheckFrameSearch(const std::string& page, LineEnds ends) {
         }
     }
     FUZZ_CHECK(lines.Work() <= 32 * (page.size() + 1));
+    FUZZ_CHECK(found == LinesWithAMatch(page, ends));
 }
 
 // The form body as the first version made it: a new text for every value and marker.

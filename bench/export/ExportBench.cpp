@@ -31,6 +31,7 @@
 
 #include "http/WebRequest.h"
 #include "http/support/ScriptedServer.h"
+#include "resolve/FrameSearch.h"
 #include "resolve/ServiceConstants.h"
 #include "resolve/ShareAnswers.h"
 #include "resolve/ShareLinkResolver.h"
@@ -180,6 +181,7 @@ void TextSteps(const std::string& page, const std::string& frame, const std::str
     using quenlark::OwnedByteSet;
     using quenlark::OwnedText;
     quenlark::RegexObject regex;
+    quenlark::RegexObject probe;
     const OwnedText page1 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(page.data(), page.size()));
     const OwnedText page2 = quenlark::PageTextOfBody(OwnedByteSet::CopyOf(frame.data(), frame.size()));
     struct Row {
@@ -201,10 +203,16 @@ void TextSteps(const std::string& page, const std::string& frame, const std::str
         {"share page: frame search", page1.length(),
          TimeStep(rounds * 10, [&] { (void)quenlark::FrameSourceOfPage(regex, page1.Get()); }), plain(page1.view())},
         {"  of which the regex engine made", page1.length(),
+         TimeStep(
+             rounds * 10,
+             [&] { (void)probe.Create("name=\"\" src=\"\r\" frameborder=", "name=\"\" src=\"\r\" frameborder="); }),
+         plain(page1.view())},
+        {"  of which the line scan", page1.length(),
          TimeStep(rounds * 10,
                   [&] {
-                      quenlark::RegexObject probe;
-                      (void)probe.Create("name=\"\" src=\"\r\" frameborder=", "name=\"\" src=\"\r\" frameborder=");
+                      quenlark::FrameLines lines(page1.view(), {});
+                      while (lines.Next()) {
+                      }
                   }),
          plain(page1.view())},
         {"frame page: text (UTF-8 to 936)", frame.size(),

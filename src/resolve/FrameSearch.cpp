@@ -1,5 +1,9 @@
 #include "resolve/FrameSearch.h"
 
+#include <algorithm>
+
+#include "runtime/TextSearch.h"
+
 namespace quenlark {
 
 namespace {
@@ -27,7 +31,14 @@ bool WordAt(std::string_view line, std::size_t at, std::string_view word, std::s
     return true;
 }
 
-bool EndsLine(char c, LineEnds ends) { return c == '\n' || (ends.carriageReturn && c == '\r'); }
+// Whether the line holds the border words anywhere, character start or not: a line without
+// them has no match, and most lines of a page are passed over by this quick look at its quotes.
+bool MayHoldBorder(std::string_view line, std::size_t& work) {
+    for (std::size_t at = line.find('"'); at != std::string_view::npos; at = line.find('"', at + 1)) {
+        if (WordAt(line, at, kBorder, work)) return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -65,14 +76,36 @@ std::optional<FrameMatch> MatchFrameLine(std::string_view line, std::size_t* wor
                       .sourceEnd = lastBorder};
 }
 
+FrameLines::FrameLines(std::string_view page, LineEnds ends) noexcept
+    : page_(page),
+      ends_(ends),
+      nextLineFeed_(page.find('\n')),
+      nextCarriageReturn_(ends.carriageReturn ? page.find('\r') : std::string_view::npos) {}
+
+std::size_t FrameLines::NextEndByte(std::size_t from) noexcept {
+    if (nextLineFeed_ < from) nextLineFeed_ = page_.find('\n', from);
+    if (nextCarriageReturn_ < from) nextCarriageReturn_ = page_.find('\r', from);
+    return std::min(nextLineFeed_, nextCarriageReturn_);
+}
+
+std::size_t FrameLines::LineEnd(std::size_t begin) noexcept {
+    std::size_t from = begin;  // a character start
+    for (;;) {
+        const std::size_t end = NextEndByte(from);
+        if (end == std::string_view::npos) return page_.size();
+        if (IsCharBoundary(page_, from, end)) return end;
+        from = end + 1;  // the second byte of a character: the next one starts one
+    }
+}
+
 std::optional<FrameLines::Hit> FrameLines::Next() noexcept {
     while (at_ < page_.size()) {
         const std::size_t begin = at_;
-        std::size_t end = begin;
-        while (end < page_.size() && !EndsLine(page_[end], ends_)) end += CharLength(page_, end);
+        const std::size_t end = LineEnd(begin);
         work_ += end - begin + 1;
         at_ = end + 1;
         const std::string_view line = page_.substr(begin, end - begin);
+        if (!MayHoldBorder(line, work_)) continue;
         if (const std::optional<FrameMatch> match = MatchFrameLine(line, &work_)) return Hit{line, *match};
     }
     return std::nullopt;

@@ -39,7 +39,7 @@ struct LineEnds {
 // Walks a page line by line to the lines that hold a match, in order.
 class FrameLines {
 public:
-    FrameLines(std::string_view page, LineEnds ends) noexcept : page_(page), ends_(ends) {}
+    FrameLines(std::string_view page, LineEnds ends) noexcept;
     // The next line with a match and that match; nullopt at the end of the page.
     struct Hit {
         std::string_view line;
@@ -50,8 +50,16 @@ public:
     [[nodiscard]] std::size_t Work() const noexcept { return work_; }
 
 private:
+    // The next byte at or after `from` that may end a line. Each kind is searched for with the
+    // C library's byte search, and where it was found is kept until passed: one scan a kind.
+    std::size_t NextEndByte(std::size_t from) noexcept;
+    // Where the line that starts at `begin` ends: its first line end at a character start.
+    std::size_t LineEnd(std::size_t begin) noexcept;
+
     std::string_view page_;
     LineEnds ends_;
+    std::size_t nextLineFeed_;
+    std::size_t nextCarriageReturn_;
     std::size_t at_ = 0;
     std::size_t work_ = 0;
 };

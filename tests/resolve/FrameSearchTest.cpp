@@ -74,8 +74,16 @@ TEST(FrameSearch, LinesEndAtLineFeedsAndWhereTheEngineSaysAtCarriageReturns) {
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->line.substr(hit->match.sourceBegin, hit->match.sourceEnd - hit->match.sourceBegin), "/two");
     EXPECT_FALSE(cr.Next());
-    // A match never spans a line feed.
+    // A match never spans a line feed, unless the byte is the second of a character.
     EXPECT_FALSE(FrameLines("name=\"a\" src=\"/x\n\" frameborder=", {}).Next());
+    for (const bool carriageReturn : {false, true}) {
+        FrameLines swallowed("x\x81\nname=\"a\" src=\"/\xB0\n\x81\r\" frameborder=\n",
+                             {.carriageReturn = carriageReturn});
+        hit = swallowed.Next();
+        ASSERT_TRUE(hit) << carriageReturn;
+        EXPECT_EQ(hit->line.substr(hit->match.sourceBegin, hit->match.sourceEnd - hit->match.sourceBegin),
+                  "/\xB0\n\x81\r");
+    }
 }
 
 TEST(FrameSearch, WorkStaysLinearOnPagesThatMakeTheEngineBacktrack) {
