@@ -1,6 +1,5 @@
 #include "resolve/ShareLinkResolver.h"
 
-#include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -93,9 +92,10 @@ OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceOrigin, con
 
 // The frame page and the form its signing values make; null when it holds no sign, which the
 // user is told. The pauses around the request are idle time for the thread, so work that is due
-// by their end anyway is done in them: `inFirstPause`, then the reading of the page.
-OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange, const std::function<void()>& inFirstPause) {
-    DelayWithEvents(kPauseMs, inFirstPause);
+// by their end anyway is done in them: the answer's JSON object is made in the first, the page
+// is read in the second.
+OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange, std::optional<JsonObject>& answerObject) {
+    DelayWithEvents(kPauseMs, [&answerObject] { answerObject.emplace(); });
     OwnedByteSet body;
     (void)WebRequest({.url = frameUrl,
                       .method = kMethodGet,
@@ -182,8 +182,8 @@ OwnedText ResolveShareLink(const char* shareUrl, const ResolverOptions& options)
     // The frame page is fetched with itself as the referrer, and so is the answer.
     headers.Add("Referer", frameUrl.Get());
     headerText = headers.ToHeaderText();
-    const OwnedText postBody = FormOfFramePage(frameUrl.Get(), {.headers = headerText.Get(), .limits = share.limits},
-                                               [&json] { json.emplace(); });
+    const OwnedText postBody =
+        FormOfFramePage(frameUrl.Get(), {.headers = headerText.Get(), .limits = share.limits}, json);
     if (postBody.empty()) return OwnedText::StaticEmpty();
     const Exchange answer{.headers = headerText.Get(),
                           .limits = {.maxBodyBytes = options.maxAnswerBytes, .maxTotalMs = options.maxExchangeMs}};

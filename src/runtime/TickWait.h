@@ -28,9 +28,4 @@ void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch d
     }
 }
 
-template <typename NowMicros, typename Dispatch, typename Idle>
-void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch dispatch, Idle idle) noexcept {
-    WaitDispatching(milliseconds, nowMicros, dispatch, idle, [] {});
-}
-
 }  // namespace quenlark

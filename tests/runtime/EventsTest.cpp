@@ -21,7 +21,8 @@ std::vector<std::uint32_t> IdlesOfWait(std::uint32_t ms, std::uint64_t& now, int
         [&](std::uint32_t asked) {
             idles.push_back(asked);
             now += wake(asked);
-        });
+        },
+        [] {});
     return idles;
 }
 
