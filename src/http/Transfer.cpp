@@ -58,16 +58,12 @@ bool Opened(UniqueInternetHandle& owner, HINTERNET handle) {
     return handle != nullptr;
 }
 
-// The three handles, closed request first, then connection, then session.
+// The three handles; members end in reverse order, so the request closes first, then the
+// connection, then the session.
 struct Handles {
     UniqueInternetHandle session;
     UniqueInternetHandle connection;
     UniqueInternetHandle request;
-    ~Handles() {
-        request.Reset();
-        connection.Reset();
-        session.Reset();
-    }
 };
 
 // Opens the session, connection and request for the URL; returns the failure text, or null.

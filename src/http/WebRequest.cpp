@@ -16,6 +16,7 @@
 #include "http/Transfer.h"
 #include "http/TransferWorker.h"
 #include "platform/Platform.h"
+#include "platform/UniqueResource.h"
 #include "runtime/Events.h"
 #include "runtime/TextCommands.h"
 #include "runtime/Texts.h"
@@ -62,21 +63,22 @@ constexpr ErrorName kWinHttpErrorNames[] = {
 
 // The system's text for a WinHTTP or system error code, in code page 936; the code's name
 // where the system has no text for it.
+void FreeLocal(wchar_t* text) noexcept { ::LocalFree(text); }
+
 OwnedText ErrorText(DWORD error) {
-    wchar_t* text = nullptr;
+    UniqueResource<wchar_t*, &FreeLocal> text;  // made by the system's allocator
     const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     HMODULE winhttp = ::GetModuleHandleW(L"winhttp.dll");
     DWORD length = winhttp ? ::FormatMessageW(flags | FORMAT_MESSAGE_FROM_HMODULE, winhttp, error, 0,
-                                              reinterpret_cast<wchar_t*>(&text), 0, nullptr)
+                                              reinterpret_cast<wchar_t*>(text.Put()), 0, nullptr)
                            : 0;
     if (length == 0) {
-        length = ::FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        length = ::FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(text.Put()), 0, nullptr);
     }
-    std::wstring_view view(text ? text : L"", length);
+    std::wstring_view view(text ? text.Get() : L"", length);
     while (!view.empty() && (view.back() == L'\r' || view.back() == L'\n' || view.back() == L' '))
         view.remove_suffix(1);
     OwnedText result = WideToCp936(view);
-    ::LocalFree(text);
     if (result.empty()) {
         for (const ErrorName& known : kWinHttpErrorNames) {
             if (known.code == error) return OwnedText::CopyOf(known.name);
