@@ -27,7 +27,6 @@ void VisitLine(std::string_view line, SetCookieCollector& cookies, OwnedText& lo
     if (line.starts_with(kSetCookiePrefix)) cookies.Add(line);
     if (StartsWithIgnoringCase(line, kLocationPrefix))
         location = OwnedText::CopyOrNull(line.substr(kLocationPrefix.size()));
-    ProcessEvents();
 }
 
 }  // namespace
@@ -36,8 +35,14 @@ void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& 
     SetCookieCollector cookies(returnCookies.Get());
     // As the text commands split a text: a CR LF whose CR is the second byte of a double-byte
     // character does not end a line, and a CR LF at the very end adds no empty line.
+    // Messages are dispatched between lines once a walk takes long; a short one leaves them to
+    // the dispatch at the end of the exchange.
+    PacedDispatch events = PacedEvents();
     std::string_view line;
-    for (TextPieces lines(TextView(headers), "\r\n"); lines.Next(line);) VisitLine(line, cookies, location);
+    for (TextPieces lines(TextView(headers), "\r\n"); lines.Next(line);) {
+        VisitLine(line, cookies, location);
+        events.Step();
+    }
     if (cookies.Collected()) returnCookies = cookies.Take();
 }
 

@@ -3,7 +3,6 @@
 #include "platform/Platform.h"
 #include "runtime/ServiceProtocol.h"
 #include "runtime/SupportLibrary.h"
-#include "runtime/TickWait.h"
 
 namespace quenlark {
 
@@ -15,6 +14,10 @@ int ProcessEvents() noexcept {
         // Removed only now that it is known not to be WM_QUIT.
         platform::DispatchNextMessage();
     }
+}
+
+PacedDispatch PacedEvents() noexcept {
+    return PacedDispatch(1000, &platform::MicrosecondCount, [] () noexcept { (void)ProcessEvents(); });
 }
 
 void DelayWithEvents(std::int32_t milliseconds) noexcept {

@@ -4,12 +4,17 @@
 #include <cstdint>
 #include <functional>
 
+#include "runtime/TickWait.h"
+
 namespace quenlark {
 
 // Dispatches pending messages until the queue is empty, including those posted by the
 // handlers it runs. Stops at WM_QUIT and leaves it queued for the host's own loop.
 // Returns 0 when the queue was emptied, non-zero when it stopped at a quit message.
 int ProcessEvents() noexcept;
+
+// Dispatches pending messages between the steps of a long walk, at most once a millisecond.
+[[nodiscard]] PacedDispatch PacedEvents() noexcept;
 
 // Waits `milliseconds` while dispatching the thread's messages (through the support library's
 // service entry, ServiceCode::kDispatchMessages). Sleeps on the message queue between checks rather than

@@ -1,5 +1,6 @@
-// The timed wait behind DelayWithEvents, with its clock, its message dispatch and its idle
-// wait passed in, so that a test can drive it with a clock of its own.
+// The timed wait behind DelayWithEvents and the paced dispatch of long walks, with their clock
+// and their message dispatch (and the wait's idle) passed in, so that a test can drive them with
+// a clock of its own.
 #pragma once
 
 #include <cstdint>
@@ -27,5 +28,29 @@ void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch d
         idle(static_cast<std::uint32_t>((length - passed + 999u) / 1000u));
     }
 }
+
+// Dispatches between the steps of a walk that the input makes as long as it likes (a response's
+// header lines), once `intervalMicros` have passed since the last dispatch: a walk of a few
+// steps dispatches nothing of its own, where a dispatch would cost more than the walk (the
+// caller dispatches once it is done), and one of a hundred thousand keeps the host's windows
+// answering.
+class PacedDispatch {
+public:
+    using NowMicros = std::uint64_t (*)() noexcept;
+    using Dispatch = void (*)() noexcept;
+    PacedDispatch(std::uint64_t intervalMicros, NowMicros nowMicros, Dispatch dispatch) noexcept
+        : interval_(intervalMicros), now_(nowMicros), dispatch_(dispatch), last_(nowMicros()) {}
+    void Step() noexcept {
+        if (now_() - last_ < interval_) return;
+        dispatch_();
+        last_ = now_();  // the dispatch's own time is no part of the walk's
+    }
+
+private:
+    std::uint64_t interval_;
+    NowMicros now_;
+    Dispatch dispatch_;
+    std::uint64_t last_;
+};
 
 }  // namespace quenlark

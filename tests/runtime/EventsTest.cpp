@@ -86,6 +86,37 @@ TEST(TimedWait, WorkDoneInThePauseIsPartOfItsLength) {
     EXPECT_EQ(dispatches, 2);
 }
 
+// The paced dispatch's clock and dispatch, as plain functions: a dispatch takes 300 us.
+std::uint64_t g_pacedNow = 0;
+int g_pacedDispatches = 0;
+std::uint64_t PacedNow() noexcept { return g_pacedNow; }
+void PacedDispatchCounted() noexcept {
+    ++g_pacedDispatches;
+    g_pacedNow += 300;
+}
+
+TEST(PacedDispatch, DispatchesOnceAnIntervalHasPassedSinceTheLastDispatchEnded) {
+    g_pacedNow = 5'000'000;
+    g_pacedDispatches = 0;
+    PacedDispatch paced(1000, &PacedNow, &PacedDispatchCounted);
+    // Steps of 100 us: none before the first millisecond is full, then one a millisecond,
+    // counted from the end of the last dispatch (not from the start, and not per step).
+    std::vector<int> stepsWithDispatch;
+    for (int step = 1; step <= 35; ++step) {
+        g_pacedNow += 100;
+        const int before = g_pacedDispatches;
+        paced.Step();
+        if (g_pacedDispatches != before) stepsWithDispatch.push_back(step);
+    }
+    EXPECT_EQ(stepsWithDispatch, (std::vector<int>{10, 20, 30}));
+
+    // A walk on a clock that does not move (a short one): no dispatch of its own at all.
+    g_pacedDispatches = 0;
+    PacedDispatch quick(1000, &PacedNow, &PacedDispatchCounted);
+    for (int step = 0; step < 100'000; ++step) quick.Step();
+    EXPECT_EQ(g_pacedDispatches, 0);
+}
+
 std::vector<std::int32_t> g_serviceCodes;
 std::intptr_t RT_STDCALL RecordingService(std::int32_t code, std::intptr_t a, std::intptr_t b) noexcept {
     g_serviceCodes.push_back(code);
