@@ -15,7 +15,8 @@
 //   build/windows-WIDTH/wine-run.sh --stop
 //
 // Options: --rounds N (resolve: timed rounds per client and step, default 30), --batch N
-// (resolve: calls per client in each paired round, default 10), --calls N
+// (resolve: calls per client in each paired round, default 10), --in-blocks (resolve: each
+// round's calls of one client in a block, then the other's, instead of taking turns), --calls N
 // (soak: calls in all, default 10000), --share URL (a share link of the stand-in whose frame
 // carries "var pdownload"; default its /s/pdownload).
 #include <windows.h>
@@ -337,35 +338,47 @@ std::string BareHeaders(const std::string& url) {
     return std::string(wide.begin(), wide.begin() + size / sizeof(wchar_t));  // ASCII headers
 }
 
-// Rounds of `batch` library calls and as many of the bare client's, in alternating order; prints
-// the medians per call and the median of the rounds' ratios. False when either gives a result
-// that `valid` refuses.
+// How a round's calls are ordered.
+enum class Order {
+    // Library and bare calls take turns, each pair in the order the other pair had: a slow spell
+    // of the stand-in or the scheduler (they come and go over tens of milliseconds) then lands
+    // on both clients alike.
+    Interleaved,
+    // All of a round's calls of one client, then all of the other's (which one first alternates
+    // by round): a slow spell falls on one client's block and decides the round.
+    InBlocks,
+};
+
+// Rounds of `batch` library calls and as many of the bare client's; prints the medians per call
+// and the median of the rounds' ratios. False when either gives a result that `valid` refuses.
 template <typename LibraryCall, typename BareCall, typename Valid>
-bool PairedRounds(const char* name, int rounds, int batch, LibraryCall libraryCall, BareCall bareCall, Valid valid) {
+bool PairedRounds(const char* name, int rounds, int batch, Order order, LibraryCall libraryCall, BareCall bareCall,
+                  Valid valid) {
     std::vector<double> library_ms, bare_ms, ratios;
     for (int round = 0; round < rounds; ++round) {
-        double ms[2];
-        for (int turn = 0; turn < 2; ++turn) {
-            const bool bare = (turn == 0) == (round % 2 == 0);
+        double micros[2] = {0, 0};  // [bare]
+        for (int step = 0; step < 2 * batch; ++step) {
+            // Interleaved: bare, library, library, bare, ... In blocks: the first half one client.
+            const int unit = order == Order::Interleaved ? step : step / batch;
+            const bool bare = (unit % 2 == 0) == ((order == Order::Interleaved ? step / 2 : round) % 2 == 0);
             const double start = NowMicros();
-            for (int call = 0; call < batch; ++call) {
-                const std::string result = bare ? bareCall() : libraryCall();
-                if (!valid(result)) {
-                    std::fprintf(stderr, "round %d: %s gave \"%s\"\n", round, bare ? "bare" : name, result.c_str());
-                    return false;
-                }
+            const std::string result = bare ? bareCall() : libraryCall();
+            micros[bare] += NowMicros() - start;
+            if (!valid(result)) {
+                std::fprintf(stderr, "round %d: %s gave \"%s\"\n", round, bare ? "bare" : name, result.c_str());
+                return false;
             }
-            ms[bare] = (NowMicros() - start) / 1e3 / batch;
         }
-        library_ms.push_back(ms[0]);
-        bare_ms.push_back(ms[1]);
-        ratios.push_back(ms[0] / ms[1]);
+        library_ms.push_back(micros[0] / 1e3 / batch);
+        bare_ms.push_back(micros[1] / 1e3 / batch);
+        ratios.push_back(micros[0] / micros[1]);
     }
     const auto spread = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());
         return std::pair{v.front(), v[v.size() * 9 / 10]};
     };
-    std::printf("%s against the bare client, %d paired rounds of %d calls each\n", name, rounds, batch);
+    std::printf("%s against the bare client, %d paired rounds of %d calls each, %s\n", name, rounds, batch,
+                order == Order::Interleaved ? "the clients' calls taking turns" : "each client's calls in a block");
     std::printf("%-22s %10s %10s %10s\n", "client", "median ms", "min ms", "p90 ms");
     for (const auto& [client, values] : {std::pair{name, &library_ms}, std::pair{"bare WinHTTP", &bare_ms}}) {
         const auto [low, p90] = spread(*values);
@@ -377,7 +390,7 @@ bool PairedRounds(const char* name, int rounds, int batch, LibraryCall libraryCa
     return true;
 }
 
-int Resolve(Library& library, const std::string& shareUrl, int rounds, int batch) {
+int Resolve(Library& library, const std::string& shareUrl, int rounds, int batch, Order order) {
     // Warm-up, and a check that both reach a link.
     for (int i = 0; i < 3; ++i) {
         const std::string link = Text(library.resolve(shareUrl.c_str()));
@@ -389,7 +402,7 @@ int Resolve(Library& library, const std::string& shareUrl, int rounds, int batch
         }
     }
     if (!PairedRounds(
-            "HttpGetUrl", rounds, batch, [&] { return Text(library.resolve(shareUrl.c_str())); },
+            "HttpGetUrl", rounds, batch, order, [&] { return Text(library.resolve(shareUrl.c_str())); },
             [&] { return BareResolve(shareUrl); }, IsDirectLink)) {
         return 1;
     }
@@ -397,7 +410,7 @@ int Resolve(Library& library, const std::string& shareUrl, int rounds, int batch
     const std::string link = BareResolve(shareUrl);
     const auto isFileAddress = [](const std::string& target) { return target.find("/dl/") != std::string::npos; };
     if (!PairedRounds(
-            "Quenlark_Location", rounds, batch, [&] { return Text(library.location(link.c_str())); },
+            "Quenlark_Location", rounds, batch, order, [&] { return Text(library.location(link.c_str())); },
             [&] { return Between(BareHeaders(link), "\r\nLocation: ", "\r\n"); }, isFileAddress)) {
         return 1;
     }
@@ -512,6 +525,7 @@ struct Options {
     int rounds = 30;
     int batch = 10;
     int calls = 10000;
+    Order order = Order::Interleaved;
     std::string share = std::string(quenlark::kServiceOrigin) + "/s/pdownload";
 };
 
@@ -525,6 +539,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.rounds = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--batch" && hasValue) {
             options.batch = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--in-blocks") {
+            options.order = Order::InBlocks;
         } else if (arg == "--calls" && hasValue) {
             options.calls = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--share" && hasValue) {
@@ -551,7 +567,7 @@ int main(int argc, char** argv) {
     }
     for (const std::string& section : options.sections) {
         if (section == "location-large" && LocationLarge(library) != 0) return 1;
-        if (section == "resolve" && Resolve(library, options.share, options.rounds, options.batch) != 0) return 1;
+        if (section == "resolve" && Resolve(library, options.share, options.rounds, options.batch, options.order) != 0) return 1;
         if (section == "soak" && Soak(library, options.share, options.calls) != 0) return 1;
         if (section == "soak-control") return SoakControl(options.share, options.calls);
         std::printf("\n");
