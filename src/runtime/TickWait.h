@@ -8,10 +8,13 @@
 namespace quenlark {
 
 // Dispatches twice, returns once more than `milliseconds` have passed on a microsecond clock,
-// dispatches twice more and idles until a message arrives or the time left (rounded up to
-// whole milliseconds) is up; again. Measured in microseconds, a pause of 5 ms lasts 5 ms: a
-// millisecond tick count would stretch it to 6, as more than 5 of its ticks means 6.
-// `work` runs once, after the first two dispatches: the time it takes is part of the pause.
+// dispatches twice more and idles until a message arrives or the whole milliseconds left are
+// up; again. The idle is asked for the time left rounded down, and for 0 (a look at the queue)
+// in the last fraction of a millisecond, which is dispatched through: rounded up, a pause whose
+// work took 0.5 ms idled 5 ms more and lasted 5.5 and more. Measured in microseconds, a pause of
+// 5 ms lasts 5 ms: a millisecond tick count would stretch it to 6, as more than 5 of its ticks
+// means 6. `work` runs once, after the first two dispatches: the time it takes is part of the
+// pause.
 template <typename NowMicros, typename Dispatch, typename Idle, typename Work>
 void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch dispatch, Idle idle,
                      Work work) noexcept {
@@ -25,7 +28,7 @@ void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch d
         if (passed > length) return;
         dispatch();
         dispatch();
-        idle(static_cast<std::uint32_t>((length - passed + 999u) / 1000u));
+        idle(static_cast<std::uint32_t>((length - passed) / 1000u));
     }
 }
 

@@ -26,7 +26,10 @@ std::vector<std::uint32_t> IdlesOfWait(std::uint32_t ms, std::uint64_t& now, int
     return idles;
 }
 
-TEST(TimedWait, EndsOnceMoreThanTheTimeHasPassedWithoutRoundingUpToTheNextTick) {
+// A look at the queue (an idle of 0) takes 100 us on the fake clock.
+constexpr std::uint64_t kLookMicros = 100;
+
+TEST(TimedWait, EndsOnceMoreThanTheTimeHasPassedWithoutIdlingPastIt) {
     std::uint64_t now = 0xFFFFFFFFull * 1000u;  // far past where a 32-bit tick count wraps
     const std::uint64_t begin = now;
     int dispatches = 0;
@@ -36,12 +39,15 @@ TEST(TimedWait, EndsOnceMoreThanTheTimeHasPassedWithoutRoundingUpToTheNextTick) 
     EXPECT_EQ(now - begin, 5040u);
     EXPECT_EQ(dispatches, 6);
 
-    // Woken early by messages: each idle asks for what is left, rounded up.
+    // Woken early by messages: each idle asks for the whole milliseconds left, and the last
+    // fraction of one is spent looking at the queue, not idling a whole millisecond past the end.
     now = 0;
     dispatches = 0;
-    EXPECT_EQ(IdlesOfWait(5, now, dispatches, [](std::uint32_t asked) { return asked == 5 ? 1200u : asked * 1000u; }),
-              (std::vector<std::uint32_t>{5, 4}));
-    EXPECT_EQ(now, 5200u);
+    const auto early = [](std::uint32_t asked) { return asked == 5 ? 1200u : asked ? asked * 1000u : kLookMicros; };
+    EXPECT_EQ(IdlesOfWait(5, now, dispatches, early),
+              (std::vector<std::uint32_t>{5, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(now, 5100u);
+    EXPECT_EQ(dispatches, 4 * 11 + 2);
 
     // Exactly the time is not more than it: one more look, without waiting long.
     now = 0;
@@ -51,7 +57,8 @@ TEST(TimedWait, EndsOnceMoreThanTheTimeHasPassedWithoutRoundingUpToTheNextTick) 
 }
 
 TEST(TimedWait, WorkDoneInThePauseIsPartOfItsLength) {
-    // Work shorter than the pause: after it, the idle asks only for what is left.
+    // Work shorter than the pause: after it, the idle asks only for what is left, and the pause
+    // ends within a look of its length.
     std::uint64_t now = 0;
     int dispatches = 0;
     int worked = 0;
@@ -61,19 +68,18 @@ TEST(TimedWait, WorkDoneInThePauseIsPartOfItsLength) {
             5, [&] { return now; }, [&] { ++dispatches; },
             [&](std::uint32_t asked) {
                 idles.push_back(asked);
-                now += asked * 1000u;
+                now += asked ? asked * 1000u : kLookMicros;
             },
             [&] {
-                EXPECT_EQ(dispatches % 6, 2) << "the work runs after the first two dispatches";
+                EXPECT_EQ(dispatches, 2) << "the work runs after the first two dispatches";
                 ++worked;
                 now += workMicros;
             });
     };
     wait(3200);
     EXPECT_EQ(worked, 1);
-    EXPECT_EQ(idles, (std::vector<std::uint32_t>{2}));
-    EXPECT_EQ(now, 5200u);
-    EXPECT_EQ(dispatches, 6);
+    EXPECT_EQ(idles, (std::vector<std::uint32_t>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(now, 5100u);
 
     // Work longer than the pause: no idle at all, and the pause ends with the work.
     now = 0;
