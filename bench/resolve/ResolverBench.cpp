@@ -94,7 +94,7 @@ int Frame() {
             const std::string page = shape.make(size);
             RegexObject regex;
             const double start = NowMicros();
-            const OwnedText source = FrameSourceOfPage(regex, page.c_str());
+            const OwnedText source = MakeFrameEngine(regex) ? FrameSourceOfPage(regex, page.c_str()) : OwnedText();
             const double s = (NowMicros() - start) / 1e6;
             std::printf("frame search  %-34s %9zu bytes  %8.3f s  source %zu bytes\n", shape.name, page.size(), s,
                         source.length());
@@ -154,6 +154,7 @@ int Memory() {
                           .responseBytes = &body,
                           .limits = {.maxBodyBytes = std::uint64_t{32} << 20}});
         const OwnedText text = PageTextOfBody(std::move(body));
+        if (!MakeFrameEngine(regex)) return std::string();
         return std::string(FrameSourceOfPage(regex, text.Get()).c_str());
     });
     // A whole resolution: the page at the size limit's doubled value so that it is read; the

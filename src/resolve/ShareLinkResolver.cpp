@@ -68,9 +68,8 @@ struct Exchange {
     WebRequestLimits limits;
 };
 
-// The share page, and in it the download frame: the frame's address on the service.
-OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceOrigin, const char* shareUrl,
-                              const Exchange& exchange) {
+// The share page's bytes.
+OwnedByteSet SharePageBody(const char* shareUrl, const Exchange& exchange) {
     OwnedByteSet body;
     (void)WebRequest({.url = shareUrl,
                       .method = kMethodGet,
@@ -79,8 +78,18 @@ OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceOrigin, con
                       .responseBytes = &body,
                       .limits = exchange.limits,
                       .decodeText = false});
+    return body;
+}
+
+// The download frame in the share page: the frame's address on the service.
+OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceOrigin, OwnedByteSet body) {
     const OwnedText page = PageTextOfBody(std::move(body));
-    const OwnedText frameSrc = FrameSourceOfPage(regex, page.Get());
+    OwnedText frameSrc;
+    if (MakeFrameEngine(regex)) {
+        frameSrc = FrameSourceOfPage(regex, page.Get());
+    } else {
+        ShowFailureBox(kRegexFailedMessage, platform::kMessageBoxIconError);  // no engine, no matches
+    }
     if (frameSrc.empty()) {
         trace::Line("failure", "no download frame on the share page (%d bytes of text)",
                     static_cast<int>(page.length()));
@@ -91,11 +100,8 @@ OwnedText FrameUrlOfSharePage(RegexObject& regex, const char* serviceOrigin, con
 }
 
 // The frame page and the form its signing values make; null when it holds no sign, which the
-// user is told. The pauses around the request are idle time for the thread, so work that is due
-// by their end anyway is done in them: the answer's JSON object is made in the first, the page
-// is read in the second.
-OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange, std::optional<JsonObject>& answerObject) {
-    DelayWithEvents(kPauseMs, [&answerObject] { answerObject.emplace(); });
+// user is told. The page is read in the pause after the request: idle time for the thread.
+OwnedText FormOfFramePage(const char* frameUrl, const Exchange& exchange) {
     OwnedByteSet body;
     (void)WebRequest({.url = frameUrl,
                       .method = kMethodGet,
@@ -147,13 +153,13 @@ OwnedText LinkOfDownloadAnswer(JsonObject& json, const char* serviceOrigin, cons
 
 }  // namespace
 
+bool MakeFrameEngine(RegexObject& regex) noexcept {
+    return regex.Create(kFramePattern, kCarriageReturnProbe, kFrameOptions);
+}
+
 // The page is scanned line by line (a match never spans lines) and only the text of a match is
 // handed to the engine, so no page makes it backtrack for long.
 OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept {
-    if (!regex.Create(kFramePattern, kCarriageReturnProbe, kFrameOptions)) {
-        ShowFailureBox(kRegexFailedMessage, platform::kMessageBoxIconError);
-        return {};  // no engine, no matches
-    }
     FrameLines lines(page ? std::string_view(page) : std::string_view(), {.carriageReturn = regex.MatchCount() == 0});
     std::optional<FrameLines::Hit> hit = lines.Next();
     if (!hit) return {};
@@ -177,13 +183,19 @@ OwnedText ResolveShareLink(const char* shareUrl, const ResolverOptions& options)
     OwnedText headerText = headers.ToHeaderText();
     const Exchange share{.headers = headerText.Get(),
                          .limits = {.maxBodyBytes = options.maxBodyBytes, .maxTotalMs = options.maxExchangeMs}};
-    const OwnedText frameUrl = FrameUrlOfSharePage(regex, options.serviceOrigin, shareUrl, share);
+    OwnedByteSet sharePage = SharePageBody(shareUrl, share);
+    // The pause before the frame page is idle time for the thread: the share page is read and
+    // the answer's JSON object made in it, work that is due by its end anyway.
+    OwnedText frameUrl;
+    DelayWithEvents(kPauseMs, [&] {
+        frameUrl = FrameUrlOfSharePage(regex, options.serviceOrigin, std::move(sharePage));
+        json.emplace();
+    });
 
     // The frame page is fetched with itself as the referrer, and so is the answer.
     headers.Add("Referer", frameUrl.Get());
     headerText = headers.ToHeaderText();
-    const OwnedText postBody =
-        FormOfFramePage(frameUrl.Get(), {.headers = headerText.Get(), .limits = share.limits}, json);
+    const OwnedText postBody = FormOfFramePage(frameUrl.Get(), {.headers = headerText.Get(), .limits = share.limits});
     if (postBody.empty()) return OwnedText::StaticEmpty();
     const Exchange answer{.headers = headerText.Get(),
                           .limits = {.maxBodyBytes = options.maxAnswerBytes, .maxTotalMs = options.maxExchangeMs}};

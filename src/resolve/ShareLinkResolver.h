@@ -27,10 +27,12 @@ struct ResolverOptions {
 [[nodiscard]] OwnedText ResolveShareLink(const char* shareUrl, const ResolverOptions& options = {}) noexcept;
 
 class RegexObject;
-// The download frame's source on a share page (code page 936): the first match's of the frame
-// pattern, or the second's when the first is too short to be it or is no path on the service's
-// origin (IsServicePath); empty without one, or when the second is no such path either. In time
-// linear in the page. When the engine cannot be made, the user is told and there is none.
+// Makes the frame pattern's engine in `regex`; false when the system cannot.
+[[nodiscard]] bool MakeFrameEngine(RegexObject& regex) noexcept;
+// The download frame's source on a share page (code page 936), through the engine that
+// MakeFrameEngine made: the first match's of the frame pattern, or the second's when the first
+// is too short to be it or is no path on the service's origin (IsServicePath); empty without
+// one, or when the second is no such path either. In time linear in the page.
 [[nodiscard]] OwnedText FrameSourceOfPage(RegexObject& regex, const char* page) noexcept;
 
 extern const char kRegexFailedMessage[];
