@@ -241,7 +241,7 @@ void TextSteps(const std::string& page, const std::string& frame, const std::str
         const double plainRate = static_cast<double>(row.bytes) / 1e3 / row.plainMs;
         std::printf("%-34s %9zu %9.3f %10.1f %12.1f %7.2f\n", row.step, row.bytes, row.ms, rate, plainRate,
                     rate / plainRate);
-        if (row.step[0] != ' ') total += row.ms;  // an "of which" row is inside the one above
+        if (row.step[0] != ' ') total += row.ms;  // an indented row is a part of the one above
     }
     std::printf("%-34s %9s %9.3f\n", "sum", "", total);
 }
