@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "http/RequestHeaders.h"
 #include "http/WebRequest.h"
 #include "http/support/ScriptedServer.h"
 #include "resolve/FrameSearch.h"
@@ -136,22 +137,38 @@ std::string Unslash(std::string text) {
 // The resolver's two pauses around the frame page (5 ms each), slept the plain way.
 constexpr DWORD kPauseMs = 5;
 
+// The request headers of the library's exchanges, sent by the bare client too: both clients
+// make the same exchanges, and only how they make them differs. The library adds these lines to
+// the User-Agent (and Referer) line it is given, in this order; Matches checks it.
+const std::string kAgentLine = std::string("User-Agent: ") + quenlark::kDefaultUserAgent + "\r\n";
+const std::string kAcceptLines =
+    "Accept: text/html, application/xhtml+xml, */*\r\nAccept-Encoding: gbk, GB2312\r\nAccept-Language: zh-cn\r\n";
+const std::string kFormTypeLine = "Content-Type: application/x-www-form-urlencoded\r\n";
+const std::string kCacheLine = "Cache-Control: no-cache\r\n";
+
+std::string GetHeaders(const std::string& lines) { return lines + kAcceptLines + kCacheLine; }
+std::string PostHeaders(const std::string& lines) { return lines + kAcceptLines + kFormTypeLine + kCacheLine; }
+
+// Whether `bare` is the header block that the library makes of `lines` for `method`.
+bool Matches(const std::string& bare, const std::string& lines, std::int32_t method) {
+    const quenlark::OwnedText block = quenlark::BuildRequestHeaders(lines.c_str(), method, nullptr, true, true);
+    return bare == std::string(block.c_str()) + "\r\n";
+}
+
 // The three exchanges of a share link whose frame carries "var pdownload", with the same two
 // pauses, by the plainest means: string search instead of the regex and script objects.
 std::string BareResolve(const std::string& shareUrl, std::string* answerOut = nullptr) {
-    const std::string agent = std::string("User-Agent: ") + quenlark::kDefaultUserAgent + "\r\n";
-    const std::string page = BareFetch(shareUrl, "GET", agent, {}, true);
+    const std::string page = BareFetch(shareUrl, "GET", GetHeaders(kAgentLine), {}, true);
     const std::string frameUrl =
         std::string(quenlark::kServiceOrigin) + Between(page, " src=\"/fn?", "\"").insert(0, "/fn?");
     ::Sleep(kPauseMs);
-    const std::string frame = BareFetch(frameUrl, "GET", agent + "Referer: " + frameUrl + "\r\n");
+    const std::string refererLines = kAgentLine + "Referer: " + frameUrl + "\r\n";
+    const std::string frame = BareFetch(frameUrl, "GET", GetHeaders(refererLines));
     ::Sleep(kPauseMs);
     const std::string sign = Between(frame, "var pdownload = '", "';");
     if (sign.empty()) return {};
-    const std::string answer =
-        BareFetch(std::string(quenlark::kServiceOrigin) + "/ajaxm.php", "POST",
-                  agent + "Referer: " + frameUrl + "\r\nContent-Type: application/x-www-form-urlencoded\r\n",
-                  "action=downprocess&sign=" + sign + "&ves=1");
+    const std::string answer = BareFetch(std::string(quenlark::kServiceOrigin) + "/ajaxm.php", "POST",
+                                         PostHeaders(refererLines), "action=downprocess&sign=" + sign + "&ves=1");
     if (answerOut) *answerOut = answer;
     const std::string dom = Unslash(Between(answer, "\"dom\":\"", "\""));
     const std::string url = Unslash(Between(answer, "\"url\":\"", "\""));
@@ -251,15 +268,16 @@ void TextSteps(const std::string& page, const std::string& frame, const std::str
 void Breakdown(const std::string& shareUrl, int rounds) {
     using quenlark::OwnedByteSet;
     using quenlark::OwnedText;
-    const std::string agent = std::string("User-Agent: ") + quenlark::kDefaultUserAgent + "\r\n";
-    const std::string page = BareFetch(shareUrl, "GET", agent, {}, true);
+    const std::string shareHeaders = GetHeaders(kAgentLine);
+    const std::string page = BareFetch(shareUrl, "GET", shareHeaders, {}, true);
     const std::string frameUrl = std::string(quenlark::kServiceOrigin) + "/fn?" + Between(page, " src=\"/fn?", "\"");
-    const std::string refererLine = "Referer: " + frameUrl + "\r\n";
-    const std::string frame = BareFetch(frameUrl, "GET", agent + refererLine);
+    const std::string refererLines = kAgentLine + "Referer: " + frameUrl + "\r\n";
+    const std::string frameHeaders = GetHeaders(refererLines);
+    const std::string frame = BareFetch(frameUrl, "GET", frameHeaders);
     const std::string form = "action=downprocess&sign=" + Between(frame, "var pdownload = '", "';") + "&ves=1";
     const std::string ajax = std::string(quenlark::kServiceOrigin) + "/ajaxm.php";
-    const std::string formType = "Content-Type: application/x-www-form-urlencoded\r\n";
-    const std::string answer = BareFetch(ajax, "POST", agent + refererLine + formType, form);
+    const std::string answerHeaders = PostHeaders(refererLines);
+    const std::string answer = BareFetch(ajax, "POST", answerHeaders, form);
 
     quenlark::NameValueList headers;
     headers.Add("User-Agent", quenlark::kDefaultUserAgent);
@@ -282,13 +300,13 @@ void Breakdown(const std::string& shareUrl, int rounds) {
         double library;
     };
     const Row rows[] = {
-        {"share page (GET)", TimeStep(rounds, [&] { BareFetch(shareUrl, "GET", agent, {}, true); }),
+        {"share page (GET)", TimeStep(rounds, [&] { BareFetch(shareUrl, "GET", shareHeaders, {}, true); }),
          TimeStep(rounds,
                   [&] { fetch({.url = shareUrl.c_str(), .requestHeaders = agentBlock.Get(), .noRedirect = true}); })},
-        {"frame page (GET)", TimeStep(rounds, [&] { BareFetch(frameUrl, "GET", agent + refererLine); }),
+        {"frame page (GET)", TimeStep(rounds, [&] { BareFetch(frameUrl, "GET", frameHeaders); }),
          TimeStep(rounds, [&] { fetch({.url = frameUrl.c_str(), .requestHeaders = refererBlock.Get()}); })},
         {"download process (POST)",
-         TimeStep(rounds, [&] { BareFetch(ajax, "POST", agent + refererLine + formType, form); }),
+         TimeStep(rounds, [&] { BareFetch(ajax, "POST", answerHeaders, form); }),
          TimeStep(rounds,
                   [&] {
                       fetch({.url = ajax.c_str(),
@@ -328,10 +346,12 @@ void Breakdown(const std::string& shareUrl, int rounds) {
     TextSteps(page, frame, answer, rounds);
 }
 
-// The response headers of one GET without redirection, the body left unread.
+// The response headers of one GET without redirection, the body left unread; with the
+// probe's request headers.
 std::string BareHeaders(const std::string& url) {
+    static const std::string headers = GetHeaders(kAgentLine);
     quenlark::bench::BareExchange exchange;
-    if (!quenlark::bench::OpenBareExchange(url, "GET", {}, {}, true, exchange)) return {};
+    if (!quenlark::bench::OpenBareExchange(url, "GET", headers, {}, true, exchange)) return {};
     DWORD size = 0;
     ::WinHttpQueryHeaders(exchange.request.Get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                           WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
@@ -397,6 +417,13 @@ bool PairedRounds(const char* name, int rounds, int batch, Order order, LibraryC
 }
 
 int Resolve(Library& library, const std::string& shareUrl, int rounds, int batch, Order order) {
+    const std::string someReferer = kAgentLine + "Referer: " + quenlark::kServiceOrigin + "/fn?x\r\n";
+    if (!Matches(GetHeaders(kAgentLine), kAgentLine, quenlark::kMethodGet) ||
+        !Matches(GetHeaders(someReferer), someReferer, quenlark::kMethodGet) ||
+        !Matches(PostHeaders(someReferer), someReferer, quenlark::kMethodPost)) {
+        std::fprintf(stderr, "the bare client's request headers are no longer the library's: see GetHeaders\n");
+        return 1;
+    }
     // Warm-up, and a check that both reach a link.
     for (int i = 0; i < 3; ++i) {
         const std::string link = Text(library.resolve(shareUrl.c_str()));
