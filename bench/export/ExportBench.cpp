@@ -305,8 +305,7 @@ void Breakdown(const std::string& shareUrl, int rounds) {
                   [&] { fetch({.url = shareUrl.c_str(), .requestHeaders = agentBlock.Get(), .noRedirect = true}); })},
         {"frame page (GET)", TimeStep(rounds, [&] { BareFetch(frameUrl, "GET", frameHeaders); }),
          TimeStep(rounds, [&] { fetch({.url = frameUrl.c_str(), .requestHeaders = refererBlock.Get()}); })},
-        {"download process (POST)",
-         TimeStep(rounds, [&] { BareFetch(ajax, "POST", answerHeaders, form); }),
+        {"download process (POST)", TimeStep(rounds, [&] { BareFetch(ajax, "POST", answerHeaders, form); }),
          TimeStep(rounds,
                   [&] {
                       fetch({.url = ajax.c_str(),
@@ -600,7 +599,8 @@ int main(int argc, char** argv) {
     }
     for (const std::string& section : options.sections) {
         if (section == "location-large" && LocationLarge(library) != 0) return 1;
-        if (section == "resolve" && Resolve(library, options.share, options.rounds, options.batch, options.order) != 0) return 1;
+        if (section == "resolve" && Resolve(library, options.share, options.rounds, options.batch, options.order) != 0)
+            return 1;
         if (section == "soak" && Soak(library, options.share, options.calls) != 0) return 1;
         if (section == "soak-control") return SoakControl(options.share, options.calls);
         std::printf("\n");

@@ -17,7 +17,7 @@ int ProcessEvents() noexcept {
 }
 
 PacedDispatch PacedEvents() noexcept {
-    return PacedDispatch(1000, &platform::MicrosecondCount, [] () noexcept { (void)ProcessEvents(); });
+    return PacedDispatch(1000, &platform::MicrosecondCount, []() noexcept { (void)ProcessEvents(); });
 }
 
 void DelayWithEvents(std::int32_t milliseconds) noexcept {

@@ -44,8 +44,7 @@ TEST(TimedWait, EndsOnceMoreThanTheTimeHasPassedWithoutIdlingPastIt) {
     now = 0;
     dispatches = 0;
     const auto early = [](std::uint32_t asked) { return asked == 5 ? 1200u : asked ? asked * 1000u : kLookMicros; };
-    EXPECT_EQ(IdlesOfWait(5, now, dispatches, early),
-              (std::vector<std::uint32_t>{5, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(IdlesOfWait(5, now, dispatches, early), (std::vector<std::uint32_t>{5, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(now, 5100u);
     EXPECT_EQ(dispatches, 4 * 11 + 2);
 
