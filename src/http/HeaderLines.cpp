@@ -33,11 +33,11 @@ void VisitLine(std::string_view line, SetCookieCollector& cookies, OwnedText& lo
 
 void VisitHeaderLines(const char* headers, OwnedText& returnCookies, OwnedText& location) noexcept {
     SetCookieCollector cookies(returnCookies.Get());
-    // As the text commands split a text: a CR LF whose CR is the second byte of a double-byte
-    // character does not end a line, and a CR LF at the very end adds no empty line.
     // Messages are dispatched between lines once a walk takes long; a short one leaves them to
     // the dispatch at the end of the exchange.
     PacedDispatch events = PacedEvents();
+    // As the text commands split a text: a CR LF whose CR is the second byte of a double-byte
+    // character does not end a line, and a CR LF at the very end adds no empty line.
     std::string_view line;
     for (TextPieces lines(TextView(headers), "\r\n"); lines.Next(line);) {
         VisitLine(line, cookies, location);

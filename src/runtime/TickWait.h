@@ -9,12 +9,11 @@ namespace quenlark {
 
 // Dispatches twice, returns once more than `milliseconds` have passed on a microsecond clock,
 // dispatches twice more and idles until a message arrives or the whole milliseconds left are
-// up; again. The idle is asked for the time left rounded down, and for 0 (a look at the queue)
-// in the last fraction of a millisecond, which is dispatched through: rounded up, a pause whose
-// work took 0.5 ms idled 5 ms more and lasted 5.5 and more. Measured in microseconds, a pause of
-// 5 ms lasts 5 ms: a millisecond tick count would stretch it to 6, as more than 5 of its ticks
-// means 6. `work` runs once, after the first two dispatches: the time it takes is part of the
-// pause.
+// up; again. The time left is rounded down, so that no idle lasts past the end (rounded up, a
+// pause whose work took half a millisecond lasted five and a half); in the last fraction of a
+// millisecond the idle is a look at the queue. Measured in microseconds, a pause of 5 ms lasts
+// 5 ms: a millisecond tick count would stretch it to 6, as more than 5 of its ticks means 6.
+// `work` runs once, after the first two dispatches: the time it takes is part of the pause.
 template <typename NowMicros, typename Dispatch, typename Idle, typename Work>
 void WaitDispatching(std::uint32_t milliseconds, NowMicros nowMicros, Dispatch dispatch, Idle idle,
                      Work work) noexcept {
