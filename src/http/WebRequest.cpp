@@ -61,10 +61,11 @@ constexpr ErrorName kWinHttpErrorNames[] = {
     {ERROR_WINHTTP_INCORRECT_HANDLE_STATE, "ERROR_WINHTTP_INCORRECT_HANDLE_STATE"},
 };
 
-// The system's text for a WinHTTP or system error code, in code page 936; the code's name
-// where the system has no text for it.
+// FormatMessage's own buffers are the system's local allocations.
 void FreeLocal(wchar_t* text) noexcept { ::LocalFree(text); }
 
+// The system's text for a WinHTTP or system error code, in code page 936; the code's name
+// where the system has no text for it.
 OwnedText ErrorText(DWORD error) {
     UniqueResource<wchar_t*, &FreeLocal> text;  // made by the system's allocator
     const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;

@@ -17,9 +17,10 @@ int ProcessEvents() noexcept;
 [[nodiscard]] PacedDispatch PacedEvents() noexcept;
 
 // Waits `milliseconds` while dispatching the thread's messages (through the support library's
-// service entry, ServiceCode::kDispatchMessages). Sleeps on the message queue between checks rather than
-// spinning; ends once more than `milliseconds` have passed on the system's monotonic clock
-// (no tick count to wrap). Returns at once for 0 or less.
+// service entry, ServiceCode::kDispatchMessages). Sleeps on the message queue between checks
+// rather than spinning, but for the last fraction of a millisecond (WaitDispatching); ends once
+// more than `milliseconds` have passed on the system's monotonic clock (no tick count to wrap).
+// Returns at once for 0 or less.
 void DelayWithEvents(std::int32_t milliseconds) noexcept;
 // The same pause with the library's own `work` done inside it, after the first dispatches: the
 // pause still ends `milliseconds` after it began (or when the work ends, if that is later), so
